@@ -1,0 +1,439 @@
+#include "app/mainwindow.h"
+
+#include "app/lcdtext.h"
+#include "app/portlist.h"
+#include "app/writeretry.h"
+#include "link/devicelink.h"
+#include "link/porthangupguard.h"
+#include "log/dialogsettingslog.h"
+#include "ui_mainwindow.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QLabel>
+#include <QMessageBox>
+#include <QSerialPort>
+#include <QSerialPortInfo>
+#include <QTimer>
+
+namespace {
+
+constexpr int pollIntervalMs = 250;
+constexpr quint8 readOperation = 0x01;
+constexpr quint8 writeOperation = 0x11;
+constexpr qint32 outputOnWord = 7066;
+constexpr qint32 outputOffWord = 0;
+// Keeps a value such as 0.005 from truncating to 4 when it becomes an integer.
+constexpr double setpointRounding = 0.0002;
+
+const char *const ledGreen = ":/new/prefix1/rec/LED_ON_GREEN.png";
+const char *const ledRed = ":/new/prefix1/rec/LED_ON_RED.png";
+const char *const ledOff = ":/new/prefix1/rec/LED_OFF.png";
+
+enum Command {
+    Idle = 0,
+    WriteSetpointsCommand = 1,
+    SwitchOutputCommand = 2,
+    ReadCalibrationCommand = 3,
+    WriteCalibrationCommand = 4,
+    ReadUserParamsCommand = 5,
+    WriteUserParamsCommand = 6,
+};
+
+qint32 ToMilli(double value)
+{
+    return qint32((value + setpointRounding) * 1000.0);
+}
+
+} // namespace
+
+MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWindow)
+{
+    ui->setupUi(this);
+
+    serialPort = new QSerialPort(this);
+    hangupGuard = new PortHangupGuard(serialPort);
+
+    portLabel = new QLabel(tr("  Номер\n  порта"));
+    portComboBox = new QComboBox;
+
+    link = std::make_unique<DeviceLink>();
+    link->SetPort(serialPort);
+
+    logDialog = new DialogSettingsLog(this);
+
+    pollTimer = new QTimer(this);
+    pollTimer->setInterval(pollIntervalMs);
+    // A coarse timer may drift by 5 %; the refresh period should stay even.
+    pollTimer->setTimerType(Qt::PreciseTimer);
+
+    tickClock.start();
+
+    QStringList enumerated;
+    for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts())
+        enumerated << info.portName();
+    portComboBox->addItems(PortNames(enumerated, qEnvironmentVariable("VORNEX_EXTRA_PORTS")));
+
+    portLabel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    QFont labelFont = portLabel->font();
+    labelFont.setBold(true);
+    portLabel->setFont(labelFont);
+    portLabel->setMinimumWidth(60);
+    portComboBox->setFixedHeight(25);
+    portComboBox->setFixedWidth(65);
+
+    CreateActions();
+
+    ui->tabWidget->setTabText(0, tr("Панель"));
+    ui->tabWidget->setTabText(1, tr("Лог"));
+    ui->tabWidget->setTabText(2, tr("АЦП"));
+    ui->tabWidget->setTabText(3, tr("Калибр."));
+    ui->tabWidget->setTabText(4, tr("UserMenu"));
+
+    ui->label_cc->setPixmap(QPixmap(ledRed));
+    ui->label_cv->setPixmap(QPixmap(ledGreen));
+
+    ui->lcdNumberA->display(0);
+    ui->lcdNumberV->display(0);
+
+    ui->tab->setEnabled(false);
+
+    connect(pollTimer, &QTimer::timeout, this, &MainWindow::TimeOut);
+    connect(ui->pushButtonApply, &QPushButton::clicked, this, &MainWindow::ApplyParam);
+    connect(ui->pushButtonOnOff, &QPushButton::clicked, this, &MainWindow::OnOff);
+    connect(ui->pushButtonReadCalibr, &QPushButton::clicked, this, &MainWindow::ReadParam);
+    connect(ui->pushButtonApplyCalibr, &QPushButton::clicked, this, &MainWindow::WriteParam);
+    connect(ui->pushButtonReadUserParam, &QPushButton::clicked, this, &MainWindow::ReadUserParam);
+    connect(ui->pushButtonApplyUserParam, &QPushButton::clicked, this,
+            &MainWindow::WriteUserParam);
+    connect(ui->pushButtonLogParam, &QPushButton::clicked, logDialog, &QDialog::show);
+    connect(ui->pushButtoLogStop, &QPushButton::clicked, this, &MainWindow::StopLog);
+    connect(ui->pushButtonLogStart, &QPushButton::clicked, this, &MainWindow::StartLog);
+    connect(ui->pushButtonLogClear, &QPushButton::clicked, this, &MainWindow::ClearLog);
+    connect(ui->pushButtonLogSave, &QPushButton::clicked, this, &MainWindow::SaveAsFile);
+
+    PendingCommand = Idle;
+    pollPhase = 0;
+    logRunning = 0;
+
+    ui->pushButtoLogStop->setEnabled(false);
+    ui->pushButtonLogStart->setEnabled(true);
+    ui->pushButtonReadCalibr->setEnabled(false);
+    ui->pushButtonApplyCalibr->setEnabled(false);
+
+    ui->pushButtoLogStop->setIcon(QIcon(":/new/prefix1/rec/stop.png"));
+    ui->pushButtonLogStart->setIcon(QIcon(":/new/prefix1/rec/start.png"));
+    ui->pushButtonLogClear->setIcon(QIcon(":/new/prefix1/rec/Clear2.png"));
+    ui->pushButtonLogParam->setIcon(QIcon(":/new/prefix1/rec/executable-script-icon.png"));
+    ui->pushButtonLogSave->setIcon(QIcon(":/new/prefix1/rec/SaveAs2.png"));
+
+    ui->labelAmA->setText("   A");
+
+    // The fine-range pair is never edited on the page; until the device has been read it goes
+    // out as the boxes' initial values rather than as anything undefined.
+    calibration.kuAdcCurrFine = ui->spinBoxKuAdcCurrFune->value();
+    calibration.offAdcCurrFine = ui->spinBoxOffAdcCurrFine->value();
+}
+
+MainWindow::~MainWindow()
+{
+    delete ui;
+}
+
+void MainWindow::CreateActions()
+{
+    connectAction = new QAction(QIcon(":/new/prefix1/rec/connect.png"), tr("Подключить"), this);
+    connectAction->setStatusTip(tr("Подключить прибор"));
+    connect(connectAction, &QAction::triggered, this, &MainWindow::OpenPort);
+
+    disconnectAction =
+        new QAction(QIcon(":/new/prefix1/rec/disconnect.png"), tr("Отключить"), this);
+    disconnectAction->setStatusTip(tr("Отключить прибор"));
+    connect(disconnectAction, &QAction::triggered, this, &MainWindow::ClosePort);
+
+    aboutAction = new QAction(QIcon(":/new/prefix1/rec/about.png"), tr("О программе"), this);
+    aboutAction->setStatusTip(tr("О программе"));
+    connect(aboutAction, &QAction::triggered, this, &MainWindow::About);
+
+    ui->mainToolBar->addAction(connectAction);
+    ui->mainToolBar->addAction(disconnectAction);
+    ui->mainToolBar->addSeparator();
+    ui->mainToolBar->addWidget(portLabel);
+    ui->mainToolBar->addWidget(portComboBox);
+    ui->mainToolBar->addSeparator();
+    ui->mainToolBar->addSeparator();
+    ui->mainToolBar->addAction(aboutAction);
+    ui->mainToolBar->setIconSize(QSize(32, 32));
+
+    connectAction->setEnabled(true);
+    disconnectAction->setEnabled(false);
+}
+
+void MainWindow::OpenPort()
+{
+    serialPort->setPortName(portComboBox->currentText());
+    if (!serialPort->open(QIODevice::ReadWrite)) {
+        ShowCritical(QStringLiteral("Не удается открыть порт"));
+        return;
+    }
+    serialPort->setBaudRate(9200, QSerialPort::AllDirections);
+    serialPort->setDataBits(QSerialPort::Data8);
+    serialPort->setParity(QSerialPort::NoParity);
+    serialPort->setStopBits(QSerialPort::OneStop);
+
+    connectAction->setEnabled(false);
+    disconnectAction->setEnabled(true);
+    portComboBox->setEnabled(false);
+    ui->tab->setEnabled(true);
+
+    ReadSetpoints();
+
+    pollTimer->start();
+
+    ui->pushButtonReadCalibr->setEnabled(true);
+    ui->pushButtonApplyCalibr->setEnabled(true);
+}
+
+void MainWindow::ClosePort()
+{
+    if (serialPort->isOpen())
+        serialPort->close();
+    connectAction->setEnabled(true);
+    disconnectAction->setEnabled(false);
+    portComboBox->setEnabled(true);
+    ui->tab->setEnabled(false);
+    pollTimer->stop();
+    ui->pushButtonReadCalibr->setEnabled(false);
+    ui->pushButtonApplyCalibr->setEnabled(false);
+}
+
+void MainWindow::TimeOut()
+{
+    switch (PendingCommand) {
+    case Idle:
+        if (pollPhase == 0) {
+            const bool ok = ReadStatus();
+            pollPhase = 1;
+            statusFresh = ok;
+        } else {
+            const bool ok = ReadAdc();
+            pollPhase = 0;
+            adcFresh = ok;
+        }
+        break;
+    case WriteSetpointsCommand:
+        RunWriteCommand(&MainWindow::WriteSetpoints);
+        break;
+    case SwitchOutputCommand:
+        RunWriteCommand(&MainWindow::SwitchOutput);
+        break;
+    case ReadCalibrationCommand:
+        ReadCalibration();
+        PendingCommand = Idle;
+        break;
+    case WriteCalibrationCommand:
+        WriteCalibration();
+        PendingCommand = Idle;
+        break;
+    case ReadUserParamsCommand:
+        ReadUserParams();
+        PendingCommand = Idle;
+        break;
+    case WriteUserParamsCommand:
+        WriteUserParams();
+        PendingCommand = Idle;
+        break;
+    default:
+        break;
+    }
+    LogStep();
+}
+
+// A retry leaves PendingCommand alone, so a command clicked during this tick's transaction
+// takes the place of the retry.
+void MainWindow::RunWriteCommand(LinkResult (MainWindow::*attempt)())
+{
+    switch (JudgeWriteAttempt((this->*attempt)(), retryCount)) {
+    case AttemptVerdict::Finished:
+        PendingCommand = Idle;
+        break;
+    case AttemptVerdict::GiveUp:
+        ShowCritical(QStringLiteral("Ошибка записи"));
+        PendingCommand = Idle;
+        break;
+    case AttemptVerdict::Retry:
+        break;
+    }
+}
+
+void MainWindow::ApplyParam()
+{
+    PendingCommand = WriteSetpointsCommand;
+    retryCount = 0;
+}
+
+void MainWindow::OnOff()
+{
+    PendingCommand = SwitchOutputCommand;
+    retryCount = 0;
+}
+
+void MainWindow::ReadParam()
+{
+    PendingCommand = ReadCalibrationCommand;
+}
+
+void MainWindow::WriteParam()
+{
+    PendingCommand = WriteCalibrationCommand;
+}
+
+void MainWindow::ReadUserParam()
+{
+    PendingCommand = ReadUserParamsCommand;
+}
+
+void MainWindow::WriteUserParam()
+{
+    PendingCommand = WriteUserParamsCommand;
+}
+
+bool MainWindow::ReadStatus()
+{
+    if (link->GetStatus(status) != Success)
+        return false;
+    ui->lcdNumberV->display(LcdText(status.voltage, 1, 4));
+    ui->lcdNumberA->display(LcdText(status.current, 0, 4));
+    ui->label_cc->setPixmap(QPixmap(status.ccMode != 0 ? ledRed : ledOff));
+    ui->label_cv->setPixmap(QPixmap(status.cvMode != 0 ? ledGreen : ledOff));
+    ui->pushButtonOnOff->setText(status.outputOn != 0 ? QStringLiteral("Выключить")
+                                                      : QStringLiteral("Включить"));
+    return true;
+}
+
+bool MainWindow::ReadAdc()
+{
+    if (link->GetAdc(adc) != Success)
+        return false;
+    ui->doubleSpinBoxVsdadc->setValue(adc.sdadcVoltage / 1000.0);
+    ui->doubleSpinBoxCsdadc->setValue(adc.sdadcCurrent / 1000.0);
+    ui->doubleSpinBoxVin->setValue(adc.inputVoltage / 1000.0);
+    ui->doubleSpinBoxVref->setValue(adc.referenceVoltage / 1000.0);
+    return true;
+}
+
+void MainWindow::ReadSetpoints()
+{
+    Setpoints setpoints;
+    if (link->GetSetpoints(setpoints.voltage, setpoints.current) != Success)
+        return;
+    ui->doubleSpinBoxV->setValue(setpoints.voltage / 1000.0);
+    ui->doubleSpinBoxA->setValue(setpoints.current / 1000.0);
+}
+
+LinkResult MainWindow::WriteSetpoints()
+{
+    return link->SetSetpoints(ToMilli(ui->doubleSpinBoxV->value()),
+                              ToMilli(ui->doubleSpinBoxA->value()));
+}
+
+LinkResult MainWindow::SwitchOutput()
+{
+    return link->SetOutput(status.outputOn != 0 ? outputOffWord : outputOnWord);
+}
+
+void MainWindow::ReadCalibration()
+{
+    if (link->GetCalibration(calibration, readOperation) != Success) {
+        ShowCritical(QStringLiteral("Ошибка чтения"));
+        return;
+    }
+    ui->spinBoxKuAdcCurr->setValue(calibration.kuAdcCurr);
+    ui->spinBoxKuAdcVolt->setValue(calibration.kuAdcVolt);
+    ui->spinBoxKuDacCurr->setValue(calibration.kuDacCurr);
+    ui->spinBoxKuDacVolt->setValue(calibration.kuDacVolt);
+    ui->spinBoxOffAdcCurr->setValue(calibration.offAdcCurr);
+    ui->spinBoxOffAdcVolt->setValue(calibration.offAdcVolt);
+    ui->spinBoxOffDacCurr->setValue(calibration.offDacCurr);
+    ui->spinBoxOffDacVolt->setValue(calibration.offDacVolt);
+    ui->spinBoxRout->setValue(calibration.rout);
+    // The fine-range pair is shown as read; it is sent back from the record, not the boxes.
+    ui->spinBoxKuAdcCurrFune->setValue(calibration.kuAdcCurrFine);
+    ui->spinBoxOffAdcCurrFine->setValue(calibration.offAdcCurrFine);
+}
+
+void MainWindow::WriteCalibration()
+{
+    calibration.kuAdcCurr = ui->spinBoxKuAdcCurr->value();
+    calibration.kuAdcVolt = ui->spinBoxKuAdcVolt->value();
+    calibration.kuDacCurr = ui->spinBoxKuDacCurr->value();
+    calibration.kuDacVolt = ui->spinBoxKuDacVolt->value();
+    calibration.offAdcCurr = ui->spinBoxOffAdcCurr->value();
+    calibration.offAdcVolt = ui->spinBoxOffAdcVolt->value();
+    calibration.offDacCurr = ui->spinBoxOffDacCurr->value();
+    calibration.offDacVolt = ui->spinBoxOffDacVolt->value();
+    calibration.rout = ui->spinBoxRout->value();
+    const CalibrationBlock &c = calibration;
+    const LinkResult result = link->SetCalibration(
+        c.kuDacVolt, c.kuAdcVolt, c.kuDacCurr, c.kuAdcCurr, c.kuAdcCurrFine, c.offDacVolt,
+        c.offAdcVolt, c.offDacCurr, c.offAdcCurr, c.offAdcCurrFine, c.rout, writeOperation);
+    if (result != Success)
+        ShowCritical(QStringLiteral("Ошибка записи"));
+}
+
+void MainWindow::ReadUserParams()
+{
+    if (link->GetUserParams(userParams, readOperation) != Success) {
+        ShowCritical(QStringLiteral("Ошибка чтения"));
+        return;
+    }
+    ui->spinBoxNVPstatus->setValue(userParams.nvpStatus);
+    ui->spinBoxLifeCounter->setValue(userParams.lifeCounter);
+    ui->spinBoxCurrTrigStat->setValue(userParams.currTrigStat);
+    ui->spinBoxCurrTrigTime->setValue(userParams.currTrigTime);
+    ui->spinBoxIoutMax->setValue(userParams.ioutMax);
+    ui->spinBoxUoutMax->setValue(userParams.uoutMax);
+    ui->spinBoxPoutMax->setValue(userParams.poutMax);
+    ui->spinBoxRoutUser->setValue(userParams.routUser);
+    ui->spinBoxFanGainCurrent->setValue(userParams.fanGainCurrent);
+    ui->spinBoxFanDelay->setValue(userParams.fanDelay);
+    ui->spinBoxFanDutyOff->setValue(userParams.fanDutyOff);
+}
+
+void MainWindow::WriteUserParams()
+{
+    userParams.nvpStatus = ui->spinBoxNVPstatus->value();
+    userParams.currTrigStat = ui->spinBoxCurrTrigStat->value();
+    userParams.currTrigTime = ui->spinBoxCurrTrigTime->value();
+    userParams.ioutMax = ui->spinBoxIoutMax->value();
+    userParams.uoutMax = ui->spinBoxUoutMax->value();
+    userParams.poutMax = ui->spinBoxPoutMax->value();
+    userParams.routUser = ui->spinBoxRoutUser->value();
+    userParams.fanGainCurrent = ui->spinBoxFanGainCurrent->value();
+    userParams.fanDelay = ui->spinBoxFanDelay->value();
+    userParams.fanDutyOff = ui->spinBoxFanDutyOff->value();
+    const UserParamBlock &u = userParams;
+    const LinkResult result = link->SetUserParams(
+        u.nvpStatus, u.lifeCounter, u.currTrigStat, u.currTrigTime, u.ioutMax, u.uoutMax,
+        u.poutMax, u.routUser, u.fanGainCurrent, u.fanDelay, u.fanDutyOff, writeOperation);
+    if (result != Success)
+        ShowCritical(QStringLiteral("Ошибка записи"));
+}
+
+void MainWindow::About()
+{
+    const QString text =
+        tr("<p><b>VORNEXcontrol</b> %1</p>"
+           "<p>Панель управления программируемыми DC-DC преобразователями VORNEX "
+           "через последовательный порт.</p>"
+           "<p>Работает на Qt %2.</p>"
+           "<p>Разработано участниками открытого проекта VORNEXcontrol.</p>"
+           "<p><a href=\"https://www.qt.io/\">https://www.qt.io/</a></p>")
+            .arg(QStringLiteral(VORNEXCONTROL_VERSION), QString::fromLatin1(qVersion()));
+    QMessageBox::about(this, tr("О программе"), text);
+}
+
+void MainWindow::ShowCritical(const QString &text)
+{
+    QMessageBox::critical(this, tr("Error"), text, QMessageBox::Ok);
+}
