@@ -1,0 +1,135 @@
+#pragma once
+
+#include "link/devicerecords.h"
+#include "sim/emulatorrequest.h"
+#include "sim/faultsettings.h"
+
+#include <QElapsedTimer>
+#include <QMutex>
+#include <QObject>
+#include <QString>
+#include <QVector>
+
+#include <memory>
+#include <optional>
+
+class QSocketNotifier;
+class QTimer;
+class ConverterModel;
+class FrameAssembler;
+class PseudoTerminal;
+
+// A VORNEX converter on a pseudo-terminal. It answers the panel's requests from an electrical
+// model and can misbehave on demand. It runs on the event loop of the thread it lives in; the
+// setters and the request log may be used from any thread, and start(), stop(), hangUp() and
+// comeBack() hop to the emulator's thread when called from elsewhere.
+class ConverterEmulator : public QObject
+{
+    Q_OBJECT
+
+public:
+    static constexpr quint8 ReadOperation = 0x01;
+    static constexpr quint8 WriteOperation = 0x11;
+    static constexpr quint8 AckCode = 0x1F;
+    static constexpr quint8 NakCode = 0x15;
+    static constexpr quint16 OutputOnWord = 7066;
+    static constexpr int CharTimeUs = 1087; // 10 bits at 9200 baud
+
+    explicit ConverterEmulator(QObject *parent = nullptr);
+    ~ConverterEmulator() override;
+
+    // Opens the pseudo-terminal; false (with a reason) when it cannot.
+    bool start(QString *error = nullptr);
+    void stop();
+    bool isRunning() const;
+    // Slave end to open as the serial port, e.g. /dev/pts/7; empty while hung up or stopped.
+    QString serialPath() const;
+    // A symbolic link kept pointing at the serial end (removed on hang-up and stop).
+    void setLinkPath(const QString &path);
+    QString linkPath() const;
+    // Characters leave and arrive at 9200 baud 8N1; on by default.
+    void setPaced(bool paced);
+    bool paced() const;
+
+    // The device disappears (its serial end closes) and comes back on a new pty, same link.
+    void hangUp();
+    bool comeBack(QString *error = nullptr);
+
+    // Electrical model.
+    void setLoadResistance(double ohms); // 0, negative or infinite: open circuit
+    double loadResistance() const;
+    void setInputVoltage(int millivolts);
+    void setReferenceVoltage(int millivolts);
+    void setNoise(bool on);
+    void setFineRangeThreshold(int milliamps); // fine range below this output current
+    void setSetpoints(const Setpoints &setpoints);
+    Setpoints setpoints() const;
+    void setOutputOn(bool on);
+    bool outputOn() const;
+    OutputStatus status() const; // what a status read would answer now
+    AdcReadings adc() const;     // what an ADC read would answer now
+    void setFixedStatus(std::optional<OutputStatus> status);
+    void setFixedAdc(std::optional<AdcReadings> adc);
+
+    // Stored blocks. setUserParams() also sets the life counter; writes over the line do not.
+    CalibrationBlock calibration() const;
+    void setCalibration(const CalibrationBlock &block);
+    UserParamBlock userParams() const;
+    void setUserParams(const UserParamBlock &block);
+    // Output-on time that makes one life counter step; one hour unless changed.
+    void setLifeCounterUnitMs(qint64 ms);
+    // Keeps the blocks and the life counter in a file: loads it now if it exists, saves after
+    // every block write over the line and at stop().
+    bool setStateFile(const QString &path, QString *error = nullptr);
+
+    void setFaults(const FaultSettings &faults);
+    FaultSettings faults() const;
+    void clearFaults();
+
+    QVector<EmulatorRequest> requests() const;
+    void clearRequests();
+    qint64 uptimeMs() const;
+
+signals:
+    void requestReceived(const EmulatorRequest &request);
+    // New serial end after start() or comeBack(); empty after hangUp() or stop().
+    void serialPathChanged(const QString &path);
+
+private:
+    void readMaster();
+    void writeMaster();
+    void serviceLine();
+    void handleFrame(const QByteArray &frame);
+    void queueReply(QByteArray text, const FaultSettings &faults);
+    void scheduleService();
+    bool openTerminal(QString *error);
+    void closeTerminal();
+    void saveState();
+
+    struct TxPiece
+    {
+        QByteArray bytes;
+        qint64 notBeforeUs = 0;
+    };
+
+    mutable QMutex mutex;
+    QElapsedTimer clock;
+    std::unique_ptr<PseudoTerminal> terminal;
+    std::unique_ptr<ConverterModel> model;
+    std::unique_ptr<FrameAssembler> assembler;
+    QSocketNotifier *readNotifier = nullptr;
+    QSocketNotifier *writeNotifier = nullptr;
+    QTimer *serviceTimer = nullptr;
+    bool running = false;
+    bool pacedLine = true;
+    QString stateFile;
+    FaultSettings faultSettings;
+    int silentLeft = 0;
+    QByteArray previousReply;
+    QVector<EmulatorRequest> log;
+    // Bytes received but not yet "arrived" at line pace, and when the first of them started.
+    QByteArray rxQueue;
+    qint64 rxStartUs = 0;
+    QVector<TxPiece> txQueue;
+    qint64 txFreeUs = 0; // when the line is free for the next outgoing character
+};
