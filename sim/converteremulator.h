@@ -33,7 +33,8 @@ public:
     static constexpr quint8 AckCode = 0x1F;
     static constexpr quint8 NakCode = 0x15;
     static constexpr quint16 OutputOnWord = 7066;
-    static constexpr int CharTimeUs = 1087; // 10 bits at 9200 baud
+    static constexpr int CharTimeUs = 1087;       // 10 bits at 9200 baud
+    static constexpr int RequestLogLimit = 10000; // oldest entries go first
 
     explicit ConverterEmulator(QObject *parent = nullptr);
     ~ConverterEmulator() override;
@@ -96,21 +97,26 @@ signals:
     void serialPathChanged(const QString &path);
 
 private:
-    void readMaster();
-    void writeMaster();
-    void serviceLine();
-    void handleFrame(const QByteArray &frame);
-    void queueReply(QByteArray text, const FaultSettings &faults);
-    void scheduleService();
-    bool openTerminal(QString *error);
-    void closeTerminal();
-    void saveState();
-
     struct TxPiece
     {
         QByteArray bytes;
         qint64 notBeforeUs = 0;
     };
+
+    // Runs f on the emulator's own thread, waiting for it when called from another one.
+    template <typename F> void inOwnThread(F f);
+    qint64 nowUs() const { return clock.nsecsElapsed() / 1000; }
+    void readMaster();
+    void writeMaster();
+    void serviceLine();
+    // The following expect the mutex held.
+    void takeArrivedBytes(qint64 now, QVector<EmulatorRequest> &received);
+    void handleFrame(const QByteArray &text, bool complete, QVector<EmulatorRequest> &received);
+    void sendDuePieces(qint64 now);
+    void scheduleService(qint64 now);
+    bool openTerminal(QString *error);
+    void closeTerminal();
+    void saveState();
 
     mutable QMutex mutex;
     QElapsedTimer clock;
@@ -125,9 +131,12 @@ private:
     QString stateFile;
     FaultSettings faultSettings;
     int silentLeft = 0;
-    QByteArray previousReply;
+    // The last answer given, kept for the stale-reply fault.
+    QByteArray previousAnswer;
+    bool previousWasWrite = false;
     QVector<EmulatorRequest> log;
-    // Bytes received but not yet "arrived" at line pace, and when the first of them started.
+    // Bytes read from the master that have not yet arrived at line pace; the first of them
+    // started on the line at rxStartUs.
     QByteArray rxQueue;
     qint64 rxStartUs = 0;
     QVector<TxPiece> txQueue;

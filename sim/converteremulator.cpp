@@ -1,0 +1,536 @@
+#include "sim/converteremulator.h"
+
+#include "sim/commandset.h"
+#include "sim/convertermodel.h"
+#include "sim/frameassembler.h"
+#include "sim/pseudoterminal.h"
+#include "sim/replyshaper.h"
+#include "sim/simcodec.h"
+#include "sim/statefile.h"
+
+#include <QFile>
+#include <QMetaObject>
+#include <QMutexLocker>
+#include <QSocketNotifier>
+#include <QThread>
+#include <QTimer>
+
+#include <cerrno>
+#include <unistd.h>
+
+ConverterEmulator::ConverterEmulator(QObject *parent)
+    : QObject(parent), terminal(std::make_unique<PseudoTerminal>()),
+      model(std::make_unique<ConverterModel>()), assembler(std::make_unique<FrameAssembler>()),
+      serviceTimer(new QTimer(this))
+{
+    qRegisterMetaType<EmulatorRequest>();
+    clock.start();
+    serviceTimer->setSingleShot(true);
+    serviceTimer->setTimerType(Qt::PreciseTimer);
+    connect(serviceTimer, &QTimer::timeout, this, &ConverterEmulator::serviceLine);
+}
+
+ConverterEmulator::~ConverterEmulator()
+{
+    QMutexLocker lock(&mutex);
+    if (running)
+        saveState();
+    closeTerminal();
+}
+
+template <typename F> void ConverterEmulator::inOwnThread(F f)
+{
+    if (QThread::currentThread() == thread())
+        f();
+    else
+        QMetaObject::invokeMethod(this, f, Qt::BlockingQueuedConnection);
+}
+
+bool ConverterEmulator::start(QString *error)
+{
+    bool ok = false;
+    QString path;
+    inOwnThread([&] {
+        QMutexLocker lock(&mutex);
+        if (running) {
+            ok = true;
+            return;
+        }
+        ok = openTerminal(error);
+        running = ok;
+        path = terminal->slavePath();
+    });
+    if (ok && !path.isEmpty())
+        emit serialPathChanged(path);
+    return ok;
+}
+
+void ConverterEmulator::stop()
+{
+    bool wasRunning = false;
+    inOwnThread([&] {
+        QMutexLocker lock(&mutex);
+        wasRunning = running;
+        if (running)
+            saveState();
+        closeTerminal();
+        running = false;
+    });
+    if (wasRunning)
+        emit serialPathChanged(QString());
+}
+
+bool ConverterEmulator::isRunning() const
+{
+    QMutexLocker lock(&mutex);
+    return running;
+}
+
+QString ConverterEmulator::serialPath() const
+{
+    QMutexLocker lock(&mutex);
+    return terminal->slavePath();
+}
+
+void ConverterEmulator::setLinkPath(const QString &path)
+{
+    QMutexLocker lock(&mutex);
+    terminal->setLinkPath(path);
+}
+
+QString ConverterEmulator::linkPath() const
+{
+    QMutexLocker lock(&mutex);
+    return terminal->linkPath();
+}
+
+void ConverterEmulator::setPaced(bool paced)
+{
+    QMutexLocker lock(&mutex);
+    pacedLine = paced;
+}
+
+bool ConverterEmulator::paced() const
+{
+    QMutexLocker lock(&mutex);
+    return pacedLine;
+}
+
+void ConverterEmulator::hangUp()
+{
+    bool wasPresent = false;
+    inOwnThread([&] {
+        QMutexLocker lock(&mutex);
+        wasPresent = terminal->isOpen();
+        closeTerminal();
+    });
+    if (wasPresent)
+        emit serialPathChanged(QString());
+}
+
+bool ConverterEmulator::comeBack(QString *error)
+{
+    bool ok = false;
+    bool reopened = false;
+    QString path;
+    inOwnThread([&] {
+        QMutexLocker lock(&mutex);
+        if (!running || terminal->isOpen()) {
+            ok = running;
+            if (!running && error)
+                *error = QStringLiteral("the emulator is not running");
+            return;
+        }
+        ok = reopened = openTerminal(error);
+        path = terminal->slavePath();
+    });
+    if (reopened)
+        emit serialPathChanged(path);
+    return ok;
+}
+
+void ConverterEmulator::setLoadResistance(double ohms)
+{
+    QMutexLocker lock(&mutex);
+    model->setLoadResistance(ohms);
+}
+
+double ConverterEmulator::loadResistance() const
+{
+    QMutexLocker lock(&mutex);
+    return model->loadResistance();
+}
+
+void ConverterEmulator::setInputVoltage(int millivolts)
+{
+    QMutexLocker lock(&mutex);
+    model->setInputVoltage(millivolts);
+}
+
+void ConverterEmulator::setReferenceVoltage(int millivolts)
+{
+    QMutexLocker lock(&mutex);
+    model->setReferenceVoltage(millivolts);
+}
+
+void ConverterEmulator::setNoise(bool on)
+{
+    QMutexLocker lock(&mutex);
+    model->setNoise(on);
+}
+
+void ConverterEmulator::setFineRangeThreshold(int milliamps)
+{
+    QMutexLocker lock(&mutex);
+    model->setFineRangeThreshold(milliamps);
+}
+
+void ConverterEmulator::setSetpoints(const Setpoints &setpoints)
+{
+    QMutexLocker lock(&mutex);
+    model->setSetpoints(setpoints);
+}
+
+Setpoints ConverterEmulator::setpoints() const
+{
+    QMutexLocker lock(&mutex);
+    return model->setpoints();
+}
+
+void ConverterEmulator::setOutputOn(bool on)
+{
+    QMutexLocker lock(&mutex);
+    model->setOutputOn(on, clock.elapsed());
+}
+
+bool ConverterEmulator::outputOn() const
+{
+    QMutexLocker lock(&mutex);
+    return model->outputOn();
+}
+
+OutputStatus ConverterEmulator::status() const
+{
+    QMutexLocker lock(&mutex);
+    return model->status();
+}
+
+AdcReadings ConverterEmulator::adc() const
+{
+    QMutexLocker lock(&mutex);
+    return model->adc();
+}
+
+void ConverterEmulator::setFixedStatus(std::optional<OutputStatus> status)
+{
+    QMutexLocker lock(&mutex);
+    model->setFixedStatus(status);
+}
+
+void ConverterEmulator::setFixedAdc(std::optional<AdcReadings> adc)
+{
+    QMutexLocker lock(&mutex);
+    model->setFixedAdc(adc);
+}
+
+CalibrationBlock ConverterEmulator::calibration() const
+{
+    QMutexLocker lock(&mutex);
+    return model->calibration();
+}
+
+void ConverterEmulator::setCalibration(const CalibrationBlock &block)
+{
+    QMutexLocker lock(&mutex);
+    model->setCalibration(block);
+}
+
+UserParamBlock ConverterEmulator::userParams() const
+{
+    QMutexLocker lock(&mutex);
+    return model->userParams(clock.elapsed());
+}
+
+void ConverterEmulator::setUserParams(const UserParamBlock &block)
+{
+    QMutexLocker lock(&mutex);
+    model->setUserParams(block, clock.elapsed());
+}
+
+void ConverterEmulator::setLifeCounterUnitMs(qint64 ms)
+{
+    QMutexLocker lock(&mutex);
+    model->setLifeCounterUnitMs(ms);
+}
+
+bool ConverterEmulator::setStateFile(const QString &path, QString *error)
+{
+    QMutexLocker lock(&mutex);
+    stateFile = path;
+    if (path.isEmpty() || !QFile::exists(path))
+        return true;
+    StateFile::State state;
+    state.calibration = model->calibration();
+    state.userParams = model->userParams(clock.elapsed());
+    state.onTimeMs = model->onTimeMs(clock.elapsed());
+    if (!StateFile::load(path, state, error))
+        return false;
+    model->setCalibration(state.calibration);
+    model->writeUserParams(state.userParams);
+    model->setOnTimeMs(state.onTimeMs, clock.elapsed());
+    return true;
+}
+
+void ConverterEmulator::setFaults(const FaultSettings &faults)
+{
+    QMutexLocker lock(&mutex);
+    faultSettings = faults;
+    silentLeft = qMax(0, faults.silentFirst);
+}
+
+FaultSettings ConverterEmulator::faults() const
+{
+    QMutexLocker lock(&mutex);
+    return faultSettings;
+}
+
+void ConverterEmulator::clearFaults()
+{
+    setFaults(FaultSettings());
+}
+
+QVector<EmulatorRequest> ConverterEmulator::requests() const
+{
+    QMutexLocker lock(&mutex);
+    return log;
+}
+
+void ConverterEmulator::clearRequests()
+{
+    QMutexLocker lock(&mutex);
+    log.clear();
+}
+
+qint64 ConverterEmulator::uptimeMs() const
+{
+    return clock.elapsed();
+}
+
+bool ConverterEmulator::openTerminal(QString *error)
+{
+    if (!terminal->open(error))
+        return false;
+    readNotifier = new QSocketNotifier(terminal->master(), QSocketNotifier::Read, this);
+    connect(readNotifier, &QSocketNotifier::activated, this, &ConverterEmulator::readMaster);
+    writeNotifier = new QSocketNotifier(terminal->master(), QSocketNotifier::Write, this);
+    writeNotifier->setEnabled(false);
+    connect(writeNotifier, &QSocketNotifier::activated, this, &ConverterEmulator::writeMaster);
+    return true;
+}
+
+void ConverterEmulator::closeTerminal()
+{
+    // Notifiers go before their descriptor does.
+    delete readNotifier;
+    delete writeNotifier;
+    readNotifier = nullptr;
+    writeNotifier = nullptr;
+    terminal->close();
+    serviceTimer->stop();
+    assembler->reset();
+    rxQueue.clear();
+    txQueue.clear();
+}
+
+void ConverterEmulator::saveState()
+{
+    if (stateFile.isEmpty())
+        return;
+    const qint64 now = clock.elapsed();
+    StateFile::save(stateFile,
+                    {model->calibration(), model->userParams(now), model->onTimeMs(now)});
+}
+
+void ConverterEmulator::readMaster()
+{
+    QVector<EmulatorRequest> received;
+    {
+        QMutexLocker lock(&mutex);
+        if (!terminal->isOpen())
+            return;
+        char buffer[4096];
+        for (;;) {
+            const ssize_t n = ::read(terminal->master(), buffer, sizeof buffer);
+            if (n > 0) {
+                if (rxQueue.isEmpty())
+                    rxStartUs = qMax(rxStartUs, nowUs());
+                rxQueue.append(buffer, int(n));
+                continue;
+            }
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
+                // The slave is held open, so this should not happen; never spin on it.
+                readNotifier->setEnabled(false);
+            }
+            break;
+        }
+        const qint64 now = nowUs();
+        takeArrivedBytes(now, received);
+        sendDuePieces(now);
+        scheduleService(now);
+    }
+    for (const EmulatorRequest &request : received)
+        emit requestReceived(request);
+}
+
+void ConverterEmulator::writeMaster()
+{
+    {
+        QMutexLocker lock(&mutex);
+        if (writeNotifier)
+            writeNotifier->setEnabled(false);
+    }
+    serviceLine();
+}
+
+void ConverterEmulator::serviceLine()
+{
+    QVector<EmulatorRequest> received;
+    {
+        QMutexLocker lock(&mutex);
+        if (!terminal->isOpen())
+            return;
+        const qint64 now = nowUs();
+        takeArrivedBytes(now, received);
+        sendDuePieces(now);
+        scheduleService(now);
+    }
+    for (const EmulatorRequest &request : received)
+        emit requestReceived(request);
+}
+
+void ConverterEmulator::takeArrivedBytes(qint64 now, QVector<EmulatorRequest> &received)
+{
+    if (rxQueue.isEmpty())
+        return;
+    int arrived = rxQueue.size();
+    if (pacedLine) {
+        arrived = int(qMin<qint64>(rxQueue.size(), qMax<qint64>(0, now - rxStartUs) / CharTimeUs));
+        rxStartUs += qint64(arrived) * CharTimeUs;
+    }
+    if (arrived == 0)
+        return;
+    const QByteArray bytes = rxQueue.left(arrived);
+    rxQueue.remove(0, arrived);
+    for (const FrameAssembler::Frame &frame : assembler->feed(bytes))
+        handleFrame(frame.text, frame.complete, received);
+}
+
+void ConverterEmulator::handleFrame(const QByteArray &text, bool complete,
+                                    QVector<EmulatorRequest> &received)
+{
+    EmulatorRequest request;
+    request.timeMs = clock.elapsed();
+    request.rawFrame = text;
+    const std::optional<QByteArray> bytes =
+        complete ? SimCodec::fromHex(text.mid(1)) : std::nullopt;
+    if (bytes && bytes->size() >= 4) {
+        request.parsed = true;
+        request.registerCode = quint8(bytes->at(0));
+        request.operationCode = quint8(bytes->at(1));
+        request.data = bytes->mid(2, bytes->size() - 4);
+        request.crcValid = SimCodec::crc16(*bytes) == 0;
+    }
+
+    if (request.crcValid && !faultSettings.silent && silentLeft == 0) {
+        const qint64 nowMs = clock.elapsed();
+        const std::optional<CommandSet::Answer> answer = CommandSet::answer(
+            *model, request.registerCode, request.operationCode, request.data, nowMs);
+        if (answer) {
+            request.answered = true;
+            const bool isWrite = request.operationCode == WriteOperation;
+            QByteArray reply = answer->headerAndPayload;
+            bool replyIsWrite = isWrite;
+            if (faultSettings.stale) {
+                std::swap(reply, previousAnswer);
+                std::swap(replyIsWrite, previousWasWrite);
+            } else {
+                previousAnswer = reply;
+                previousWasWrite = isWrite;
+            }
+            if (!reply.isEmpty()) {
+                const qint64 requestUs = nowUs();
+                for (const ReplyShaper::Piece &piece :
+                     ReplyShaper::shape(reply, replyIsWrite, faultSettings))
+                    txQueue.append({piece.bytes, requestUs + qint64(piece.offsetMs) * 1000});
+            }
+            if (answer->storedBlockChanged)
+                saveState();
+        }
+    } else if (request.crcValid && silentLeft > 0) {
+        --silentLeft;
+    }
+
+    if (log.size() >= RequestLogLimit)
+        log.removeFirst();
+    log.append(request);
+    received.append(request);
+}
+
+void ConverterEmulator::sendDuePieces(qint64 now)
+{
+    while (!txQueue.isEmpty()) {
+        TxPiece &piece = txQueue.first();
+        if (now < piece.notBeforeUs)
+            return;
+        int count = piece.bytes.size();
+        qint64 lineStart = 0;
+        if (pacedLine) {
+            // A character reaches the far end only once all its bits are on the line.
+            lineStart = qMax(txFreeUs, piece.notBeforeUs);
+            count = int(qMin<qint64>(count, qMax<qint64>(0, now - lineStart) / CharTimeUs));
+            if (count == 0)
+                return;
+        }
+        const ssize_t written = ::write(terminal->master(), piece.bytes.constData(), size_t(count));
+        if (written < 0) {
+            if (errno == EAGAIN || errno == EWOULDBLOCK)
+                writeNotifier->setEnabled(true);
+            else
+                txQueue.clear(); // the line is gone; nothing will ever read these
+            return;
+        }
+        if (pacedLine)
+            txFreeUs = lineStart + qint64(written) * CharTimeUs;
+        piece.bytes.remove(0, int(written));
+        if (!piece.bytes.isEmpty()) {
+            if (written < count)
+                writeNotifier->setEnabled(true);
+            return;
+        }
+        txQueue.removeFirst();
+    }
+}
+
+void ConverterEmulator::scheduleService(qint64 now)
+{
+    qint64 wake = -1;
+    const auto consider = [&wake](qint64 at) { wake = wake < 0 ? at : qMin(wake, at); };
+    if (!rxQueue.isEmpty()) {
+        // Nothing happens before a frame ends, so wake when the next CR has arrived.
+        const int end = rxQueue.indexOf(SimCodec::EndChar);
+        const int needed = end < 0 ? rxQueue.size() : end + 1;
+        consider(rxStartUs + qint64(needed) * CharTimeUs);
+    }
+    if (!txQueue.isEmpty() && !(writeNotifier && writeNotifier->isEnabled())) {
+        const TxPiece &piece = txQueue.first();
+        consider(pacedLine ? qMax(txFreeUs, piece.notBeforeUs) + CharTimeUs : piece.notBeforeUs);
+    }
+    if (wake < 0) {
+        serviceTimer->stop();
+        return;
+    }
+    // Round up: waking early would only find nothing due and go back to sleep.
+    serviceTimer->start(int(qMax<qint64>(0, (wake - now + 999) / 1000)));
+}
