@@ -1,0 +1,202 @@
+#include "sim/consolecommands.h"
+
+#include "sim/converteremulator.h"
+
+#include <QStringList>
+
+#include <limits>
+
+namespace ConsoleCommands {
+
+namespace {
+
+bool toInt(const QStringList &words, int index, int &value)
+{
+    bool ok = false;
+    value = index < words.size() ? words.at(index).toInt(&ok) : 0;
+    return ok && value >= 0;
+}
+
+QString faultText(const FaultSettings &f)
+{
+    QStringList on;
+    if (f.silent)
+        on << QStringLiteral("silent");
+    if (f.silentFirst > 0)
+        on << QStringLiteral("silent-first %1").arg(f.silentFirst);
+    if (f.delayMs > 0)
+        on << QStringLiteral("delay %1 ms").arg(f.delayMs);
+    if (f.splitSize > 0)
+        on << QStringLiteral("split %1 every %2 ms").arg(f.splitSize).arg(f.splitGapMs);
+    if (!f.garbage.isEmpty())
+        on << QStringLiteral("garbage");
+    if (f.badCrc)
+        on << QStringLiteral("bad-crc");
+    if (f.lowerCase)
+        on << QStringLiteral("lower-case");
+    if (f.oddDigits)
+        on << QStringLiteral("odd");
+    if (!f.trailing.isEmpty())
+        on << QStringLiteral("trailing");
+    if (f.nak)
+        on << QStringLiteral("nak");
+    if (f.stale)
+        on << QStringLiteral("stale");
+    return on.isEmpty() ? QStringLiteral("none") : on.join(QStringLiteral(", "));
+}
+
+QString show(ConverterEmulator &emulator)
+{
+    const Setpoints set = emulator.setpoints();
+    const OutputStatus s = emulator.status();
+    const AdcReadings a = emulator.adc();
+    return QStringLiteral("setpoints %1 mV %2 mA, output %3, load %4 ohm\n"
+                          "status: voltage %5 x10 mV, current %6, range %7, CC %8, CV %9\n"
+                          "ADC: %10 mV, %11 mA, fine %12, Uin %13 mV, Uref %14 mV\n"
+                          "faults: %15")
+        .arg(set.voltage)
+        .arg(set.current)
+        .arg(emulator.outputOn() ? QStringLiteral("on") : QStringLiteral("off"))
+        .arg(emulator.loadResistance())
+        .arg(s.voltage)
+        .arg(s.current)
+        .arg(s.currentRange)
+        .arg(s.ccMode)
+        .arg(s.cvMode)
+        .arg(a.sdadcVoltage)
+        .arg(a.sdadcCurrent)
+        .arg(a.fineCurrent)
+        .arg(a.inputVoltage)
+        .arg(a.referenceVoltage)
+        .arg(faultText(emulator.faults()));
+}
+
+// "fault NAME": switch one more fault on; "fault none" clears them all.
+bool applyFault(FaultSettings &f, const QString &name)
+{
+    if (name == QLatin1String("none"))
+        f = FaultSettings();
+    else if (name == QLatin1String("silent"))
+        f.silent = true;
+    else if (name == QLatin1String("garbage"))
+        f.garbage = FaultSettings::defaultGarbage();
+    else if (name == QLatin1String("bad-crc"))
+        f.badCrc = true;
+    else if (name == QLatin1String("lower-case"))
+        f.lowerCase = true;
+    else if (name == QLatin1String("odd"))
+        f.oddDigits = true;
+    else if (name == QLatin1String("trailing"))
+        f.trailing = FaultSettings::defaultTrailing();
+    else if (name == QLatin1String("nak"))
+        f.nak = true;
+    else if (name == QLatin1String("stale"))
+        f.stale = true;
+    else
+        return false;
+    return true;
+}
+
+} // namespace
+
+QString help()
+{
+    return QStringLiteral(
+        "commands:\n"
+        "  show                      setpoints, readings and faults now\n"
+        "  fault NAME                add a fault: silent, garbage, bad-crc, lower-case, odd,\n"
+        "                            trailing, nak, stale; 'fault none' clears all faults\n"
+        "  delay MS                  delay every reply (0: off)\n"
+        "  split N [GAP_MS]          send replies in pieces of N characters (0: off)\n"
+        "  silent-first K            ignore the next K requests\n"
+        "  hangup | return           the device disappears | comes back at the same link\n"
+        "  load OHMS | load open     load resistance\n"
+        "  input MV | reference MV   input or reference voltage\n"
+        "  noise on|off              a little noise on the readings\n"
+        "  output on|off             switch the output as the device's own button would\n"
+        "  set MV MA                 voltage and current setpoints\n"
+        "  help | quit");
+}
+
+Result execute(ConverterEmulator &emulator, const QString &line)
+{
+    const QStringList words = line.simplified().split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    if (words.isEmpty())
+        return {};
+    const QString command = words.first().toLower();
+    const QString argument = words.value(1).toLower();
+    FaultSettings f = emulator.faults();
+    int n = 0;
+    int m = 0;
+
+    if (command == QLatin1String("help"))
+        return {help()};
+    if (command == QLatin1String("quit") || command == QLatin1String("exit"))
+        return {QStringLiteral("bye"), true};
+    if (command == QLatin1String("show"))
+        return {show(emulator)};
+    if (command == QLatin1String("fault") && applyFault(f, argument)) {
+        emulator.setFaults(f);
+        return {QStringLiteral("faults: ") + faultText(f)};
+    }
+    if (command == QLatin1String("delay") && toInt(words, 1, n)) {
+        f.delayMs = n;
+        emulator.setFaults(f);
+        return {QStringLiteral("faults: ") + faultText(f)};
+    }
+    if (command == QLatin1String("split") && toInt(words, 1, n)) {
+        f.splitSize = n;
+        if (words.size() > 2 && toInt(words, 2, m))
+            f.splitGapMs = m;
+        emulator.setFaults(f);
+        return {QStringLiteral("faults: ") + faultText(f)};
+    }
+    if (command == QLatin1String("silent-first") && toInt(words, 1, n)) {
+        f.silentFirst = n;
+        emulator.setFaults(f);
+        return {QStringLiteral("faults: ") + faultText(f)};
+    }
+    if (command == QLatin1String("hangup")) {
+        emulator.hangUp();
+        return {QStringLiteral("hung up")};
+    }
+    if (command == QLatin1String("return")) {
+        QString error;
+        if (!emulator.comeBack(&error))
+            return {QStringLiteral("cannot return: ") + error};
+        return {QStringLiteral("back at ") + emulator.serialPath()};
+    }
+    if (command == QLatin1String("load") && words.size() == 2) {
+        bool ok = argument == QLatin1String("open");
+        const double ohms = ok ? std::numeric_limits<double>::infinity() : argument.toDouble(&ok);
+        if (ok && ohms >= 0) {
+            emulator.setLoadResistance(ohms);
+            return {QStringLiteral("load %1 ohm").arg(ohms)};
+        }
+    }
+    if (command == QLatin1String("input") && toInt(words, 1, n)) {
+        emulator.setInputVoltage(n);
+        return {QStringLiteral("input %1 mV").arg(n)};
+    }
+    if (command == QLatin1String("reference") && toInt(words, 1, n)) {
+        emulator.setReferenceVoltage(n);
+        return {QStringLiteral("reference %1 mV").arg(n)};
+    }
+    const bool onOff = argument == QLatin1String("on") || argument == QLatin1String("off");
+    if (command == QLatin1String("noise") && onOff) {
+        emulator.setNoise(argument == QLatin1String("on"));
+        return {QStringLiteral("noise ") + argument};
+    }
+    if (command == QLatin1String("output") && onOff) {
+        emulator.setOutputOn(argument == QLatin1String("on"));
+        return {QStringLiteral("output ") + argument};
+    }
+    if (command == QLatin1String("set") && toInt(words, 1, n) && toInt(words, 2, m) &&
+        n <= 0xFFFF && m <= 0x7FFF) {
+        emulator.setSetpoints({n, m});
+        return {QStringLiteral("setpoints %1 mV %2 mA").arg(n).arg(m)};
+    }
+    return {QStringLiteral("not understood: %1 (try 'help')").arg(line.trimmed())};
+}
+
+} // namespace ConsoleCommands
