@@ -1,0 +1,592 @@
+#include "ptyclient.h"
+
+#include "sim/converteremulator.h"
+#include "sim/simcodec.h"
+
+#include <QtTest>
+
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <cmath>
+#include <limits>
+#include <memory>
+
+namespace {
+
+// Status the protocol documents: voltage 1234, current 567, range 0, CC 0, CV 1, on 1.
+const QByteArray KnownStatusLine("^0108D2043702000001015F58\r");
+
+OutputStatus knownStatus()
+{
+    OutputStatus s;
+    s.voltage = 1234;
+    s.current = 567;
+    s.cvMode = 1;
+    s.outputOn = 1;
+    return s;
+}
+
+QByteArray frame(quint8 reg, quint8 op, const QByteArray &data = {})
+{
+    return SimCodec::requestFrame(reg, op, data);
+}
+
+QByteArray readFrame(quint8 reg)
+{
+    return frame(reg, ConverterEmulator::ReadOperation);
+}
+
+QByteArray words(std::initializer_list<int> values)
+{
+    QByteArray out;
+    for (int v : values) {
+        out.append(char(v & 0xFF));
+        out.append(char((v >> 8) & 0xFF));
+    }
+    return out;
+}
+
+// The decoded bytes of a good reply line, or an empty array (with a test failure) otherwise.
+QByteArray decoded(const QByteArray &line)
+{
+    if (!line.startsWith('^') || !line.endsWith('\r'))
+        return {};
+    const auto bytes = SimCodec::fromHex(line.mid(1, line.size() - 2));
+    if (!bytes || SimCodec::crc16(*bytes) != 0)
+        return {};
+    return *bytes;
+}
+
+int u16(const QByteArray &reply, int offset)
+{
+    return quint8(reply.at(offset)) | (quint8(reply.at(offset + 1)) << 8);
+}
+
+int s16(const QByteArray &reply, int offset)
+{
+    return qint16(u16(reply, offset));
+}
+
+} // namespace
+
+class TestConverterEmulator : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void statusReplyIsTheKnownVector();
+    void readReplyHeaders_data();
+    void readReplyHeaders();
+    void setpointWriteRoundTrip();
+    void outputSwitchWords_data();
+    void outputSwitchWords();
+    void calibrationRoundTrip();
+    void userParamsWriteKeepsLifeCounter();
+    void lifeCounterCountsOnTime();
+    void electricalModel_data();
+    void electricalModel();
+    void noiseStaysClose();
+    void badFramesGetNoReply_data();
+    void badFramesGetNoReply();
+    void faultLines_data();
+    void faultLines();
+    void nakRefusesWritesOnly();
+    void splitReplyArrivesInPieces();
+    void delayHoldsTheReply();
+    void silentFirstRequests();
+    void staleReplies();
+    void requestLog();
+    void pacingHoldsCharactersToTheLine();
+    void hangUpAndReturnAtTheLink();
+    void stateFileKeepsBlocks();
+    void badStateFileIsRefused();
+    void runsInAWorkerThread();
+
+private:
+    QByteArray exchange(const QByteArray &request, int timeoutMs = 2000);
+
+    std::unique_ptr<ConverterEmulator> emulator;
+    PtyClient client;
+};
+
+void TestConverterEmulator::init()
+{
+    emulator = std::make_unique<ConverterEmulator>();
+    emulator->setPaced(false);
+    QString error;
+    QVERIFY2(emulator->start(&error), qPrintable(error));
+    QVERIFY(client.open(emulator->serialPath()));
+}
+
+void TestConverterEmulator::cleanup()
+{
+    client.close();
+    emulator.reset();
+}
+
+QByteArray TestConverterEmulator::exchange(const QByteArray &request, int timeoutMs)
+{
+    client.send(request);
+    return client.readLine(timeoutMs);
+}
+
+void TestConverterEmulator::statusReplyIsTheKnownVector()
+{
+    emulator->setFixedStatus(knownStatus());
+    QCOMPARE(exchange("#01013E1F\r"), KnownStatusLine);
+}
+
+void TestConverterEmulator::readReplyHeaders_data()
+{
+    QTest::addColumn<int>("reg");
+    QTest::addColumn<int>("payload");
+    QTest::newRow("status") << 0x01 << 8;
+    QTest::newRow("setpoints") << 0x03 << 4;
+    QTest::newRow("adc") << 0x10 << 12;
+    QTest::newRow("calibration") << 0xA8 << 22;
+    QTest::newRow("user parameters") << 0xAB << 22;
+}
+
+void TestConverterEmulator::readReplyHeaders()
+{
+    QFETCH(int, reg);
+    QFETCH(int, payload);
+    const QByteArray reply = decoded(exchange(readFrame(quint8(reg))));
+    QCOMPARE(reply.size(), payload + 4);
+    QCOMPARE(int(quint8(reply.at(0))), reg);
+    QCOMPARE(int(quint8(reply.at(1))), payload);
+}
+
+void TestConverterEmulator::setpointWriteRoundTrip()
+{
+    const QByteArray ack = exchange("#0311E02EDC057739\r");
+    QCOMPARE(decoded(ack).left(2), QByteArray::fromHex("031F"));
+    QCOMPARE(emulator->setpoints().voltage, 12000);
+    QCOMPARE(emulator->setpoints().current, 1500);
+    const QByteArray reply = decoded(exchange(readFrame(0x03)));
+    QCOMPARE(reply.mid(2, 4), QByteArray::fromHex("E02EDC05"));
+
+    // A write whose data does not fit the register is refused and changes nothing.
+    const QByteArray nak = decoded(exchange(frame(0x03, 0x11, QByteArray::fromHex("0102"))));
+    QCOMPARE(nak.left(2), QByteArray::fromHex("0315"));
+    QCOMPARE(emulator->setpoints().voltage, 12000);
+}
+
+void TestConverterEmulator::outputSwitchWords_data()
+{
+    QTest::addColumn<QByteArray>("request");
+    QTest::addColumn<bool>("startsOn");
+    QTest::addColumn<int>("ackByte");
+    QTest::addColumn<bool>("endsOn");
+    QTest::newRow("on") << QByteArray("#07119A1BF5C4\r") << false << 0x1F << true;
+    QTest::newRow("off") << QByteArray("#07110000A1BE\r") << true << 0x1F << false;
+    QTest::newRow("other word refused") << frame(0x07, 0x11, words({1})) << true << 0x15 << true;
+}
+
+void TestConverterEmulator::outputSwitchWords()
+{
+    QFETCH(QByteArray, request);
+    QFETCH(bool, startsOn);
+    QFETCH(int, ackByte);
+    QFETCH(bool, endsOn);
+    emulator->setOutputOn(startsOn);
+    const QByteArray reply = decoded(exchange(request));
+    QCOMPARE(reply.size(), 4);
+    QCOMPARE(int(quint8(reply.at(1))), ackByte);
+    QCOMPARE(emulator->outputOn(), endsOn);
+    QCOMPARE(int(quint8(decoded(exchange(readFrame(0x01))).at(9))), endsOn ? 1 : 0);
+}
+
+void TestConverterEmulator::calibrationRoundTrip()
+{
+    // Wire order: kuDacVolt, offDacVolt, kuDacCurr, offDacCurr, kuAdcVolt, offAdcVolt,
+    // kuAdcCurr, offAdcCurr, kuAdcCurrFine, offAdcCurrFine, rout.
+    const QByteArray data = words({1000, -5, 1001, 7, 1002, -300, 1003, 0, 1004, -1, 12});
+    QCOMPARE(decoded(exchange(frame(0xA8, 0x11, data))).left(2), QByteArray::fromHex("A81F"));
+    const CalibrationBlock c = emulator->calibration();
+    QCOMPARE(c.kuDacVolt, 1000);
+    QCOMPARE(c.offDacVolt, -5);
+    QCOMPARE(c.kuAdcVolt, 1002);
+    QCOMPARE(c.offAdcVolt, -300);
+    QCOMPARE(c.kuAdcCurrFine, 1004);
+    QCOMPARE(c.offAdcCurrFine, -1);
+    QCOMPARE(c.rout, 12);
+    QCOMPARE(decoded(exchange(readFrame(0xA8))).mid(2, 22), data);
+}
+
+void TestConverterEmulator::userParamsWriteKeepsLifeCounter()
+{
+    UserParamBlock start;
+    start.lifeCounter = 1234;
+    emulator->setUserParams(start);
+    const QByteArray data = words({1, 0, 3, 4, 5000, 30000, 150, 8, 9, 10, 65535});
+    QCOMPARE(decoded(exchange(frame(0xAB, 0x11, data))).left(2), QByteArray::fromHex("AB1F"));
+    const QByteArray reply = decoded(exchange(readFrame(0xAB)));
+    QCOMPARE(u16(reply, 4), 1234);
+    QCOMPARE(reply.mid(6, 18), data.mid(4));
+    QCOMPARE(emulator->userParams().fanDutyOff, 65535);
+}
+
+void TestConverterEmulator::lifeCounterCountsOnTime()
+{
+    emulator->setLifeCounterUnitMs(20);
+    QCOMPARE(emulator->userParams().lifeCounter, 0);
+    emulator->setOutputOn(true);
+    QTest::qWait(200);
+    emulator->setOutputOn(false);
+    const int counted = u16(decoded(exchange(readFrame(0xAB))), 4);
+    QVERIFY2(counted >= 10, qPrintable(QString::number(counted)));
+    QTest::qWait(100);
+    QCOMPARE(emulator->userParams().lifeCounter, counted); // stands still while off
+}
+
+void TestConverterEmulator::electricalModel_data()
+{
+    const double open = std::numeric_limits<double>::infinity();
+    QTest::addColumn<double>("ohms");
+    QTest::addColumn<int>("setMv");
+    QTest::addColumn<int>("setMa");
+    QTest::addColumn<bool>("on");
+    QTest::addColumn<int>("voltage"); // status, 10 mV
+    QTest::addColumn<int>("current"); // status, mA or 0.1 mA
+    QTest::addColumn<int>("range");
+    QTest::addColumn<int>("cc");
+    QTest::addColumn<int>("cv");
+    QTest::addColumn<int>("adcMv");
+    QTest::addColumn<int>("adcMa");
+    QTest::addColumn<int>("adcFine");
+    QTest::newRow("off reads zero")
+        << 10.0 << 5000 << 1000 << false << 0 << 0 << 0 << 0 << 0 << 0 << 0 << 0;
+    QTest::newRow("constant voltage")
+        << 10.0 << 5000 << 1000 << true << 500 << 500 << 0 << 0 << 1 << 5000 << 500 << 5000;
+    QTest::newRow("constant current")
+        << 2.0 << 5000 << 1000 << true << 200 << 1000 << 0 << 1 << 0 << 2000 << 1000 << 10000;
+    QTest::newRow("at the limit is CV")
+        << 5.0 << 5000 << 1000 << true << 500 << 1000 << 0 << 0 << 1 << 5000 << 1000 << 10000;
+    QTest::newRow("fine range") << 1000.0 << 5000 << 1000 << true << 500 << 50 << 1 << 0 << 1
+                                << 5000 << 5 << 50;
+    QTest::newRow("open circuit") << open << 12000 << 1000 << true << 1200 << 0 << 1 << 0 << 1
+                                  << 12000 << 0 << 0;
+    QTest::newRow("zero ohms is open")
+        << 0.0 << 3300 << 1000 << true << 330 << 0 << 1 << 0 << 1 << 3300 << 0 << 0;
+    QTest::newRow("negative limit")
+        << 10.0 << 5000 << -5 << true << 0 << 0 << 1 << 1 << 0 << 0 << 0 << 0;
+}
+
+void TestConverterEmulator::electricalModel()
+{
+    QFETCH(double, ohms);
+    QFETCH(int, setMv);
+    QFETCH(int, setMa);
+    QFETCH(bool, on);
+    emulator->setLoadResistance(ohms);
+    emulator->setSetpoints({setMv, setMa});
+    emulator->setOutputOn(on);
+    emulator->setInputVoltage(24000);
+    emulator->setReferenceVoltage(2500);
+
+    const QByteArray status = decoded(exchange(readFrame(0x01)));
+    QCOMPARE(status.size(), 12);
+    QTEST(u16(status, 2), "voltage");
+    QTEST(s16(status, 4), "current");
+    QTEST(int(status.at(6)), "range");
+    QTEST(int(status.at(7)), "cc");
+    QTEST(int(status.at(8)), "cv");
+    QCOMPARE(int(status.at(9)), on ? 1 : 0);
+
+    const QByteArray adc = decoded(exchange(readFrame(0x10)));
+    QCOMPARE(adc.size(), 16);
+    QTEST(u16(adc, 2), "adcMv");
+    QTEST(u16(adc, 4), "adcMa");
+    QTEST(u16(adc, 6), "adcFine");
+    QCOMPARE(u16(adc, 8), 24000);
+    QCOMPARE(u16(adc, 10), 2500);
+}
+
+void TestConverterEmulator::noiseStaysClose()
+{
+    emulator->setSetpoints({5000, 1000});
+    emulator->setOutputOn(true);
+    emulator->setNoise(true);
+    bool varied = false;
+    int first = -1;
+    for (int i = 0; i < 20; ++i) {
+        const QByteArray adc = decoded(exchange(readFrame(0x10)));
+        QVERIFY(qAbs(u16(adc, 2) - 5000) <= 20);
+        QVERIFY(qAbs(u16(adc, 4) - 500) <= 2);
+        varied = varied || (first >= 0 && u16(adc, 2) != first);
+        first = u16(adc, 2);
+    }
+    QVERIFY(varied);
+}
+
+void TestConverterEmulator::badFramesGetNoReply_data()
+{
+    QTest::addColumn<QByteArray>("request");
+    QTest::addColumn<bool>("parsed");
+    QTest::newRow("bad crc") << QByteArray("#01013E1E\r") << true;
+    QTest::newRow("lower-case digits") << QByteArray("#01013e1f\r") << false;
+    QTest::newRow("odd digit count") << QByteArray("#01013E1\r") << false;
+    QTest::newRow("too short") << QByteArray("#0101\r") << false;
+    QTest::newRow("cut short by #") << QByteArray("#01013E1F#") << false;
+    QTest::newRow("unknown register") << frame(0x55, 0x01) << true;
+    QTest::newRow("unknown operation") << frame(0x01, 0x42) << true;
+    QTest::newRow("read with data") << frame(0x01, 0x01, "\x01") << true;
+}
+
+void TestConverterEmulator::badFramesGetNoReply()
+{
+    QFETCH(QByteArray, request);
+    QFETCH(bool, parsed);
+    QCOMPARE(exchange(request, 300), QByteArray());
+    const QVector<EmulatorRequest> log = emulator->requests();
+    QCOMPARE(log.size(), 1);
+    QCOMPARE(log.first().parsed, parsed);
+    QVERIFY(!log.first().answered);
+    // Noise without a frame is not a request at all, and the line keeps working.
+    client.send(QByteArray("\x00\xFF noise\r", 9));
+    QCOMPARE(exchange("#01013E1F\r").left(5), QByteArray("^0108"));
+    QCOMPARE(emulator->requests().size(), request.endsWith('#') ? 3 : 2);
+}
+
+void TestConverterEmulator::faultLines_data()
+{
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<QByteArray>("expected");
+    QTest::newRow("none") << "none" << KnownStatusLine;
+    QTest::newRow("silent") << "silent" << QByteArray();
+    QTest::newRow("garbage") << "garbage" << FaultSettings::defaultGarbage() + KnownStatusLine;
+    QTest::newRow("bad crc") << "badCrc" << QByteArray("^0108D2043702000001015FA7\r");
+    QTest::newRow("lower case") << "lowerCase" << QByteArray("^0108d2043702000001015f58\r");
+    QTest::newRow("odd digits") << "oddDigits" << QByteArray("^0108D2043702000001015F5\r");
+    QTest::newRow("trailing") << "trailing" << KnownStatusLine + FaultSettings::defaultTrailing();
+}
+
+void TestConverterEmulator::faultLines()
+{
+    QFETCH(QString, fault);
+    QFETCH(QByteArray, expected);
+    FaultSettings f;
+    f.silent = fault == "silent";
+    f.garbage = fault == "garbage" ? FaultSettings::defaultGarbage() : QByteArray();
+    f.badCrc = fault == "badCrc";
+    f.lowerCase = fault == "lowerCase";
+    f.oddDigits = fault == "oddDigits";
+    f.trailing = fault == "trailing" ? FaultSettings::defaultTrailing() : QByteArray();
+    emulator->setFixedStatus(knownStatus());
+    emulator->setFaults(f);
+    client.send("#01013E1F\r");
+    QCOMPARE(client.readFor(250), expected);
+    // Switching the fault off at run time heals the line.
+    emulator->clearFaults();
+    QCOMPARE(exchange("#01013E1F\r"), KnownStatusLine);
+}
+
+void TestConverterEmulator::nakRefusesWritesOnly()
+{
+    FaultSettings f;
+    f.nak = true;
+    emulator->setFaults(f);
+    const QByteArray refused = decoded(exchange("#07119A1BF5C4\r"));
+    QCOMPARE(refused.left(2), QByteArray::fromHex("0715"));
+    QCOMPARE(decoded(exchange(readFrame(0x03))).size(), 8); // reads unaffected
+}
+
+void TestConverterEmulator::splitReplyArrivesInPieces()
+{
+    FaultSettings f;
+    f.splitSize = 3;
+    f.splitGapMs = 30;
+    emulator->setFixedStatus(knownStatus());
+    emulator->setFaults(f);
+    QCOMPARE(exchange("#01013E1F\r"), KnownStatusLine);
+    const QVector<QByteArray> chunks = client.chunks();
+    QCOMPARE(chunks.size(), (KnownStatusLine.size() + 2) / 3);
+    QCOMPARE(chunks.first(), QByteArray("^01"));
+}
+
+void TestConverterEmulator::delayHoldsTheReply()
+{
+    FaultSettings f;
+    f.delayMs = 150;
+    emulator->setFaults(f);
+    QElapsedTimer timer;
+    timer.start();
+    const QByteArray line = exchange("#01013E1F\r");
+    QVERIFY(timer.elapsed() >= 140);
+    QCOMPARE(line.left(5), QByteArray("^0108"));
+}
+
+void TestConverterEmulator::silentFirstRequests()
+{
+    FaultSettings f;
+    f.silentFirst = 2;
+    emulator->setFaults(f);
+    QCOMPARE(exchange("#0311E02EDC057739\r", 200), QByteArray());
+    QCOMPARE(exchange("#0311E02EDC057739\r", 200), QByteArray());
+    QVERIFY(emulator->setpoints().voltage != 12000); // ignored, not applied
+    QCOMPARE(decoded(exchange("#0311E02EDC057739\r")).left(2), QByteArray::fromHex("031F"));
+    QCOMPARE(emulator->setpoints().voltage, 12000);
+}
+
+void TestConverterEmulator::staleReplies()
+{
+    emulator->setFixedStatus(knownStatus());
+    QCOMPARE(exchange(readFrame(0x01)), KnownStatusLine);
+    FaultSettings f;
+    f.stale = true;
+    emulator->setFaults(f);
+    // Each request now gets the reply of the one before it.
+    QCOMPARE(exchange(readFrame(0x03)), KnownStatusLine);
+    QCOMPARE(decoded(exchange(readFrame(0x10))).left(2), QByteArray::fromHex("0304"));
+    QCOMPARE(decoded(exchange(readFrame(0x01))).left(2), QByteArray::fromHex("100C"));
+}
+
+void TestConverterEmulator::requestLog()
+{
+    QSignalSpy spy(emulator.get(), &ConverterEmulator::requestReceived);
+    exchange("#01013E1F\r");
+    exchange("#0311E02EDC057739\r");
+    exchange("#01013E1E\r", 200);
+    const QVector<EmulatorRequest> log = emulator->requests();
+    QCOMPARE(log.size(), 3);
+    QCOMPARE(spy.size(), 3);
+    QCOMPARE(log.at(0).rawFrame, QByteArray("#01013E1F"));
+    QCOMPARE(int(log.at(0).registerCode), 0x01);
+    QCOMPARE(int(log.at(0).operationCode), 0x01);
+    QVERIFY(log.at(0).data.isEmpty() && log.at(0).crcValid && log.at(0).answered);
+    QCOMPARE(int(log.at(1).operationCode), 0x11);
+    QCOMPARE(log.at(1).data, QByteArray::fromHex("E02EDC05"));
+    QVERIFY(log.at(2).parsed && !log.at(2).crcValid);
+    QVERIFY(log.at(0).timeMs <= log.at(1).timeMs && log.at(1).timeMs <= log.at(2).timeMs);
+    QVERIFY(log.at(2).timeMs <= emulator->uptimeMs());
+    QCOMPARE(spy.at(1).at(0).value<EmulatorRequest>().data, log.at(1).data);
+    emulator->clearRequests();
+    QVERIFY(emulator->requests().isEmpty());
+}
+
+void TestConverterEmulator::pacingHoldsCharactersToTheLine()
+{
+    emulator->setPaced(true);
+    emulator->setFixedStatus(knownStatus());
+    QElapsedTimer timer;
+    timer.start();
+    QCOMPARE(exchange("#01013E1F\r"), KnownStatusLine);
+    // 10 characters in and 26 out cannot take less than 36 character times.
+    const qint64 floorMs = 36 * ConverterEmulator::CharTimeUs / 1000;
+    QVERIFY2(timer.elapsed() >= floorMs - 1, qPrintable(QString::number(timer.elapsed())));
+    QVERIFY(client.chunks().size() > 1);
+}
+
+void TestConverterEmulator::hangUpAndReturnAtTheLink()
+{
+    QTemporaryDir dir;
+    const QString link = dir.filePath(QStringLiteral("ttyVORNEX"));
+    emulator->setLinkPath(link);
+    QCOMPARE(QFileInfo(link).symLinkTarget(), emulator->serialPath());
+    QVERIFY(client.open(link));
+    QCOMPARE(exchange("#01013E1F\r").left(5), QByteArray("^0108"));
+
+    QSignalSpy paths(emulator.get(), &ConverterEmulator::serialPathChanged);
+    emulator->hangUp();
+    QVERIFY(client.waitForHangUp());
+    QVERIFY(emulator->serialPath().isEmpty());
+    QVERIFY(!QFileInfo::exists(link) && !QFileInfo(link).isSymLink());
+
+    emulator->setSetpoints({7000, 300});
+    QVERIFY(emulator->comeBack());
+    QCOMPARE(paths.size(), 2);
+    QCOMPARE(QFileInfo(link).symLinkTarget(), emulator->serialPath());
+    QVERIFY(client.open(link));
+    QCOMPARE(u16(decoded(exchange(readFrame(0x03))), 2), 7000);
+
+    emulator->stop();
+    QVERIFY(!QFileInfo(link).isSymLink());
+}
+
+void TestConverterEmulator::stateFileKeepsBlocks()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("state.json"));
+    QVERIFY(emulator->setStateFile(path));
+    const QByteArray calibration = words({900, -2, 1100, 3, 1000, 4, 1000, -6, 1000, 7, 25});
+    QCOMPARE(decoded(exchange(frame(0xA8, 0x11, calibration))).at(1), char(0x1F));
+    const QByteArray user = words({1, 0, 3, 4, 5, 6, 7, 8, 9, 10, 11});
+    QCOMPARE(decoded(exchange(frame(0xAB, 0x11, user))).at(1), char(0x1F));
+    QVERIFY(QFileInfo::exists(path));
+
+    ConverterEmulator second;
+    second.setPaced(false);
+    QVERIFY(second.setStateFile(path));
+    QVERIFY(second.start());
+    PtyClient other;
+    QVERIFY(other.open(second.serialPath()));
+    other.send(readFrame(0xA8));
+    QCOMPARE(decoded(other.readLine()).mid(2, 22), calibration);
+    other.send(readFrame(0xAB));
+    QCOMPARE(decoded(other.readLine()).mid(6, 18), user.mid(4));
+}
+
+void TestConverterEmulator::badStateFileIsRefused()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("state.json"));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(
+        "{\"calibration\": {\"kuDacVolt\": 99999999, \"offDacVolt\": -99999, \"rout\": \"x\"}}");
+    file.close();
+    const CalibrationBlock before = emulator->calibration();
+    QVERIFY(emulator->setStateFile(path));
+    QCOMPARE(emulator->calibration().kuDacVolt, 65535);
+    QCOMPARE(emulator->calibration().offDacVolt, -32768);
+    QCOMPARE(emulator->calibration().rout, before.rout);
+
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("\x00\xFFnot json");
+    file.close();
+    QString error;
+    QVERIFY(!emulator->setStateFile(path, &error));
+    QVERIFY(!error.isEmpty());
+    QCOMPARE(emulator->calibration().kuDacVolt, 65535);
+}
+
+void TestConverterEmulator::runsInAWorkerThread()
+{
+    emulator.reset();
+    QThread worker;
+    auto *threaded = new ConverterEmulator;
+    threaded->setPaced(false);
+    threaded->moveToThread(&worker);
+    connect(&worker, &QThread::finished, threaded, &QObject::deleteLater);
+    worker.start();
+    QVERIFY(threaded->start());
+    QVERIFY(client.open(threaded->serialPath()));
+
+    threaded->setFixedStatus(knownStatus());
+    QCOMPARE(exchange("#01013E1F\r"), KnownStatusLine);
+    FaultSettings f;
+    f.badCrc = true;
+    threaded->setFaults(f);
+    QCOMPARE(exchange("#01013E1F\r"), QByteArray("^0108D2043702000001015FA7\r"));
+    QCOMPARE(threaded->requests().size(), 2);
+    threaded->hangUp();
+    QVERIFY(client.waitForHangUp());
+    QVERIFY(threaded->comeBack());
+    QVERIFY(client.open(threaded->serialPath()));
+    threaded->clearFaults();
+    QCOMPARE(exchange("#01013E1F\r"), KnownStatusLine);
+
+    threaded->stop();
+    worker.quit();
+    QVERIFY(worker.wait(5000));
+}
+
+QTEST_GUILESS_MAIN(TestConverterEmulator)
+#include "tst_converteremulator.moc"
