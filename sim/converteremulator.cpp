@@ -2,9 +2,9 @@
 
 #include "sim/commandset.h"
 #include "sim/convertermodel.h"
-#include "sim/frameassembler.h"
 #include "sim/pseudoterminal.h"
 #include "sim/replyshaper.h"
+#include "sim/requestassembler.h"
 #include "sim/simcodec.h"
 #include "sim/statefile.h"
 
@@ -20,7 +20,7 @@
 
 ConverterEmulator::ConverterEmulator(QObject *parent)
     : QObject(parent), terminal(std::make_unique<PseudoTerminal>()),
-      model(std::make_unique<ConverterModel>()), assembler(std::make_unique<FrameAssembler>()),
+      model(std::make_unique<ConverterModel>()), assembler(std::make_unique<RequestAssembler>()),
       serviceTimer(new QTimer(this))
 {
     qRegisterMetaType<EmulatorRequest>();
@@ -423,7 +423,7 @@ void ConverterEmulator::takeArrivedBytes(qint64 now, QVector<EmulatorRequest> &r
         return;
     const QByteArray bytes = rxQueue.left(arrived);
     rxQueue.remove(0, arrived);
-    for (const FrameAssembler::Frame &frame : assembler->feed(bytes))
+    for (const RequestAssembler::Frame &frame : assembler->feed(bytes))
         handleFrame(frame.text, frame.complete, received);
 }
 

@@ -16,7 +16,7 @@
 class QSocketNotifier;
 class QTimer;
 class ConverterModel;
-class FrameAssembler;
+class RequestAssembler;
 class PseudoTerminal;
 
 // A VORNEX converter on a pseudo-terminal. It answers the panel's requests from an electrical
@@ -122,7 +122,7 @@ private:
     QElapsedTimer clock;
     std::unique_ptr<PseudoTerminal> terminal;
     std::unique_ptr<ConverterModel> model;
-    std::unique_ptr<FrameAssembler> assembler;
+    std::unique_ptr<RequestAssembler> assembler;
     QSocketNotifier *readNotifier = nullptr;
     QSocketNotifier *writeNotifier = nullptr;
     QTimer *serviceTimer = nullptr;

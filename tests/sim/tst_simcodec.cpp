@@ -1,7 +1,7 @@
 #include "sim/consolecommands.h"
 #include "sim/converteremulator.h"
-#include "sim/frameassembler.h"
 #include "sim/replyshaper.h"
+#include "sim/requestassembler.h"
 #include "sim/requestlogline.h"
 #include "sim/simcodec.h"
 
@@ -121,8 +121,8 @@ void TestSimCodec::assembler()
     QFETCH(QByteArray, input);
     QFETCH(QByteArrayList, frames);
     QFETCH(QList<bool>, complete);
-    FrameAssembler assembler;
-    QVector<FrameAssembler::Frame> got;
+    RequestAssembler assembler;
+    QVector<RequestAssembler::Frame> got;
     // Byte by byte, as a slow line delivers it.
     for (char c : input)
         got += assembler.feed(QByteArray(1, c));
@@ -135,11 +135,11 @@ void TestSimCodec::assembler()
 
 void TestSimCodec::assemblerBoundsARunawayFrame()
 {
-    FrameAssembler assembler;
+    RequestAssembler assembler;
     const auto frames = assembler.feed("#" + QByteArray(1000, '0') + "\r");
     QCOMPARE(frames.size(), 1);
     QCOMPARE(frames.first().complete, false);
-    QCOMPARE(frames.first().text.size(), FrameAssembler::MaxFrameLength);
+    QCOMPARE(frames.first().text.size(), RequestAssembler::MaxFrameLength);
     // What follows a given-up frame is noise until the next '#'.
     QCOMPARE(assembler.feed("#01013E1F\r").size(), 1);
 }

@@ -6,7 +6,7 @@
 // Cuts the received byte stream into request frames: '#' up to CR. Bytes outside a frame are
 // noise and vanish; a '#' inside a frame starts over. A frame that grows past MaxFrameLength
 // without a CR is given up and reported as it stands, so a flood can never grow the buffer.
-class FrameAssembler
+class RequestAssembler
 {
 public:
     static constexpr int MaxFrameLength = 128;

@@ -1,8 +1,8 @@
-#include "sim/frameassembler.h"
+#include "sim/requestassembler.h"
 
 #include "sim/simcodec.h"
 
-QVector<FrameAssembler::Frame> FrameAssembler::feed(const QByteArray &bytes)
+QVector<RequestAssembler::Frame> RequestAssembler::feed(const QByteArray &bytes)
 {
     QVector<Frame> frames;
     for (char c : bytes) {
@@ -27,7 +27,7 @@ QVector<FrameAssembler::Frame> FrameAssembler::feed(const QByteArray &bytes)
     return frames;
 }
 
-void FrameAssembler::reset()
+void RequestAssembler::reset()
 {
     frame.clear();
     inFrame = false;
