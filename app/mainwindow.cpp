@@ -6,14 +6,19 @@
 #include "link/devicelink.h"
 #include "link/porthangupguard.h"
 #include "log/dialogsettingslog.h"
+#include "log/logexport.h"
+#include "log/logline.h"
 #include "ui_mainwindow.h"
 
 #include <QAction>
 #include <QComboBox>
+#include <QFileDialog>
 #include <QLabel>
 #include <QMessageBox>
 #include <QSerialPort>
 #include <QSerialPortInfo>
+#include <QSettings>
+#include <QTextCursor>
 #include <QTimer>
 
 namespace {
@@ -52,7 +57,7 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
     ui->setupUi(this);
 
     serialPort = new QSerialPort(this);
-    hangupGuard = new PortHangupGuard(serialPort);
+    hangupGuard = new PortHangupGuard(serialPort, serialPort);
 
     portLabel = new QLabel(tr("  Номер\n  порта"));
     portComboBox = new QComboBox;
@@ -67,7 +72,7 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
     // A coarse timer may drift by 5 %; the refresh period should stay even.
     pollTimer->setTimerType(Qt::PreciseTimer);
 
-    tickClock.start();
+    tickClock = logTime.Now();
 
     QStringList enumerated;
     for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts())
@@ -128,6 +133,10 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
     ui->pushButtonLogSave->setIcon(QIcon(":/new/prefix1/rec/SaveAs2.png"));
 
     ui->labelAmA->setText("   A");
+
+    // The view only ever grows by appended lines; an undo history of them would double the
+    // memory of a week-long log for nothing.
+    ui->textEditLog->document()->setUndoRedoEnabled(false);
 
     // The fine-range pair is never edited on the page; until the device has been read it goes
     // out as the boxes' initial values rather than as anything undefined.
@@ -418,6 +427,64 @@ void MainWindow::WriteUserParams()
         u.poutMax, u.routUser, u.fanGainCurrent, u.fanDelay, u.fanDutyOff, writeOperation);
     if (result != Success)
         ShowCritical(QStringLiteral("Ошибка записи"));
+}
+
+void MainWindow::StartLog()
+{
+    logRunning = 1;
+    ui->pushButtoLogStop->setEnabled(true);
+    ui->pushButtonLogStart->setEnabled(false);
+    logTime.Start(intervalClock, tickClock, startClock, logClock);
+}
+
+void MainWindow::StopLog()
+{
+    logRunning = 0;
+    ui->pushButtoLogStop->setEnabled(false);
+    ui->pushButtonLogStart->setEnabled(true);
+}
+
+void MainWindow::ClearLog()
+{
+    ui->textEditLog->clear();
+}
+
+void MainWindow::LogStep()
+{
+    logDialog->GetSettings(logSettings);
+    if (!logTime.Advance(intervalClock, logClock, tickClock, logSettings.logPeriod))
+        return;
+    if (logRunning == 0)
+        return;
+    const std::optional<LogSample> sample =
+        TakeLogSample(logSettings.logValue, status, adc, statusFresh, adcFresh);
+    if (!sample)
+        return;
+    AppendLogLine(LogLine(logSettings, *sample, logClock, startClock, tickClock));
+}
+
+// New lines always go to the end of the document: inserting at the operator's cursor would
+// put them mid-log, or replace a selected part of it.
+void MainWindow::AppendLogLine(const QString &line)
+{
+    QTextCursor end(ui->textEditLog->document());
+    end.movePosition(QTextCursor::End, QTextCursor::MoveAnchor, 1);
+    end.insertText(line);
+    // Follow the newest line unless the operator is selecting text to copy.
+    if (!ui->textEditLog->textCursor().hasSelection())
+        ui->textEditLog->setTextCursor(end);
+}
+
+void MainWindow::SaveAsFile()
+{
+    QSettings *store = logDialog->Settings();
+    const QString fileName = QFileDialog::getSaveFileName(
+        this, tr("Save File"), LogExportStartFolder(*store), tr("Текстовый файл (*.txt)"));
+    if (fileName.isEmpty())
+        return;
+    StoreLogExportFolder(*store, fileName);
+    if (!WriteLogFile(fileName, ui->textEditLog->toPlainText()))
+        QMessageBox::warning(this, tr("Ошибка"), tr("Не удается сохранить файл"), QMessageBox::Ok);
 }
 
 void MainWindow::About()

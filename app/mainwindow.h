@@ -2,6 +2,7 @@
 
 #include "link/devicerecords.h"
 #include "link/linkresult.h"
+#include "log/logclock.h"
 #include "log/logsettings.h"
 
 #include <QMainWindow>
@@ -31,6 +32,9 @@ class MainWindow : public QMainWindow
 public:
     explicit MainWindow(QWidget *parent = nullptr);
     ~MainWindow() override;
+
+    // Where the log takes the time of day from; tests replace it to run through hours at once.
+    void SetLogClock(const LogClock &clock) { logTime = clock; }
 
 private slots:
     void OpenPort();
@@ -62,6 +66,7 @@ private:
     void WriteUserParams();
     void RunWriteCommand(LinkResult (MainWindow::*attempt)());
     void LogStep();
+    void AppendLogLine(const QString &line);
     void ShowCritical(const QString &text);
 
     Ui::MainWindow *ui = nullptr;
@@ -89,6 +94,7 @@ private:
     LogSettings logSettings;
     bool statusFresh = false;
     bool adcFresh = false;
+    LogClock logTime;
     // Closes the port when its device disappears, so a hung-up line cannot flood the loop.
     PortHangupGuard *hangupGuard = nullptr;
 };
