@@ -130,10 +130,6 @@ def intersect(*shapes):
     return lambda x, y: max(s(x, y) for s in shapes)
 
 
-def subtract(shape, cut):
-    return lambda x, y: max(shape(x, y), -cut(x, y))
-
-
 def outline(shape, half_width):
     return lambda x, y: abs(shape(x, y)) - half_width
 
@@ -233,7 +229,6 @@ class Canvas:
 
 WHITE = (1.0, 1.0, 1.0, 1.0)
 SHADOW = (0.0, 0.0, 0.0, 0.35)
-INK = hex_colour("#1f2933", 0.85)
 
 
 def solid(canvas, shape, top, bottom, rim, rim_width=0.022, y0=0.1, y1=0.9, shadow=True):
@@ -278,7 +273,7 @@ def draw_plug(canvas, gap):
     socket_body = diagonal(box(0.56 + half, 0.33, 0.80 + half, 0.67, 0.05))
     plug_cable = diagonal(segment(-0.1, 0.5, 0.22 - half, 0.5, 0.05))
     socket_cable = diagonal(segment(0.78 + half, 0.5, 1.1, 0.5, 0.05))
-    clip = box(0.02, 0.02, 0.98, 0.98, 0.2)
+    clip = box(0.02, 0.02, 0.98, 0.98, 0.2)  # cables end short of the corners
 
     canvas.fill(moved(union(plug_body, socket_body, plug_cable, socket_cable), 0, 0.025), SHADOW,
                 blur=0.05)
@@ -293,16 +288,17 @@ def draw_plug(canvas, gap):
     if gap > 0:
         # Sparks flying out of the gap say "cut" even at toolbar size.
         red = hex_colour("#e53935")
-        centre = 0.57
+        centre = 0.57  # midway between the prong tips and the socket face
         for degrees in (-60, -90, -120, 60, 90, 120):
             dx, dy = math.cos(math.radians(degrees)), math.sin(math.radians(degrees))
             ray = segment(centre + 0.13 * dx, 0.5 + 0.13 * dy, centre + 0.25 * dx,
                           0.5 + 0.25 * dy, 0.025)
             canvas.fill(diagonal(ray), red)
     else:
-        canvas.fill(diagonal(box(0.455, 0.35, 0.545, 0.65, 0.02)), hex_colour("#43a047"))
-        canvas.fill(outline(diagonal(box(0.455, 0.35, 0.545, 0.65, 0.02)), 0.008),
-                    hex_colour("#1b5e20"))
+        # A green collar over the joint says "live".
+        collar = diagonal(box(0.455, 0.35, 0.545, 0.65, 0.02))
+        canvas.fill(collar, hex_colour("#43a047"))
+        canvas.fill(outline(collar, 0.008), hex_colour("#1b5e20"))
 
 
 def draw_about(canvas):
@@ -329,17 +325,19 @@ def draw_stop(canvas):
 def draw_clear(canvas):
     trace = box(0.08, 0.82, 0.92, 0.88, 0.03)
     canvas.fill(trace, hex_colour("#9aa3ad", 0.8))
-    eraser = rotated(box(0.16, 0.36, 0.84, 0.64, 0.06), 35, 0.5, 0.5)
-    rubber = intersect(eraser, rotated(box(-1, -1, 0.45, 2), 35, 0.5, 0.5))
-    sleeve = intersect(eraser, rotated(box(0.45, -1, 2, 2), 35, 0.5, 0.5))
-    eraser = moved(eraser, 0.0, 0.02)
-    rubber, sleeve = moved(rubber, 0.0, 0.02), moved(sleeve, 0.0, 0.02)
+
+    def tilted(shape):
+        # Tilted and lifted a little, so that its tip rests on the wiped trace.
+        return moved(rotated(shape, 35), 0.0, 0.02)
+
+    eraser = tilted(box(0.16, 0.36, 0.84, 0.64, 0.06))
+    rubber = intersect(eraser, tilted(box(-1, -1, 0.45, 2)))
+    sleeve = intersect(eraser, tilted(box(0.45, -1, 2, 2)))
     canvas.fill(moved(eraser, 0, 0.025), SHADOW, blur=0.05)
     canvas.fill(rubber, linear(0.3, 0.4, 0.4, 0.8, hex_colour("#ffb3c4"), hex_colour("#e8607e")))
     canvas.fill(sleeve, linear(0.5, 0.2, 0.7, 0.6, hex_colour("#6ea8ff"), hex_colour("#1f5fc4")))
     canvas.fill(outline(eraser, 0.012), hex_colour("#2a2f36"))
-    seam = rotated(segment(0.45, 0.36, 0.45, 0.64, 0.008), 35, 0.5, 0.5)
-    canvas.fill(moved(seam, 0.0, 0.02), hex_colour("#2a2f36"))
+    canvas.fill(tilted(segment(0.45, 0.36, 0.45, 0.64, 0.008)), hex_colour("#2a2f36"))
 
 
 def draw_save_as(canvas):
@@ -395,11 +393,13 @@ def draw_app(canvas, small):
     Small sizes get a taller display and only the two terminals, which stay legible at 16 px.
     """
     if small:
-        case, screen, row, post_r = box(0.02, 0.06, 0.98, 0.94, 0.12), box(0.13, 0.15, 0.87, 0.6,
-                                                                          0.05), 0.76, 0.11
+        case = box(0.02, 0.06, 0.98, 0.94, 0.12)
+        screen = box(0.13, 0.15, 0.87, 0.60, 0.05)
+        row, post_r = 0.76, 0.11
     else:
-        case, screen, row, post_r = box(0.04, 0.12, 0.96, 0.88, 0.09), box(0.12, 0.19, 0.88, 0.55,
-                                                                          0.04), 0.71, 0.075
+        case = box(0.04, 0.12, 0.96, 0.88, 0.09)
+        screen = box(0.12, 0.19, 0.88, 0.55, 0.04)
+        row, post_r = 0.71, 0.075
     solid(canvas, case, "#5d6673", "#262b33", "#14181d", rim_width=0.04 if small else 0.02,
           y0=0.12, y1=0.88, shadow=not small)
     canvas.fill(screen, linear(0.5, 0.2, 0.5, 0.6, hex_colour("#17454b"), hex_colour("#0a2428")))
@@ -410,8 +410,10 @@ def draw_app(canvas, small):
                     (0.64, top + 0.40 * h), (0.52, top + 0.40 * h), (0.60, top)])
     canvas.fill(bolt, hex_colour("#ffd54f", 0.6), blur=0.06)
     canvas.fill(bolt, linear(0.5, top, 0.5, bottom, hex_colour("#fff59d"), hex_colour("#ffb300")))
-    posts = ((0.3, "#e53935"), (0.7, "#d8dde3")) if small else ((0.24, "#e53935"),
-                                                                (0.46, "#2b2f35"))
+    if small:
+        posts = ((0.30, "#e53935"), (0.70, "#d8dde3"))
+    else:
+        posts = ((0.24, "#e53935"), (0.46, "#2b2f35"))
     for cx, colour in posts:
         post = circle(cx, row, post_r)
         canvas.fill(post, radial(cx - 0.02, row - 0.02, post_r * 1.3, hex_colour(colour),
