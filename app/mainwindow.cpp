@@ -35,7 +35,8 @@ const char *const ledGreen = ":/new/prefix1/rec/LED_ON_GREEN.png";
 const char *const ledRed = ":/new/prefix1/rec/LED_ON_RED.png";
 const char *const ledOff = ":/new/prefix1/rec/LED_OFF.png";
 
-enum Command {
+enum Command
+{
     Idle = 0,
     WriteSetpointsCommand = 1,
     SwitchOutputCommand = 2,
@@ -109,8 +110,7 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
     connect(ui->pushButtonReadCalibr, &QPushButton::clicked, this, &MainWindow::ReadParam);
     connect(ui->pushButtonApplyCalibr, &QPushButton::clicked, this, &MainWindow::WriteParam);
     connect(ui->pushButtonReadUserParam, &QPushButton::clicked, this, &MainWindow::ReadUserParam);
-    connect(ui->pushButtonApplyUserParam, &QPushButton::clicked, this,
-            &MainWindow::WriteUserParam);
+    connect(ui->pushButtonApplyUserParam, &QPushButton::clicked, this, &MainWindow::WriteUserParam);
     connect(ui->pushButtonLogParam, &QPushButton::clicked, logDialog, &QDialog::show);
     connect(ui->pushButtoLogStop, &QPushButton::clicked, this, &MainWindow::StopLog);
     connect(ui->pushButtonLogStart, &QPushButton::clicked, this, &MainWindow::StartLog);
@@ -423,8 +423,8 @@ void MainWindow::WriteUserParams()
     userParams.fanDutyOff = ui->spinBoxFanDutyOff->value();
     const UserParamBlock &u = userParams;
     const LinkResult result = link->SetUserParams(
-        u.nvpStatus, u.lifeCounter, u.currTrigStat, u.currTrigTime, u.ioutMax, u.uoutMax,
-        u.poutMax, u.routUser, u.fanGainCurrent, u.fanDelay, u.fanDutyOff, writeOperation);
+        u.nvpStatus, u.lifeCounter, u.currTrigStat, u.currTrigTime, u.ioutMax, u.uoutMax, u.poutMax,
+        u.routUser, u.fanGainCurrent, u.fanDelay, u.fanDutyOff, writeOperation);
     if (result != Success)
         ShowCritical(QStringLiteral("Ошибка записи"));
 }

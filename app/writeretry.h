@@ -3,7 +3,8 @@
 #include "link/linkresult.h"
 
 // What a tick does after one attempt of a setpoint write or output switch.
-enum class AttemptVerdict {
+enum class AttemptVerdict
+{
     Finished, // acknowledged: the command is done
     Retry,    // failed, try again on the next tick
     GiveUp,   // fourth consecutive failure: report it, then the command is done

@@ -55,15 +55,17 @@ public:
 
     void connectPort() { action(QStringLiteral("Подключить"))->trigger(); }
     void disconnectPort() { action(QStringLiteral("Отключить"))->trigger(); }
-    void click(const char *button) { QTest::mouseClick(widget<QPushButton>(button), Qt::LeftButton); }
+    void click(const char *button)
+    {
+        QTest::mouseClick(widget<QPushButton>(button), Qt::LeftButton);
+    }
 
     // Requests the emulator has logged with this register and operation, in order.
     QVector<EmulatorRequest> requestsFor(quint8 reg, quint8 operation) const
     {
         QVector<EmulatorRequest> matching;
         for (const EmulatorRequest &request : emulator.requests()) {
-            if (request.parsed && request.registerCode == reg &&
-                request.operationCode == operation)
+            if (request.parsed && request.registerCode == reg && request.operationCode == operation)
                 matching << request;
         }
         return matching;

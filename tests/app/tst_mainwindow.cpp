@@ -134,20 +134,19 @@ void MainWindowTest::toolbarOrder()
     auto *ports = window->findChild<QComboBox *>();
     QCOMPARE(ports->width(), 65);
     QCOMPARE(ports->height(), 25);
-    auto *label = qobject_cast<QLabel *>(
-        toolbar->widgetForAction(toolbar->actions().at(3)));
+    auto *label = qobject_cast<QLabel *>(toolbar->widgetForAction(toolbar->actions().at(3)));
     QVERIFY(label->font().bold());
     QCOMPARE(label->minimumWidth(), 60);
-    for (const QString &text : {"Подключить", "Отключить", "О программе"})
-        QVERIFY2(!action(text)->icon().isNull(), qPrintable(text));
+    for (const char *text : {"Подключить", "Отключить", "О программе"})
+        QVERIFY2(!action(QString::fromUtf8(text))->icon().isNull(), text);
 }
 
 void MainWindowTest::lampsAndDisplays()
 {
     const QImage red = QPixmap(":/new/prefix1/rec/LED_ON_RED.png").toImage();
     const QImage green = QPixmap(":/new/prefix1/rec/LED_ON_GREEN.png").toImage();
-    QCOMPARE(window->findChild<QLabel *>("label_cc")->pixmap()->toImage(), red);
-    QCOMPARE(window->findChild<QLabel *>("label_cv")->pixmap()->toImage(), green);
+    QCOMPARE(window->findChild<QLabel *>("label_cc")->pixmap(Qt::ReturnByValue).toImage(), red);
+    QCOMPARE(window->findChild<QLabel *>("label_cv")->pixmap(Qt::ReturnByValue).toImage(), green);
     QCOMPARE(window->findChild<QLCDNumber *>("lcdNumberV")->value(), 0.0);
     QCOMPARE(window->findChild<QLCDNumber *>("lcdNumberA")->value(), 0.0);
     QCOMPARE(window->findChild<QLabel *>("labelAmA")->text(), QString("   A"));
@@ -166,8 +165,8 @@ void MainWindowTest::logButtonIcons()
 
 void MainWindowTest::extraPortsComeFirst()
 {
-    const QString extra = QStringLiteral("/tmp/vornex-a") + QDir::listSeparator() +
-                          QStringLiteral("/tmp/vornex-b");
+    const QString extra =
+        QStringLiteral("/tmp/vornex-a") + QDir::listSeparator() + QStringLiteral("/tmp/vornex-b");
     qputenv("VORNEX_EXTRA_PORTS", extra.toLocal8Bit());
     MainWindow withExtra;
     auto *ports = withExtra.findChild<QComboBox *>();

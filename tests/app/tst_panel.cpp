@@ -116,8 +116,10 @@ void PanelTest::displaysFollowTheDevice()
                               QString("Выключить"), waitMs);
     QCOMPARE(panel.widget<QLCDNumber>("lcdNumberV")->value(), 12.34);
     QCOMPARE(panel.widget<QLCDNumber>("lcdNumberA")->value(), 0.567);
-    QCOMPARE(panel.widget<QLabel>("label_cc")->pixmap()->toImage(), Lamp("LED_OFF.png"));
-    QCOMPARE(panel.widget<QLabel>("label_cv")->pixmap()->toImage(), Lamp("LED_ON_GREEN.png"));
+    QCOMPARE(panel.widget<QLabel>("label_cc")->pixmap(Qt::ReturnByValue).toImage(),
+             Lamp("LED_OFF.png"));
+    QCOMPARE(panel.widget<QLabel>("label_cv")->pixmap(Qt::ReturnByValue).toImage(),
+             Lamp("LED_ON_GREEN.png"));
 
     OutputStatus off = ShownStatus();
     off.outputOn = 0;
@@ -129,8 +131,10 @@ void PanelTest::displaysFollowTheDevice()
     QTRY_COMPARE_WITH_TIMEOUT(panel.widget<QPushButton>("pushButtonOnOff")->text(),
                               QString("Включить"), waitMs);
     QCOMPARE(panel.widget<QLCDNumber>("lcdNumberV")->value(), 0.05);
-    QCOMPARE(panel.widget<QLabel>("label_cc")->pixmap()->toImage(), Lamp("LED_ON_RED.png"));
-    QCOMPARE(panel.widget<QLabel>("label_cv")->pixmap()->toImage(), Lamp("LED_OFF.png"));
+    QCOMPARE(panel.widget<QLabel>("label_cc")->pixmap(Qt::ReturnByValue).toImage(),
+             Lamp("LED_ON_RED.png"));
+    QCOMPARE(panel.widget<QLabel>("label_cv")->pixmap(Qt::ReturnByValue).toImage(),
+             Lamp("LED_OFF.png"));
 }
 
 void PanelTest::failedReadChangesNothingOnScreen()
@@ -151,7 +155,8 @@ void PanelTest::failedReadChangesNothingOnScreen()
     QTRY_VERIFY_WITH_TIMEOUT(panel.countFor(StatusReg, Read) >= before + 4, waitMs);
     QCOMPARE(panel.widget<QLCDNumber>("lcdNumberV")->value(), 12.34);
     QCOMPARE(panel.widget<QPushButton>("pushButtonOnOff")->text(), QString("Выключить"));
-    QCOMPARE(panel.widget<QLabel>("label_cv")->pixmap()->toImage(), Lamp("LED_ON_GREEN.png"));
+    QCOMPARE(panel.widget<QLabel>("label_cv")->pixmap(Qt::ReturnByValue).toImage(),
+             Lamp("LED_ON_GREEN.png"));
 
     panel.emulator.clearFaults();
     QTRY_COMPARE_WITH_TIMEOUT(panel.widget<QLCDNumber>("lcdNumberV")->value(), 20.0, waitMs);
@@ -161,7 +166,7 @@ void PanelTest::adcPageShowsReadings()
 {
     PanelDriver panel;
     AdcReadings adc;
-    adc.sdadcVoltage = 15000;
+    adc.sdadcVoltage = 16500;
     adc.sdadcCurrent = 3000;
     adc.fineCurrent = 123;
     adc.inputVoltage = 50000;
@@ -169,7 +174,7 @@ void PanelTest::adcPageShowsReadings()
     adc.referenceVoltage = 2500;
     panel.emulator.setFixedAdc(adc);
     panel.connectPort();
-    QTRY_COMPARE_WITH_TIMEOUT(panel.widget<QDoubleSpinBox>("doubleSpinBoxVsdadc")->value(), 15.0,
+    QTRY_COMPARE_WITH_TIMEOUT(panel.widget<QDoubleSpinBox>("doubleSpinBoxVsdadc")->value(), 16.5,
                               waitMs);
     QCOMPARE(panel.widget<QDoubleSpinBox>("doubleSpinBoxCsdadc")->value(), 3.0);
     QCOMPARE(panel.widget<QDoubleSpinBox>("doubleSpinBoxVin")->value(), 45.0);
@@ -397,13 +402,12 @@ void PanelTest::disconnectDuringTransaction()
     faults.silent = true;
     panel.emulator.setFaults(faults);
     bool disconnected = false;
-    QObject::connect(&panel.emulator, &ConverterEmulator::requestReceived, panel.window.get(),
-                     [&] {
-                         if (!disconnected) {
-                             disconnected = true;
-                             panel.disconnectPort();
-                         }
-                     });
+    QObject::connect(&panel.emulator, &ConverterEmulator::requestReceived, panel.window.get(), [&] {
+        if (!disconnected) {
+            disconnected = true;
+            panel.disconnectPort();
+        }
+    });
     QTRY_VERIFY_WITH_TIMEOUT(disconnected, waitMs);
     const int requests = panel.emulator.requests().size();
     QTest::qWait(1000);
