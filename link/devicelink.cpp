@@ -1,0 +1,269 @@
+#include "link/devicelink.h"
+
+#include "link/deviceprotocol.h"
+#include "link/framecodec.h"
+#include "link/recordlayout.h"
+#include "link/replycheck.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QIODevice>
+#include <QTextCodec>
+#include <QTimer>
+
+namespace {
+
+constexpr int DrainTimeoutMs = 200;
+constexpr qint64 ChunkSize = 100;
+
+const quint8 *Bytes(const QByteArray &data)
+{
+    return reinterpret_cast<const quint8 *>(data.constData());
+}
+
+} // namespace
+
+DeviceLink::DeviceLink()
+{
+    // Trace lines carry reply bytes as received; Latin-1 writes each byte unchanged.
+    trace.setCodec(QTextCodec::codecForName("ISO-8859-1"));
+    SetFraming(FrameCodec::DefaultFraming());
+}
+
+void DeviceLink::SetPort(QIODevice *port)
+{
+    this->port = port;
+}
+
+void DeviceLink::SetFraming(const FramingChars &framing)
+{
+    digits = framing.digits;
+    requestStart = framing.requestStart;
+    replyStart = framing.replyStart;
+    endChar = framing.endChar;
+}
+
+FramingChars DeviceLink::Framing() const
+{
+    return FramingChars{digits, requestStart, replyStart, endChar};
+}
+
+void DeviceLink::WriteRaw(const char *data, quint8 count)
+{
+    if (!port || !port->isOpen())
+        return;
+    port->waitForBytesWritten(DrainTimeoutMs);
+    port->write(data, count);
+    port->waitForBytesWritten(DrainTimeoutMs);
+}
+
+void DeviceLink::SendHexByte(quint8 byte)
+{
+    const QByteArray pair = FrameCodec::HexByte(Framing(), byte);
+    WriteRaw(pair.constData(), quint8(pair.size()));
+}
+
+void DeviceLink::SendFrame(quint8 registerCode, quint8 operationCode, const quint8 *data,
+                           quint8 count)
+{
+    WriteRaw(&requestStart, 1);
+    SendHexByte(registerCode);
+    SendHexByte(operationCode);
+    for (int i = 0; i < count; ++i)
+        SendHexByte(data[i]);
+    const quint16 crc = FrameCodec::RequestCrc(registerCode, operationCode, data, count);
+    SendHexByte(quint8(crc >> 8));
+    SendHexByte(quint8(crc & 0xFF));
+    WriteRaw(&endChar, 1);
+}
+
+bool DeviceLink::DecodeHexPair(const char *pair, quint8 &out) const
+{
+    return FrameCodec::DecodeHexPair(Framing(), pair, out);
+}
+
+int DeviceLink::DecodeReply(const QByteArray &line, QByteArray &out) const
+{
+    return FrameCodec::DecodeReply(Framing(), line, out);
+}
+
+quint16 DeviceLink::Crc16Step(quint16 crc, quint8 byte)
+{
+    return FrameCodec::Crc16Step(crc, byte);
+}
+
+bool DeviceLink::PortHasBytes() const
+{
+    return port && port->isOpen() && port->bytesAvailable() > 0;
+}
+
+bool DeviceLink::ReadChunk(QByteArray &line)
+{
+    if (!port || !port->isOpen() || port->atEnd())
+        return false;
+    const QByteArray chunk = port->read(ChunkSize);
+    if (line.contains(replyStart)) {
+        line.append(chunk);
+        trace << "line+" << QString::fromLatin1(chunk) << Qt::endl;
+    } else {
+        const int start = chunk.indexOf(replyStart);
+        if (start < 0)
+            return false;
+        line = chunk.mid(start);
+        trace << "line=" << QString::fromLatin1(line) << Qt::endl;
+    }
+    if (!line.contains(endChar))
+        return false;
+    trace << Qt::endl << "LineCode = " << QString::fromLatin1(line) << Qt::endl;
+    return true;
+}
+
+bool DeviceLink::GetLine(QByteArray &line, int timeoutMs)
+{
+    QElapsedTimer stopwatch;
+    stopwatch.start();
+    trace << "Call GetLine" << Qt::endl;
+    line.clear();
+
+    // The deadline only wakes the loop; the strict elapsed-time check below decides. It fires
+    // one millisecond late so that the check has passed once it has fired.
+    QTimer deadline;
+    deadline.setTimerType(Qt::PreciseTimer);
+    deadline.setSingleShot(true);
+    for (;;) {
+        // Sleep in the event loop until bytes, the deadline or any other event arrive, but
+        // never while unread bytes are already waiting in the port.
+        QEventLoop::ProcessEventsFlags flags = QEventLoop::AllEvents;
+        if (!PortHasBytes()) {
+            flags |= QEventLoop::WaitForMoreEvents;
+            if (!deadline.isActive())
+                deadline.start(int(qMax<qint64>(0, timeoutMs - stopwatch.elapsed())) + 1);
+        }
+        QCoreApplication::processEvents(flags);
+        if (stopwatch.elapsed() > timeoutMs)
+            return false;
+        if (ReadChunk(line))
+            return true;
+    }
+}
+
+LinkResult DeviceLink::WriteCommand(quint8 registerCode, const quint8 *data, quint8 count,
+                                    quint8 timeoutMs, quint8 operationCode)
+{
+    SendFrame(registerCode, operationCode, data, count);
+    QByteArray line;
+    if (!GetLine(line, timeoutMs))
+        return NoReply;
+    return ReplyCheck::JudgeWriteLine(Framing(), line);
+}
+
+LinkResult DeviceLink::ReadCommand(QByteArray &reply, quint8 registerCode, quint8 minimum,
+                                   quint8 timeoutMs, quint8 operationCode)
+{
+    QByteArray line;
+    bool received = false;
+    for (int attempt = 0; attempt < 2 && !received; ++attempt) {
+        SendFrame(registerCode, operationCode, nullptr, 0);
+        received = GetLine(line, timeoutMs);
+    }
+    if (!received)
+        return NoReply;
+    return ReplyCheck::JudgeReadLine(Framing(), line, minimum, reply);
+}
+
+LinkResult DeviceLink::ReadBlock(quint8 registerCode, quint8 operationCode, int payload,
+                                 const std::function<bool(const QByteArray &)> &take)
+{
+    QByteArray reply;
+    const LinkResult result =
+        ReadCommand(reply, registerCode, quint8(RecordLayout::MinimumReply(payload)),
+                    DeviceProtocol::CommandTimeoutMs, operationCode);
+    if (result != Success)
+        return result;
+    return take(reply) ? Success : BadReply;
+}
+
+LinkResult DeviceLink::WriteBlock(quint8 registerCode, quint8 operationCode, const QByteArray &data)
+{
+    return WriteCommand(registerCode, Bytes(data), quint8(data.size()),
+                        DeviceProtocol::CommandTimeoutMs, operationCode);
+}
+
+LinkResult DeviceLink::GetStatus(OutputStatus &status)
+{
+    return ReadBlock(
+        DeviceRegister::Status, DeviceOperation::Read, RecordLayout::StatusPayload,
+        [&status](const QByteArray &reply) { return RecordLayout::TakeStatus(reply, status); });
+}
+
+LinkResult DeviceLink::GetAdc(AdcReadings &adc)
+{
+    return ReadBlock(DeviceRegister::Adc, DeviceOperation::Read, RecordLayout::AdcPayload,
+                     [&adc](const QByteArray &reply) { return RecordLayout::TakeAdc(reply, adc); });
+}
+
+LinkResult DeviceLink::GetSetpoints(qint32 &voltage, qint32 &current)
+{
+    Setpoints setpoints;
+    const LinkResult result =
+        ReadBlock(DeviceRegister::Setpoints, DeviceOperation::Read, RecordLayout::SetpointsPayload,
+                  [&setpoints](const QByteArray &reply) {
+                      return RecordLayout::TakeSetpoints(reply, setpoints);
+                  });
+    if (result == Success) {
+        voltage = setpoints.voltage;
+        current = setpoints.current;
+    }
+    return result;
+}
+
+LinkResult DeviceLink::GetCalibration(CalibrationBlock &block, quint8 operationCode)
+{
+    return ReadBlock(
+        DeviceRegister::Calibration, operationCode, RecordLayout::CalibrationPayload,
+        [&block](const QByteArray &reply) { return RecordLayout::TakeCalibration(reply, block); });
+}
+
+LinkResult DeviceLink::GetUserParams(UserParamBlock &block, quint8 operationCode)
+{
+    return ReadBlock(
+        DeviceRegister::UserParams, operationCode, RecordLayout::UserParamsPayload,
+        [&block](const QByteArray &reply) { return RecordLayout::TakeUserParams(reply, block); });
+}
+
+LinkResult DeviceLink::SetSetpoints(qint32 voltage, qint32 current)
+{
+    return WriteBlock(DeviceRegister::Setpoints, DeviceOperation::Write,
+                      RecordLayout::PackSetpoints(Setpoints{voltage, current}));
+}
+
+LinkResult DeviceLink::SetOutput(qint32 word)
+{
+    return WriteBlock(DeviceRegister::OutputSwitch, DeviceOperation::Write,
+                      RecordLayout::PackOutputWord(word));
+}
+
+LinkResult DeviceLink::SetCalibration(qint32 kuDacVolt, qint32 kuAdcVolt, qint32 kuDacCurr,
+                                      qint32 kuAdcCurr, qint32 kuAdcCurrFine, qint32 offDacVolt,
+                                      qint32 offAdcVolt, qint32 offDacCurr, qint32 offAdcCurr,
+                                      qint32 offAdcCurrFine, qint32 rout, quint8 operationCode)
+{
+    const CalibrationBlock block{kuDacVolt,     kuAdcVolt,      kuDacCurr,  kuAdcCurr,
+                                 kuAdcCurrFine, offDacVolt,     offAdcVolt, offDacCurr,
+                                 offAdcCurr,    offAdcCurrFine, rout};
+    return WriteBlock(DeviceRegister::Calibration, operationCode,
+                      RecordLayout::PackCalibration(block));
+}
+
+LinkResult DeviceLink::SetUserParams(qint32 nvpStatus, qint32 lifeCounter, qint32 currTrigStat,
+                                     qint32 currTrigTime, qint32 ioutMax, qint32 uoutMax,
+                                     qint32 poutMax, qint32 routUser, qint32 fanGainCurrent,
+                                     qint32 fanDelay, qint32 fanDutyOff, quint8 operationCode)
+{
+    const UserParamBlock block{nvpStatus,      lifeCounter, currTrigStat, currTrigTime,
+                               ioutMax,        uoutMax,     poutMax,      routUser,
+                               fanGainCurrent, fanDelay,    fanDutyOff};
+    return WriteBlock(DeviceRegister::UserParams, operationCode,
+                      RecordLayout::PackUserParams(block));
+}

@@ -1,0 +1,85 @@
+#pragma once
+
+#include "link/devicerecords.h"
+#include "link/framingchars.h"
+#include "link/linkresult.h"
+
+#include <QByteArray>
+#include <QPointer>
+#include <QTextStream>
+#include <QtGlobal>
+
+#include <cstdio>
+#include <functional>
+
+class QIODevice;
+
+// The converter's protocol on one serial port: request frames, reply lines, the read and write
+// transactions and the typed commands built on them. It runs on the thread that owns the port
+// and keeps that thread's events flowing while it waits for a reply.
+class DeviceLink
+{
+public:
+    DeviceLink();
+    DeviceLink(const DeviceLink &) = delete;
+    DeviceLink &operator=(const DeviceLink &) = delete;
+
+    // The port is not owned; the link works with it in whatever state it is (closed: frames are
+    // dropped and every wait runs to its time-out).
+    void SetPort(QIODevice *port);
+    void SetFraming(const FramingChars &framing);
+
+    // Typed commands, each with the 200 ms time-out. A read fills its record only on Success.
+    LinkResult GetStatus(OutputStatus &status);
+    LinkResult GetAdc(AdcReadings &adc);
+    LinkResult GetSetpoints(qint32 &voltage, qint32 &current);
+    LinkResult GetCalibration(CalibrationBlock &block, quint8 operationCode);
+    LinkResult GetUserParams(UserParamBlock &block, quint8 operationCode);
+    LinkResult SetSetpoints(qint32 voltage, qint32 current);
+    LinkResult SetOutput(qint32 word);
+    LinkResult SetCalibration(qint32 kuDacVolt, qint32 kuAdcVolt, qint32 kuDacCurr,
+                              qint32 kuAdcCurr, qint32 kuAdcCurrFine, qint32 offDacVolt,
+                              qint32 offAdcVolt, qint32 offDacCurr, qint32 offAdcCurr,
+                              qint32 offAdcCurrFine, qint32 rout, quint8 operationCode);
+    // lifeCounter is accepted for symmetry with the record but always sent as 0.
+    LinkResult SetUserParams(qint32 nvpStatus, qint32 lifeCounter, qint32 currTrigStat,
+                             qint32 currTrigTime, qint32 ioutMax, qint32 uoutMax, qint32 poutMax,
+                             qint32 routUser, qint32 fanGainCurrent, qint32 fanDelay,
+                             qint32 fanDutyOff, quint8 operationCode);
+
+    // Transactions. A write sends once and wants the ack byte; a read sends up to twice and
+    // wants at least minimum bytes with a good CRC (reply then holds all decoded bytes).
+    LinkResult WriteCommand(quint8 registerCode, const quint8 *data, quint8 count, quint8 timeoutMs,
+                            quint8 operationCode);
+    LinkResult ReadCommand(QByteArray &reply, quint8 registerCode, quint8 minimum, quint8 timeoutMs,
+                           quint8 operationCode);
+
+    // Waits up to timeoutMs for a complete reply line, processing events meanwhile.
+    bool GetLine(QByteArray &line, int timeoutMs);
+    // Takes up to 100 waiting bytes into line; true once line holds an end character.
+    bool ReadChunk(QByteArray &line);
+
+    // Frame output: n + 6 separate writes per frame, each between two drain waits.
+    void WriteRaw(const char *data, quint8 count);
+    void SendHexByte(quint8 byte);
+    void SendFrame(quint8 registerCode, quint8 operationCode, const quint8 *data, quint8 count);
+
+    bool DecodeHexPair(const char *pair, quint8 &out) const;
+    int DecodeReply(const QByteArray &line, QByteArray &out) const;
+    static quint16 Crc16Step(quint16 crc, quint8 byte);
+
+private:
+    LinkResult ReadBlock(quint8 registerCode, quint8 operationCode, int payload,
+                         const std::function<bool(const QByteArray &)> &take);
+    LinkResult WriteBlock(quint8 registerCode, quint8 operationCode, const QByteArray &data);
+    bool PortHasBytes() const;
+    FramingChars Framing() const;
+
+    // A guarded pointer: the port may be destroyed while a wait is processing events.
+    QPointer<QIODevice> port;
+    QByteArray digits;
+    char requestStart = 0;
+    char replyStart = 0;
+    char endChar = 0;
+    QTextStream trace{stdout};
+};

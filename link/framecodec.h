@@ -1,0 +1,38 @@
+#pragma once
+
+#include "link/framingchars.h"
+
+#include <QByteArray>
+#include <QtGlobal>
+
+// The converter's framing as pure functions: hex encoding of requests, decoding of reply lines
+// and the CRC-16/CCITT-FALSE that protects both.
+namespace FrameCodec {
+
+// Longest reply body a decoder accepts; the count travels in eight bits.
+constexpr int MaxReplyBytes = 255;
+
+// "0123456789ABCDEF", '#', '^' and CR.
+FramingChars DefaultFraming();
+
+// One byte of CRC-16/CCITT-FALSE (polynomial 0x1021, no reflection, no final XOR).
+quint16 Crc16Step(quint16 crc, quint8 byte);
+// The CRC over all of bytes, from the initial value 0xFFFF.
+quint16 Crc16(const QByteArray &bytes);
+
+// Two upper-case hex digits, high nibble first.
+QByteArray HexByte(const FramingChars &framing, quint8 byte);
+// The CRC a request carries: over register, operation and data, in that order.
+quint16 RequestCrc(quint8 registerCode, quint8 operationCode, const quint8 *data, quint8 count);
+// The whole request frame as it appears on the wire.
+QByteArray EncodeFrame(const FramingChars &framing, quint8 registerCode, quint8 operationCode,
+                       const quint8 *data, quint8 count);
+
+// Decodes pair[0] and pair[1]; out is written only on success.
+bool DecodeHexPair(const FramingChars &framing, const char *pair, quint8 &out);
+// Number of bytes decoded from the first reply in line (0 to MaxReplyBytes), or -1 for a line
+// without a reply start, with a character that is not a digit, an odd digit count or a body
+// longer than MaxReplyBytes.
+int DecodeReply(const FramingChars &framing, const QByteArray &line, QByteArray &out);
+
+} // namespace FrameCodec

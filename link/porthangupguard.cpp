@@ -1,0 +1,19 @@
+#include "link/porthangupguard.h"
+
+PortHangupGuard::PortHangupGuard(QSerialPort *port, QObject *parent) : QObject(parent), port(port)
+{
+    connect(port, &QSerialPort::errorOccurred, this, &PortHangupGuard::HandleError);
+}
+
+void PortHangupGuard::HandleError(QSerialPort::SerialPortError error)
+{
+    if (error != QSerialPort::ResourceError || !port)
+        return;
+    // Clearing first keeps the sticky error from being seen again; it reports NoError, which
+    // this slot ignores.
+    port->clearError();
+    if (!port->isOpen())
+        return;
+    port->close();
+    emit hungUp();
+}

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QSerialPort>
+
+// Closes a serial port once when its device disappears. Left open, an unplugged port reports
+// ResourceError in a tight loop and starves the event loop; closed, every transaction simply
+// ends without a reply until the port is opened again.
+class PortHangupGuard : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit PortHangupGuard(QSerialPort *port, QObject *parent = nullptr);
+
+signals:
+    // The device went away and the port was closed.
+    void hungUp();
+
+private:
+    void HandleError(QSerialPort::SerialPortError error);
+
+    QPointer<QSerialPort> port;
+};

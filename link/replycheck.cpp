@@ -1,0 +1,24 @@
+#include "link/replycheck.h"
+
+#include "link/deviceprotocol.h"
+#include "link/framecodec.h"
+
+namespace ReplyCheck {
+
+LinkResult JudgeReadLine(const FramingChars &framing, const QByteArray &line, quint8 minimum,
+                         QByteArray &reply)
+{
+    const int count = FrameCodec::DecodeReply(framing, line, reply);
+    if (count <= 0 || count < minimum)
+        return BadReply;
+    return FrameCodec::Crc16(reply) == 0 ? Success : BadReply;
+}
+
+LinkResult JudgeWriteLine(const FramingChars &framing, const QByteArray &line)
+{
+    QByteArray reply;
+    FrameCodec::DecodeReply(framing, line, reply);
+    return reply.size() >= 2 && quint8(reply.at(1)) == DeviceProtocol::AckCode ? Success : BadReply;
+}
+
+} // namespace ReplyCheck
