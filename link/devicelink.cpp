@@ -53,9 +53,17 @@ void DeviceLink::WriteRaw(const char *data, quint8 count)
 {
     if (!port || !port->isOpen())
         return;
-    port->waitForBytesWritten(DrainTimeoutMs);
+    DrainOutput();
     port->write(data, count);
-    port->waitForBytesWritten(DrainTimeoutMs);
+    DrainOutput();
+}
+
+void DeviceLink::DrainOutput()
+{
+    // Only wait while something is queued: QSerialPort's wait with an empty queue can still
+    // block for its whole time-out, waiting for a bytesWritten report owed by the last write.
+    if (port->bytesToWrite() > 0)
+        port->waitForBytesWritten(DrainTimeoutMs);
 }
 
 void DeviceLink::SendHexByte(quint8 byte)

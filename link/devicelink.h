@@ -72,6 +72,7 @@ private:
     LinkResult ReadBlock(quint8 registerCode, quint8 operationCode, int payload,
                          const std::function<bool(const QByteArray &)> &take);
     LinkResult WriteBlock(quint8 registerCode, quint8 operationCode, const QByteArray &data);
+    void DrainOutput();
     bool PortHasBytes() const;
     FramingChars Framing() const;
 

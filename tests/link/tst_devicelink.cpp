@@ -1,0 +1,397 @@
+#include "link/devicelink.h"
+#include "link/deviceprotocol.h"
+#include "link/framecodec.h"
+#include "link/porthangupguard.h"
+#include "replytext.h"
+#include "scriptedpeer.h"
+#include "stdoutcapture.h"
+
+#include <QBuffer>
+#include <QSerialPort>
+#include <QtTest>
+
+#include <ctime>
+#include <functional>
+#include <memory>
+
+namespace {
+
+// A real in-memory device that counts the write calls reaching it.
+class CountingBuffer : public QBuffer
+{
+public:
+    int writes = 0;
+
+protected:
+    qint64 writeData(const char *data, qint64 length) override
+    {
+        ++writes;
+        return QBuffer::writeData(data, length);
+    }
+};
+
+double ProcessCpuMs()
+{
+    timespec now{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return double(now.tv_sec) * 1e3 + double(now.tv_nsec) / 1e6;
+}
+
+const QByteArray StatusPayload = QByteArray::fromHex("D204370200000101");
+const QByteArray StatusReply = ReplyText(QByteArray::fromHex("0108") + StatusPayload);
+const QByteArray AdcReply = ReplyText(QByteArray::fromHex("0110010002000300040005000600"));
+const QByteArray Ack = ReplyText(QByteArray::fromHex("031F"));
+
+QByteArray Frame(quint8 registerCode, quint8 operationCode, const QByteArray &data)
+{
+    return FrameCodec::EncodeFrame(FrameCodec::DefaultFraming(), registerCode, operationCode,
+                                   reinterpret_cast<const quint8 *>(data.constData()),
+                                   quint8(data.size()));
+}
+
+} // namespace
+
+using Command = std::function<LinkResult(DeviceLink &)>;
+Q_DECLARE_METATYPE(Command)
+Q_DECLARE_METATYPE(ScriptedPeer::Reply)
+
+// The link over a real pseudo-terminal opened with QSerialPort, against a scripted peer.
+class TestDeviceLink : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void framesOnTheWire_data();
+    void framesOnTheWire();
+    void frameLeavesInSeparateWrites_data();
+    void frameLeavesInSeparateWrites();
+    void frameDoesNotWaitOnAnEmptyOutput();
+    void closedDeviceGetsNothing();
+    void replyAssembledFromPieces_data();
+    void replyAssembledFromPieces();
+    void readSendsASecondRequest();
+    void writeSendsOnce();
+    void closedPortRunsFullTimeOuts_data();
+    void closedPortRunsFullTimeOuts();
+    void judgedReplies_data();
+    void judgedReplies();
+    void waitingRunsOtherSlotsWithoutSpinning();
+    void replyAlreadyWaitingIsTakenAtOnce();
+    void portDestroyedDuringWait();
+    void hangUpClosesThePortOnceAndRecovers();
+
+private:
+    bool OpenOn(const QString &path);
+
+    std::unique_ptr<ScriptedPeer> peer;
+    std::unique_ptr<QSerialPort> port;
+    std::unique_ptr<DeviceLink> link;
+};
+
+bool TestDeviceLink::OpenOn(const QString &path)
+{
+    port->setPortName(path);
+    if (!port->open(QIODevice::ReadWrite))
+        return false;
+    port->setBaudRate(9200); // a pseudo-terminal may refuse; the bytes flow anyway
+    return true;
+}
+
+void TestDeviceLink::init()
+{
+    peer = std::make_unique<ScriptedPeer>();
+    QVERIFY(peer->start());
+    port = std::make_unique<QSerialPort>();
+    QVERIFY(OpenOn(peer->serialPath()));
+    link = std::make_unique<DeviceLink>();
+    link->SetPort(port.get());
+}
+
+void TestDeviceLink::cleanup()
+{
+    link.reset();
+    port.reset();
+    peer.reset();
+}
+
+void TestDeviceLink::framesOnTheWire_data()
+{
+    QTest::addColumn<Command>("command");
+    QTest::addColumn<QByteArray>("reply");
+    QTest::addColumn<QByteArray>("frame");
+
+    OutputStatus status;
+    AdcReadings adc;
+    CalibrationBlock calibration;
+    UserParamBlock user;
+    qint32 voltage = 0;
+    qint32 current = 0;
+    const QByteArray calibrationReply = ReplyText(ReplyBytes(QByteArray(22, '\0')).chopped(2));
+    QTest::newRow("GetStatus") << Command([status](DeviceLink &l) mutable {
+        return l.GetStatus(status);
+    }) << StatusReply << QByteArray("#01013E1F\r");
+    QTest::newRow("GetAdc") << Command([adc](DeviceLink &l) mutable { return l.GetAdc(adc); })
+                            << AdcReply << Frame(0x10, 0x01, {});
+    QTest::newRow("GetSetpoints") << Command([voltage, current](DeviceLink &l) mutable {
+        return l.GetSetpoints(voltage, current);
+    }) << ReplyText(QByteArray::fromHex("0103E02EDC05"))
+                                  << Frame(0x03, 0x01, {});
+    QTest::newRow("GetCalibration") << Command([calibration](DeviceLink &l) mutable {
+        return l.GetCalibration(calibration, 0x01);
+    }) << calibrationReply << Frame(0xA8, 0x01, {});
+    QTest::newRow("GetUserParams")
+        << Command([user](DeviceLink &l) mutable { return l.GetUserParams(user, 0x01); })
+        << calibrationReply << Frame(0xAB, 0x01, {});
+    QTest::newRow("SetSetpoints") << Command([](DeviceLink &l) {
+        return l.SetSetpoints(12000, 1500);
+    }) << Ack << QByteArray("#0311E02EDC057739\r");
+    QTest::newRow("SetOutput on") << Command([](DeviceLink &l) { return l.SetOutput(7066); }) << Ack
+                                  << QByteArray("#07119A1BF5C4\r");
+    QTest::newRow("SetOutput off") << Command([](DeviceLink &l) { return l.SetOutput(0); }) << Ack
+                                   << QByteArray("#07110000A1BE\r");
+    QTest::newRow("SetCalibration") << Command([](DeviceLink &l) {
+        return l.SetCalibration(1000, 2, 3, 4, 5, -5, -6, -7, -8, -9, 11, 0x11);
+    }) << Ack
+                                    << Frame(0xA8, 0x11,
+                                             QByteArray::fromHex("E803FBFF0300F9FF0200FAFF0400F8FF"
+                                                                 "0500F7FF0B00"));
+    QTest::newRow("SetUserParams lifeCounter as 0")
+        << Command([](DeviceLink &l) {
+               return l.SetUserParams(1, 1234, 3, 4, 5, 6, 7, 8, 9, 10, 11, 0x11);
+           })
+        << Ack
+        << Frame(0xAB, 0x11,
+                 QByteArray::fromHex("010000000300040005000600070008"
+                                     "0009000A000B00"));
+}
+
+void TestDeviceLink::framesOnTheWire()
+{
+    QFETCH(Command, command);
+    QFETCH(QByteArray, reply);
+    QFETCH(QByteArray, frame);
+    peer->queueReply(reply);
+    QCOMPARE(int(command(*link)), int(Success));
+    QCOMPARE(peer->requests(), QVector<QByteArray>{frame});
+}
+
+void TestDeviceLink::frameLeavesInSeparateWrites_data()
+{
+    QTest::addColumn<int>("count");
+    QTest::newRow("no data") << 0;
+    QTest::newRow("switch word") << 2;
+    QTest::newRow("setpoints") << 4;
+    QTest::newRow("calibration") << 22;
+}
+
+void TestDeviceLink::frameLeavesInSeparateWrites()
+{
+    QFETCH(int, count);
+    const QByteArray data(count, '\xA5');
+    CountingBuffer device;
+    QVERIFY(device.open(QIODevice::WriteOnly));
+    link->SetPort(&device);
+    link->SendFrame(0xA8, 0x11, reinterpret_cast<const quint8 *>(data.constData()), quint8(count));
+    QCOMPARE(device.writes, count + 6);
+    QCOMPARE(device.data(), Frame(0xA8, 0x11, data));
+}
+
+void TestDeviceLink::frameDoesNotWaitOnAnEmptyOutput()
+{
+    // 28 writes; a drain wait that blocks with nothing queued would take 27 x 200 ms.
+    const QByteArray data(22, '\x5A');
+    QElapsedTimer elapsed;
+    elapsed.start();
+    link->SendFrame(0xA8, 0x11, reinterpret_cast<const quint8 *>(data.constData()), 22);
+    QVERIFY2(elapsed.elapsed() < 1000, qPrintable(QString::number(elapsed.elapsed())));
+    QTRY_COMPARE(peer->requests(), QVector<QByteArray>{Frame(0xA8, 0x11, data)});
+}
+
+void TestDeviceLink::closedDeviceGetsNothing()
+{
+    CountingBuffer device;
+    link->SetPort(&device);
+    link->SendFrame(0x01, 0x01, nullptr, 0);
+    QCOMPARE(device.writes, 0);
+}
+
+void TestDeviceLink::replyAssembledFromPieces_data()
+{
+    QTest::addColumn<ScriptedPeer::Reply>("pieces");
+    QTest::addColumn<QByteArray>("trace");
+
+    const QByteArray first = StatusReply.left(3);
+    const QByteArray second = StatusReply.mid(3, 10);
+    const QByteArray rest = StatusReply.mid(13);
+    QTest::newRow("three pieces") << ScriptedPeer::Reply{{0, first}, {40, second}, {40, rest}}
+                                  << "Call GetLine\nline=" + first + "\nline+" + second +
+                                         "\nline+" + rest + "\n\nLineCode = " + StatusReply + "\n";
+    QTest::newRow("noise chunk dropped")
+        << ScriptedPeer::Reply{{0, "\xFF*?"}, {40, "~~" + StatusReply}}
+        << "Call GetLine\nline=" + StatusReply + "\n\nLineCode = " + StatusReply + "\n";
+    QTest::newRow("bytes after the CR stay in the line")
+        << ScriptedPeer::Reply{{0, StatusReply + "ZZ"}}
+        << "Call GetLine\nline=" + StatusReply + "ZZ\n\nLineCode = " + StatusReply + "ZZ\n";
+}
+
+void TestDeviceLink::replyAssembledFromPieces()
+{
+    QFETCH(ScriptedPeer::Reply, pieces);
+    QFETCH(QByteArray, trace);
+    peer->queueReply(pieces);
+    OutputStatus status;
+    StdoutCapture capture;
+    QCOMPARE(int(link->GetStatus(status)), int(Success));
+    QCOMPARE(capture.text(), trace);
+    QCOMPARE(status.voltage, 1234);
+    QCOMPARE(status.current, 567);
+}
+
+void TestDeviceLink::readSendsASecondRequest()
+{
+    peer->queueSilence();
+    peer->queueReply(StatusReply);
+    OutputStatus status;
+    QCOMPARE(int(link->GetStatus(status)), int(Success));
+    QCOMPARE(status.outputOn, 1);
+    const QVector<QByteArray> requests = peer->requests();
+    QCOMPARE(requests, QVector<QByteArray>(2, "#01013E1F\r"));
+    const QVector<qint64> times = peer->requestTimesMs();
+    QVERIFY2(times[1] - times[0] >= 195, qPrintable(QString::number(times[1] - times[0])));
+}
+
+void TestDeviceLink::writeSendsOnce()
+{
+    peer->queueSilence();
+    peer->queueReply(Ack);
+    QCOMPARE(int(link->SetOutput(7066)), int(NoReply));
+    QTest::qWait(300);
+    QCOMPARE(peer->requests().size(), 1);
+}
+
+void TestDeviceLink::closedPortRunsFullTimeOuts_data()
+{
+    QTest::addColumn<bool>("read");
+    QTest::addColumn<int>("minimumMs");
+    QTest::newRow("read: two windows") << true << 400;
+    QTest::newRow("write: one window") << false << 200;
+}
+
+void TestDeviceLink::closedPortRunsFullTimeOuts()
+{
+    QFETCH(bool, read);
+    QFETCH(int, minimumMs);
+    port->close();
+    OutputStatus status;
+    QElapsedTimer elapsed;
+    elapsed.start();
+    const LinkResult result = read ? link->GetStatus(status) : link->SetOutput(0);
+    const qint64 ms = elapsed.elapsed();
+    QCOMPARE(int(result), int(NoReply));
+    QVERIFY2(ms >= minimumMs && ms < minimumMs + 1000, qPrintable(QString::number(ms)));
+    QTest::qWait(50);
+    QVERIFY(peer->receivedBytes().isEmpty());
+}
+
+void TestDeviceLink::judgedReplies_data()
+{
+    QTest::addColumn<bool>("read");
+    QTest::addColumn<QByteArray>("reply");
+    QTest::addColumn<int>("result");
+
+    QByteArray corrupted = StatusReply;
+    corrupted[6] = corrupted[6] == '4' ? '5' : '4';
+    const QByteArray shortStatus = ReplyText(QByteArray::fromHex("0108D2043702000001"));
+    QTest::newRow("read: corrupted digit") << true << corrupted << int(BadReply);
+    QTest::newRow("read: start then CR") << true << QByteArray("^\r") << int(BadReply);
+    QTest::newRow("read: minimum length, not complete") << true << shortStatus << int(BadReply);
+    QTest::newRow("read: late ADC reply") << true << AdcReply << int(BadReply);
+    QTest::newRow("read: lower case") << true << StatusReply.toLower() << int(BadReply);
+    QTest::newRow("write: ack") << false << Ack << int(Success);
+    QTest::newRow("write: ack, bad CRC") << false << QByteArray("^071F0000\r") << int(Success);
+    QTest::newRow("write: nak") << false << ReplyText(QByteArray::fromHex("0715")) << int(BadReply);
+    QTest::newRow("write: start then CR") << false << QByteArray("^\r") << int(BadReply);
+}
+
+void TestDeviceLink::judgedReplies()
+{
+    QFETCH(bool, read);
+    QFETCH(QByteArray, reply);
+    QFETCH(int, result);
+    peer->queueReply(reply);
+    OutputStatus status;
+    status.voltage = -7;
+    status.outputOn = 9;
+    QCOMPARE(int(read ? link->GetStatus(status) : link->SetOutput(0)), result);
+    QCOMPARE(status.voltage, -7);
+    QCOMPARE(status.outputOn, 9);
+    QCOMPARE(peer->requests().size(), 1);
+}
+
+void TestDeviceLink::waitingRunsOtherSlotsWithoutSpinning()
+{
+    int slotRuns = 0;
+    QTimer::singleShot(50, this, [&slotRuns] { ++slotRuns; });
+    QTimer::singleShot(250, this, [&slotRuns] { ++slotRuns; });
+    OutputStatus status;
+    const double cpuBefore = ProcessCpuMs();
+    QCOMPARE(int(link->GetStatus(status)), int(NoReply));
+    const double cpuMs = ProcessCpuMs() - cpuBefore;
+    QCOMPARE(slotRuns, 2);
+    // A polling wait burns the whole 400 ms; sleeping in the event loop costs next to nothing.
+    QVERIFY2(cpuMs < 200, qPrintable(QString::number(cpuMs)));
+}
+
+void TestDeviceLink::replyAlreadyWaitingIsTakenAtOnce()
+{
+    // A reply that came after its transaction ended is the first thing the next one reads.
+    peer->send(StatusReply);
+    QTRY_VERIFY(port->bytesAvailable() > 0);
+    OutputStatus status;
+    QElapsedTimer elapsed;
+    elapsed.start();
+    QCOMPARE(int(link->GetStatus(status)), int(Success));
+    QVERIFY2(elapsed.elapsed() < 150, qPrintable(QString::number(elapsed.elapsed())));
+}
+
+void TestDeviceLink::portDestroyedDuringWait()
+{
+    QTimer::singleShot(50, this, [this] { port.reset(); });
+    OutputStatus status;
+    QCOMPARE(int(link->GetStatus(status)), int(NoReply));
+    QVERIFY(!port);
+}
+
+void TestDeviceLink::hangUpClosesThePortOnceAndRecovers()
+{
+    PortHangupGuard guard(port.get());
+    QSignalSpy hungUp(&guard, &PortHangupGuard::hungUp);
+    int resourceErrors = 0;
+    connect(port.get(), &QSerialPort::errorOccurred, this,
+            [&resourceErrors](QSerialPort::SerialPortError error) {
+                resourceErrors += error == QSerialPort::ResourceError;
+            });
+
+    peer->hangUp();
+    OutputStatus status;
+    QCOMPARE(int(link->GetStatus(status)), int(NoReply));
+    QTest::qWait(100);
+    QVERIFY(!port->isOpen());
+    QCOMPARE(hungUp.count(), 1);
+    QCOMPARE(resourceErrors, 1);
+    QCOMPARE(port->error(), QSerialPort::NoError);
+
+    // The device is back (a pseudo-terminal returns under a new name): open again and talk.
+    ScriptedPeer back;
+    QVERIFY(back.start());
+    QVERIFY(OpenOn(back.serialPath()));
+    back.queueReply(StatusReply);
+    QCOMPARE(int(link->GetStatus(status)), int(Success));
+    QCOMPARE(status.voltage, 1234);
+}
+
+QTEST_GUILESS_MAIN(TestDeviceLink)
+#include "tst_devicelink.moc"
