@@ -4,8 +4,6 @@ namespace RecordLayout {
 
 namespace {
 
-constexpr int HeaderLength = 2;
-
 quint16 Word(const QByteArray &reply, int offset)
 {
     return quint16(quint8(reply.at(offset)) | quint8(reply.at(offset + 1)) << 8);

@@ -1,0 +1,41 @@
+#include "link/framecodec.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+
+// Any bytes from the serial line, decoded as a reply line: the decoder must stay inside the
+// line, keep its count in range and agree with the bytes it hands back.
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    const QByteArray line(reinterpret_cast<const char *>(data), int(size));
+    const FramingChars framing = FrameCodec::DefaultFraming();
+
+    QByteArray out = "untouched";
+    const int count = FrameCodec::DecodeReply(framing, line, out);
+    if (count < -1 || count > FrameCodec::MaxReplyBytes)
+        std::abort();
+    if (count >= 0 && out.size() != count)
+        std::abort();
+    if (!line.contains(framing.replyStart) && out != "untouched")
+        std::abort();
+    // A successful decode re-encodes to the body it came from.
+    if (count > 0) {
+        QByteArray body;
+        for (const char byte : out)
+            body += FrameCodec::HexByte(framing, quint8(byte));
+        const int start = line.indexOf(framing.replyStart) + 1;
+        if (line.mid(start, body.size()) != body || line.at(start + body.size()) != '\r')
+            std::abort();
+    }
+
+    if (size >= 2) {
+        quint8 byte = 0x5A;
+        const bool ok = FrameCodec::DecodeHexPair(framing, line.constData(), byte);
+        if (!ok && byte != 0x5A)
+            std::abort();
+        if (ok && FrameCodec::HexByte(framing, byte) != line.left(2))
+            std::abort();
+    }
+    return 0;
+}

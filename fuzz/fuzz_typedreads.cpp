@@ -1,0 +1,79 @@
+#include "link/devicerecords.h"
+#include "link/framecodec.h"
+#include "link/recordlayout.h"
+#include "link/replycheck.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <functional>
+
+namespace {
+
+const FramingChars Framing = FrameCodec::DefaultFraming();
+
+// Runs one typed read's judging on line: the transaction's checks, then the exact-length rule
+// and field extraction. Returns the decoded reply when the record was filled.
+bool ReadAs(const QByteArray &line, int payload,
+            const std::function<bool(const QByteArray &)> &take, QByteArray &reply)
+{
+    if (ReplyCheck::JudgeReadLine(Framing, line, quint8(RecordLayout::MinimumReply(payload)),
+                                  reply) != Success)
+        return false;
+    if (FrameCodec::Crc16(reply) != 0 || reply.size() < RecordLayout::MinimumReply(payload))
+        std::abort();
+    const bool taken = take(reply);
+    if (taken != (reply.size() == RecordLayout::CompleteReply(payload)))
+        std::abort();
+    return taken;
+}
+
+void CheckPacksBack(const QByteArray &reply, const QByteArray &packed)
+{
+    if (packed != reply.mid(2, packed.size()))
+        std::abort();
+}
+
+} // namespace
+
+// Any bytes from the serial line, taken as the reply to each of the five reads and to a write.
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    const QByteArray line(reinterpret_cast<const char *>(data), int(size));
+    QByteArray reply;
+
+    OutputStatus status;
+    ReadAs(line, RecordLayout::StatusPayload,
+           [&](const QByteArray &r) { return RecordLayout::TakeStatus(r, status); }, reply);
+
+    AdcReadings adc;
+    ReadAs(line, RecordLayout::AdcPayload,
+           [&](const QByteArray &r) { return RecordLayout::TakeAdc(r, adc); }, reply);
+
+    Setpoints setpoints;
+    if (ReadAs(line, RecordLayout::SetpointsPayload,
+               [&](const QByteArray &r) { return RecordLayout::TakeSetpoints(r, setpoints); },
+               reply))
+        CheckPacksBack(reply, RecordLayout::PackSetpoints(setpoints));
+
+    CalibrationBlock calibration;
+    if (ReadAs(line, RecordLayout::CalibrationPayload,
+               [&](const QByteArray &r) { return RecordLayout::TakeCalibration(r, calibration); },
+               reply))
+        CheckPacksBack(reply, RecordLayout::PackCalibration(calibration));
+
+    UserParamBlock user;
+    if (ReadAs(line, RecordLayout::UserParamsPayload,
+               [&](const QByteArray &r) { return RecordLayout::TakeUserParams(r, user); },
+               reply)) {
+        QByteArray expected = reply.mid(2, RecordLayout::UserParamsPayload);
+        expected[2] = expected[3] = '\0'; // the life counter is never written back
+        if (RecordLayout::PackUserParams(user) != expected)
+            std::abort();
+    }
+
+    const LinkResult write = ReplyCheck::JudgeWriteLine(Framing, line);
+    if (write != Success && write != BadReply)
+        std::abort();
+    return 0;
+}
