@@ -7,6 +7,7 @@ packages=(
     qtbase5-dev qtbase5-dev-tools libqt5serialport5-dev
     clang libclang-rt-14-dev
     fonts-dejavu-core
+    dpkg-dev desktop-file-utils
 )
 
 missing=()

@@ -13,6 +13,8 @@ cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/nul
 cmake --build build/release -j "$jobs"
 echo "== tests"
 ctest --test-dir build/release --output-on-failure -j "$jobs"
+echo "== package"
+bash tools/check-package.sh build/release
 
 echo "== sanitizer build"
 cmake -S . -B build/sanitize -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVORNEX_SANITIZE=ON >/dev/null
