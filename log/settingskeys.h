@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QLatin1String>
+
+// Keys of the persisted settings store (organisation "brenta", application "TALMIR"). None has a
+// group prefix; the spelling is what earlier installations have already written.
+namespace SettingsKeys {
+inline const QLatin1String commeDotLog{"commeDotLog"};
+inline const QLatin1String logPeriod{"LogPeriod"};
+inline const QLatin1String logValue{"LogValue"};
+inline const QLatin1String timeForm{"TimeForm"};
+inline const QLatin1String addTime{"AddTime"};
+inline const QLatin1String dirLogFile{"dirLogFile"};
+} // namespace SettingsKeys
+
+// Where the store lives: QSettings' native format, user scope.
+namespace SettingsStore {
+inline const QLatin1String organisation{"brenta"};
+inline const QLatin1String application{"TALMIR"};
+} // namespace SettingsStore
