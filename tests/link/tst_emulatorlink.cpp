@@ -1,0 +1,225 @@
+#include "link/devicelink.h"
+#include "link/porthangupguard.h"
+#include "sim/converteremulator.h"
+
+#include <QSerialPort>
+#include <QtTest>
+
+#include <memory>
+#include <utility>
+
+Q_DECLARE_METATYPE(FaultSettings)
+
+// Every typed command against the converter emulator on a pseudo-terminal.
+class TestEmulatorLink : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void setpointsRoundTrip();
+    void outputSwitch();
+    void calibrationRoundTrip();
+    void userParamsKeepTheLifeCounter();
+    void widening();
+    void faults_data();
+    void faults();
+    void lateReplyToAnotherRegisterIsRejected();
+    void unpluggedDeviceComesBack();
+
+private:
+    bool OpenOn(const QString &path);
+
+    std::unique_ptr<ConverterEmulator> emulator;
+    std::unique_ptr<QSerialPort> port;
+    DeviceLink link;
+};
+
+bool TestEmulatorLink::OpenOn(const QString &path)
+{
+    port->setPortName(path);
+    if (!port->open(QIODevice::ReadWrite))
+        return false;
+    port->setBaudRate(9200); // a pseudo-terminal may refuse; the bytes flow anyway
+    return true;
+}
+
+void TestEmulatorLink::init()
+{
+    emulator = std::make_unique<ConverterEmulator>();
+    // Unpaced, so that a loaded test machine does not push replies past the 200 ms window.
+    emulator->setPaced(false);
+    QString error;
+    QVERIFY2(emulator->start(&error), qPrintable(error));
+    port = std::make_unique<QSerialPort>();
+    QVERIFY(OpenOn(emulator->serialPath()));
+    link.SetPort(port.get());
+}
+
+void TestEmulatorLink::cleanup()
+{
+    port.reset();
+    emulator.reset();
+}
+
+void TestEmulatorLink::setpointsRoundTrip()
+{
+    QCOMPARE(int(link.SetSetpoints(12000, 1500)), int(Success));
+    qint32 voltage = 0;
+    qint32 current = 0;
+    QCOMPARE(int(link.GetSetpoints(voltage, current)), int(Success));
+    QCOMPARE(voltage, 12000);
+    QCOMPARE(current, 1500);
+    QCOMPARE(emulator->setpoints().voltage, 12000);
+}
+
+void TestEmulatorLink::outputSwitch()
+{
+    OutputStatus status;
+    QCOMPARE(int(link.SetOutput(7066)), int(Success));
+    QVERIFY(emulator->outputOn());
+    QCOMPARE(int(link.GetStatus(status)), int(Success));
+    QCOMPARE(status.outputOn, 1);
+    QCOMPARE(int(link.SetOutput(0)), int(Success));
+    QVERIFY(!emulator->outputOn());
+}
+
+void TestEmulatorLink::calibrationRoundTrip()
+{
+    QCOMPARE(int(link.SetCalibration(1000, 1001, 1002, 1003, 1004, -5, -6, 7, -8, 9, 150, 0x11)),
+             int(Success));
+    CalibrationBlock block;
+    QCOMPARE(int(link.GetCalibration(block, 0x01)), int(Success));
+    const CalibrationBlock stored = emulator->calibration();
+    for (const CalibrationBlock *b : {&std::as_const(block), &stored}) {
+        QCOMPARE(b->kuDacVolt, 1000);
+        QCOMPARE(b->kuAdcVolt, 1001);
+        QCOMPARE(b->kuAdcCurrFine, 1004);
+        QCOMPARE(b->offDacVolt, -5);
+        QCOMPARE(b->offAdcVolt, -6);
+        QCOMPARE(b->offAdcCurr, -8);
+        QCOMPARE(b->offAdcCurrFine, 9);
+        QCOMPARE(b->rout, 150);
+    }
+}
+
+void TestEmulatorLink::userParamsKeepTheLifeCounter()
+{
+    UserParamBlock start;
+    start.lifeCounter = 77;
+    emulator->setUserParams(start);
+    QCOMPARE(int(link.SetUserParams(1, 1234, 3, 4, 5, 6, 7, 8, 9, 10, 11, 0x11)), int(Success));
+    const QVector<EmulatorRequest> requests = emulator->requests();
+    QVERIFY(!requests.isEmpty());
+    QCOMPARE(requests.last().data.mid(2, 2), QByteArray(2, '\0'));
+
+    UserParamBlock block;
+    QCOMPARE(int(link.GetUserParams(block, 0x01)), int(Success));
+    QCOMPARE(block.nvpStatus, 1);
+    QCOMPARE(block.lifeCounter, 77);
+    QCOMPARE(block.fanDutyOff, 11);
+}
+
+void TestEmulatorLink::widening()
+{
+    OutputStatus fixedStatus;
+    fixedStatus.current = -1;
+    emulator->setFixedStatus(fixedStatus);
+    AdcReadings fixedAdc;
+    fixedAdc.sdadcCurrent = 65535;
+    fixedAdc.referenceVoltage = 2500;
+    emulator->setFixedAdc(fixedAdc);
+
+    OutputStatus status;
+    QCOMPARE(int(link.GetStatus(status)), int(Success));
+    QCOMPARE(status.current, -1);
+    AdcReadings adc;
+    QCOMPARE(int(link.GetAdc(adc)), int(Success));
+    QCOMPARE(adc.sdadcCurrent, 65535);
+    QCOMPARE(adc.referenceVoltage, 2500);
+}
+
+void TestEmulatorLink::faults_data()
+{
+    QTest::addColumn<FaultSettings>("faults");
+    QTest::addColumn<int>("read");
+    QTest::addColumn<int>("write");
+
+    FaultSettings f;
+    f.splitSize = 5;
+    QTest::newRow("split reply") << f << int(Success) << int(Success);
+    f = {};
+    f.garbage = FaultSettings::defaultGarbage();
+    QTest::newRow("noise before the reply") << f << int(Success) << int(Success);
+    f = {};
+    f.trailing = FaultSettings::defaultTrailing();
+    QTest::newRow("bytes after the reply") << f << int(Success) << int(Success);
+    f = {};
+    f.badCrc = true;
+    QTest::newRow("bad CRC") << f << int(BadReply) << int(Success);
+    f = {};
+    f.lowerCase = true;
+    // "1f" is not a digit pair, so even the write's ack byte is lost.
+    QTest::newRow("lower case") << f << int(BadReply) << int(BadReply);
+    f = {};
+    f.oddDigits = true;
+    QTest::newRow("odd digit count") << f << int(BadReply) << int(Success);
+    f = {};
+    f.nak = true;
+    QTest::newRow("nak") << f << int(Success) << int(BadReply);
+    f = {};
+    f.silentFirst = 1;
+    QTest::newRow("first request ignored") << f << int(Success) << int(NoReply);
+    f = {};
+    f.silent = true;
+    QTest::newRow("silent") << f << int(NoReply) << int(NoReply);
+}
+
+void TestEmulatorLink::faults()
+{
+    QFETCH(FaultSettings, faults);
+    QFETCH(int, read);
+    QFETCH(int, write);
+    OutputStatus status;
+    status.voltage = -3;
+    emulator->setFaults(faults);
+    QCOMPARE(int(link.GetStatus(status)), read);
+    QCOMPARE(status.voltage == -3, read != Success);
+    emulator->setFaults(faults);
+    QCOMPARE(int(link.SetSetpoints(5000, 100)), write);
+}
+
+void TestEmulatorLink::lateReplyToAnotherRegisterIsRejected()
+{
+    AdcReadings adc;
+    QCOMPARE(int(link.GetAdc(adc)), int(Success));
+    FaultSettings stale;
+    stale.stale = true;
+    emulator->setFaults(stale);
+    // The status request is answered with the ADC reply: long enough, CRC good, wrong block.
+    OutputStatus status;
+    status.voltage = -3;
+    QCOMPARE(int(link.GetStatus(status)), int(BadReply));
+    QCOMPARE(status.voltage, -3);
+}
+
+void TestEmulatorLink::unpluggedDeviceComesBack()
+{
+    PortHangupGuard guard(port.get());
+    QSignalSpy hungUp(&guard, &PortHangupGuard::hungUp);
+    emulator->hangUp();
+    OutputStatus status;
+    QCOMPARE(int(link.GetStatus(status)), int(NoReply));
+    QVERIFY(!port->isOpen());
+    QCOMPARE(hungUp.count(), 1);
+    QCOMPARE(int(link.GetStatus(status)), int(NoReply));
+
+    QVERIFY(emulator->comeBack());
+    QVERIFY(OpenOn(emulator->serialPath()));
+    QCOMPARE(int(link.GetStatus(status)), int(Success));
+}
+
+QTEST_GUILESS_MAIN(TestEmulatorLink)
+#include "tst_emulatorlink.moc"
