@@ -1,0 +1,527 @@
+#include "ui_dialogsettingslog.h"
+#include "ui_mainwindow.h"
+
+#include <QtTest>
+
+// The two forms as built by their generated classes, checked against the layout the rest of the
+// program (and every operator's habit) relies on: names, classes, positions, ranges and texts.
+class FormsTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void mainWindowProperties_data();
+    void mainWindowProperties();
+    void dialogProperties_data();
+    void dialogProperties();
+    void gridPositions_data();
+    void gridPositions();
+    void creationOrder();
+    void fonts_data();
+    void fonts();
+    void clamping_data();
+    void clamping();
+    void radioButtonsAreExclusive();
+    void timeEditStopsAtItsEnds();
+
+private:
+    QObject *find(const QString &name) const;
+
+    QMainWindow *window = nullptr;
+    QDialog *dialog = nullptr;
+    Ui_MainWindow mainUi;
+    Ui_DialogSettingsLog dialogUi;
+};
+
+namespace {
+
+void AddRow(const char *object, const char *cls, const char *property, const QVariant &value)
+{
+    QTest::addRow("%s.%s", object, property) << object << cls << property << value;
+}
+
+void Columns()
+{
+    QTest::addColumn<QString>("object");
+    QTest::addColumn<QString>("cls");
+    QTest::addColumn<QString>("property");
+    QTest::addColumn<QVariant>("value");
+}
+
+struct DoubleBox
+{
+    const char *name;
+    int decimals;
+    double minimum, maximum, step, value;
+    const char *suffix;
+    bool readOnly, enabled;
+};
+
+struct IntBox
+{
+    const char *name;
+    int minimum, maximum, value;
+    bool readOnly, enabled;
+};
+
+struct Text
+{
+    const char *name;
+    const char *cls;
+    const char *property;
+    const char *text;
+};
+
+} // namespace
+
+void FormsTest::initTestCase()
+{
+    window = new QMainWindow;
+    mainUi.setupUi(window);
+    dialog = new QDialog;
+    dialogUi.setupUi(dialog);
+}
+
+void FormsTest::cleanupTestCase()
+{
+    delete window;
+    delete dialog;
+}
+
+QObject *FormsTest::find(const QString &name) const
+{
+    if (window->objectName() == name)
+        return window;
+    if (dialog->objectName() == name)
+        return dialog;
+    if (QObject *found = window->findChild<QObject *>(name))
+        return found;
+    return dialog->findChild<QObject *>(name);
+}
+
+void FormsTest::mainWindowProperties_data()
+{
+    Columns();
+    AddRow("MainWindow", "QMainWindow", "windowTitle", "VORNEXcontrol");
+    AddRow("MainWindow", "QMainWindow", "size", QSize(330, 470));
+    AddRow("MainWindow", "QMainWindow", "maximumSize", QSize(330, 470));
+    AddRow("MainWindow", "QMainWindow", "minimumSize", QSize(0, 0));
+    AddRow("MainWindow", "QMainWindow", "sizePolicy",
+           QVariant::fromValue(QSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed)));
+    AddRow("tabWidget", "QTabWidget", "geometry", QRect(10, 10, 297, 396));
+    AddRow("tabWidget", "QTabWidget", "maximumSize", QSize(500, 500));
+    AddRow("tabWidget", "QTabWidget", "currentIndex", 0);
+    AddRow("tabWidget", "QTabWidget", "count", 5);
+    AddRow("menuBar", "QMenuBar", "geometry", QRect(0, 0, 330, 21));
+    AddRow("mainToolBar", "QToolBar", "enabled", true);
+    AddRow("statusBar", "QStatusBar", "enabled", true);
+    AddRow("groupBox", "QGroupBox", "flat", true);
+    AddRow("groupBox", "QGroupBox", "checkable", false);
+    AddRow("groupBox_2", "QGroupBox", "flat", true);
+    AddRow("groupBox_2", "QGroupBox", "sizePolicy",
+           QVariant::fromValue(QSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding)));
+    AddRow("label", "QLabel", "sizePolicy",
+           QVariant::fromValue(QSizePolicy(QSizePolicy::Minimum, QSizePolicy::Preferred)));
+    AddRow("labelAmA", "QLabel", "alignment", int(Qt::AlignLeft | Qt::AlignVCenter));
+    AddRow("label_cv", "QLabel", "alignment", int(Qt::AlignCenter));
+    AddRow("label_cc", "QLabel", "alignment", int(Qt::AlignCenter));
+    AddRow("textEditLog", "QTextEdit", "readOnly", true);
+
+    for (const char *lcd : {"lcdNumberV", "lcdNumberA"}) {
+        AddRow(lcd, "QLCDNumber", "minimumSize", QSize(130, 50));
+        AddRow(lcd, "QLCDNumber", "maximumSize", QSize(150, 16777215));
+        AddRow(lcd, "QLCDNumber", "frameShape", int(QFrame::Box));
+        AddRow(lcd, "QLCDNumber", "frameShadow", int(QFrame::Plain));
+        AddRow(lcd, "QLCDNumber", "smallDecimalPoint", false);
+        AddRow(lcd, "QLCDNumber", "digitCount", 5);
+    }
+    AddRow("lcdNumberV", "QLCDNumber", "segmentStyle", int(QLCDNumber().segmentStyle()));
+    AddRow("lcdNumberA", "QLCDNumber", "segmentStyle", int(QLCDNumber::Filled));
+    AddRow("lcdNumberV", "QLCDNumber", "intValue", 15);
+    AddRow("lcdNumberA", "QLCDNumber", "intValue", 6);
+
+    for (const char *button : {"pushButtonApply", "pushButtonOnOff"}) {
+        AddRow(button, "QPushButton", "minimumSize", QSize(110, 40));
+        AddRow(button, "QPushButton", "checkable", false);
+    }
+    for (const char *button : {"pushButtonLogSave", "pushButtonLogParam", "pushButtonLogClear",
+                               "pushButtonLogStart", "pushButtoLogStop"}) {
+        AddRow(button, "QPushButton", "minimumSize", QSize(45, 45));
+        AddRow(button, "QPushButton", "iconSize", QSize(40, 40));
+        AddRow(button, "QPushButton", "text", QString());
+    }
+
+    const DoubleBox doubles[] = {
+        {"doubleSpinBoxV", 2, 0.01, 30.0, 0.01, 15.0, " V", false, true},
+        {"doubleSpinBoxA", 3, 0.005, 9.999, 0.001, 5.0, " A", false, true},
+        {"doubleSpinBoxVsdadc", 3, 0, 30, 1, 15, " V", true, true},
+        {"doubleSpinBoxCsdadc", 3, 0, 5, 1, 3, " A", true, true},
+        {"doubleSpinBoxCFsdadc", 1, 0, 2000, 1, 500, " mA", true, false},
+        {"doubleSpinBoxVin", 3, 0, 45, 1, 15, " V", true, true},
+        {"doubleSpinBoxVpwm", 3, 0, 45, 1, 15, " V", true, false},
+        {"doubleSpinBoxVref", 3, 0, 45, 1, 15, " V", true, true},
+    };
+    for (const DoubleBox &box : doubles) {
+        AddRow(box.name, "QDoubleSpinBox", "decimals", box.decimals);
+        AddRow(box.name, "QDoubleSpinBox", "minimum", box.minimum);
+        AddRow(box.name, "QDoubleSpinBox", "maximum", box.maximum);
+        AddRow(box.name, "QDoubleSpinBox", "singleStep", box.step);
+        AddRow(box.name, "QDoubleSpinBox", "value", box.value);
+        AddRow(box.name, "QDoubleSpinBox", "suffix", box.suffix);
+        AddRow(box.name, "QDoubleSpinBox", "readOnly", box.readOnly);
+        AddRow(box.name, "QDoubleSpinBox", "enabled", box.enabled);
+        AddRow(box.name, "QDoubleSpinBox", "wrapping", false);
+        AddRow(box.name, "QDoubleSpinBox", "alignment",
+               int(Qt::AlignRight | Qt::AlignTrailing | Qt::AlignVCenter));
+    }
+    for (const char *box : {"doubleSpinBoxV", "doubleSpinBoxA"}) {
+        AddRow(box, "QDoubleSpinBox", "buttonSymbols", int(QAbstractSpinBox::PlusMinus));
+        AddRow(box, "QDoubleSpinBox", "minimumSize", QSize(110, 40));
+    }
+    AddRow("doubleSpinBoxVin", "QDoubleSpinBox", "minimumSize", QSize(90, 30));
+    AddRow("label_2", "QLabel", "minimumSize", QSize(120, 0));
+
+    const IntBox ints[] = {
+        {"spinBoxKuAdcVolt", 800, 1200, 1000, false, true},
+        {"spinBoxOffAdcVolt", -200, 200, 0, false, true},
+        {"spinBoxKuAdcCurr", 800, 1200, 1000, false, true},
+        {"spinBoxOffAdcCurr", -200, 200, 0, false, true},
+        {"spinBoxKuAdcCurrFune", 800, 1200, 1000, false, false},
+        {"spinBoxOffAdcCurrFine", -900, 900, 0, false, false},
+        {"spinBoxKuDacVolt", 800, 1200, 1000, false, true},
+        {"spinBoxOffDacVolt", -200, 200, 0, false, true},
+        {"spinBoxKuDacCurr", 800, 1200, 1000, false, true},
+        {"spinBoxOffDacCurr", -200, 200, 0, false, true},
+        {"spinBoxRout", 0, 10, 0, false, true},
+        {"spinBoxNVPstatus", 0, 1, 1, false, true},
+        {"spinBoxLifeCounter", 0, 10000, 0, true, true},
+        {"spinBoxCurrTrigStat", 0, 1, 0, false, true},
+        {"spinBoxCurrTrigTime", 0, 2000, 20, false, true},
+        {"spinBoxIoutMax", 1000, 9999, 5000, false, true},
+        {"spinBoxUoutMax", 10000, 30000, 30000, false, true},
+        {"spinBoxPoutMax", 100, 300, 150, false, true},
+        {"spinBoxFanGainCurrent", 50, 250, 100, false, true},
+        {"spinBoxFanDelay", 3, 30, 5, false, true},
+        {"spinBoxFanDutyOff", 0, 600, 400, false, true},
+        {"spinBoxRoutUser", 0, 200, 0, false, true},
+    };
+    for (const IntBox &box : ints) {
+        AddRow(box.name, "QSpinBox", "minimum", box.minimum);
+        AddRow(box.name, "QSpinBox", "maximum", box.maximum);
+        AddRow(box.name, "QSpinBox", "value", box.value);
+        AddRow(box.name, "QSpinBox", "readOnly", box.readOnly);
+        AddRow(box.name, "QSpinBox", "enabled", box.enabled);
+        AddRow(box.name, "QSpinBox", "minimumSize", QSize(70, 22));
+        AddRow(box.name, "QSpinBox", "singleStep", 1);
+    }
+    for (const char *label : {"label_7", "label_5", "label_13", "label_12"})
+        AddRow(label, "QLabel", "enabled", false);
+
+    const Text texts[] = {
+        {"label", "QLabel", "text", "   V"},
+        {"labelAmA", "QLabel", "text", "A  "},
+        {"label_cv_3", "QLabel", "text", "CV"},
+        {"label_cv", "QLabel", "text", "CV"},
+        {"label_cv_4", "QLabel", "text", "CC"},
+        {"label_cc", "QLabel", "text", "CC"},
+        {"groupBox", "QGroupBox", "title", "Дисплей"},
+        {"groupBox_2", "QGroupBox", "title", "Управление"},
+        {"pushButtonApply", "QPushButton", "text", "Применить"},
+        {"pushButtonOnOff", "QPushButton", "text", "Off/On"},
+        {"label_2", "QLabel", "text", "Напряжение SDADC"},
+        {"label_3", "QLabel", "text", "Ток SDADC"},
+        {"label_7", "QLabel", "text", "Reserv1"},
+        {"label_4", "QLabel", "text", "Напряжение Uin"},
+        {"label_5", "QLabel", "text", "Reserv2"},
+        {"label_6", "QLabel", "text", "Напряжение Uref"},
+        {"label_8", "QLabel", "text", "Ku ADC Voltage"},
+        {"label_9", "QLabel", "text", "Off ADC Voltage"},
+        {"label_10", "QLabel", "text", "Ku ADC Current"},
+        {"label_11", "QLabel", "text", "Off ADC Current"},
+        {"label_13", "QLabel", "text", "Ku ADC Current Fine"},
+        {"label_12", "QLabel", "text", "Off ADC Current Fine"},
+        {"label_16", "QLabel", "text", "Ku DAC Voltage"},
+        {"label_17", "QLabel", "text", "Off DAC Voltage"},
+        {"label_14", "QLabel", "text", "Ku DAC Current"},
+        {"label_15", "QLabel", "text", "Off DAC Current"},
+        {"label_18", "QLabel", "text", "Rout"},
+        {"pushButtonReadCalibr", "QPushButton", "text", "Считать"},
+        {"pushButtonApplyCalibr", "QPushButton", "text", "Применить"},
+        {"label_19", "QLabel", "text", "NVP status"},
+        {"label_20", "QLabel", "text", "Life counter"},
+        {"label_21", "QLabel", "text", "Current trigger status"},
+        {"label_22", "QLabel", "text", "Current trigger time"},
+        {"label_23", "QLabel", "text", "I out MAX"},
+        {"label_24", "QLabel", "text", "U out MAX"},
+        {"label_25", "QLabel", "text", "P out MAX"},
+        {"label_26", "QLabel", "text", "Fan gain current"},
+        {"label_27", "QLabel", "text", "Fan delay"},
+        {"label_28", "QLabel", "text", "Fan duty off"},
+        {"label_29", "QLabel", "text", "Rout user"},
+        {"pushButtonReadUserParam", "QPushButton", "text", "Считать"},
+        {"pushButtonApplyUserParam", "QPushButton", "text", "Применить"},
+    };
+    for (const Text &text : texts)
+        AddRow(text.name, text.cls, text.property, QString::fromUtf8(text.text));
+
+    const char *const containers[] = {"layoutWidget",    "layoutWidget_2", "layoutWidget_3",
+                                      "layoutWidget_4",  "layoutWidget_5", "layoutWidget_6",
+                                      "layoutWidget_7",  "layoutWidget_8", "layoutWidget_9",
+                                      "layoutWidget_10", "layoutWidget_11"};
+    for (int i = 0; i < 11; ++i)
+        AddRow(containers[i], "QWidget", "geometry", QRect(10, 10 + 30 * i, 271, 24));
+    AddRow("widget", "QWidget", "geometry", QRect(10, 340, 271, 25));
+}
+
+void FormsTest::mainWindowProperties()
+{
+    QFETCH(QString, object);
+    QFETCH(QString, cls);
+    QFETCH(QString, property);
+    QFETCH(QVariant, value);
+    QObject *found = find(object);
+    QVERIFY2(found != nullptr, qPrintable(object));
+    QCOMPARE(QString(found->metaObject()->className()), cls);
+    const QVariant actual = found->property(qPrintable(property));
+    QVERIFY2(actual.isValid(), qPrintable(property));
+    if (value.userType() == QMetaType::Double)
+        QCOMPARE(actual.toDouble(), value.toDouble());
+    else if (value.userType() == QMetaType::Int)
+        QCOMPARE(actual.toInt(), value.toInt());
+    else
+        QCOMPARE(actual, value);
+}
+
+void FormsTest::dialogProperties_data()
+{
+    Columns();
+    AddRow("DialogSettingsLog", "QDialog", "windowTitle", QString("Настройка лога"));
+    AddRow("DialogSettingsLog", "QDialog", "windowModality", int(Qt::WindowModal));
+    AddRow("DialogSettingsLog", "QDialog", "size", QSize(330, 230));
+    AddRow("DialogSettingsLog", "QDialog", "minimumSize", QSize(330, 0));
+    AddRow("DialogSettingsLog", "QDialog", "maximumSize", QSize(330, 470));
+    AddRow("label_3", "QLabel", "text", QString("Значения лога"));
+    AddRow("label", "QLabel", "text", QString("Разделитель целой части"));
+    AddRow("label_2", "QLabel", "text", QString("Период,мм:сс"));
+    AddRow("radioButtonDot", "QRadioButton", "text", QString("Точка"));
+    AddRow("radioButtonDot", "QRadioButton", "checked", false);
+    AddRow("radioButtonComme", "QRadioButton", "text", QString("Запятая"));
+    AddRow("radioButtonComme", "QRadioButton", "checked", false);
+    AddRow("checkBoxAddTime", "QCheckBox", "text", QString("Добавить в лог время"));
+    AddRow("checkBoxAddTime", "QCheckBox", "checked", false);
+    AddRow("comboBoxLogValue", "QComboBox", "minimumSize", QSize(80, 0));
+    AddRow("comboBoxLogValue", "QComboBox", "count", 0);
+    AddRow("comboBoxTimeForm", "QComboBox", "count", 0);
+    AddRow("timeEdit", "QTimeEdit", "minimumTime", QTime(0, 0, 1));
+    AddRow("timeEdit", "QTimeEdit", "maximumTime", QTime(0, 10, 0));
+    AddRow("timeEdit", "QTimeEdit", "time", QTime(0, 0, 1));
+    AddRow("timeEdit", "QTimeEdit", "displayFormat", QString("mm:ss"));
+    AddRow("timeEdit", "QTimeEdit", "currentSection", int(QDateTimeEdit::MinuteSection));
+    AddRow("buttonGroup", "QButtonGroup", "exclusive", true);
+}
+
+void FormsTest::dialogProperties()
+{
+    QFETCH(QString, object);
+    QFETCH(QString, cls);
+    QFETCH(QString, property);
+    QFETCH(QVariant, value);
+    QObject *found = object == dialog->objectName() ? dialog : dialog->findChild<QObject *>(object);
+    QVERIFY2(found != nullptr, qPrintable(object));
+    QCOMPARE(QString(found->metaObject()->className()), cls);
+    const QVariant actual = found->property(qPrintable(property));
+    if (value.userType() == QMetaType::Int)
+        QCOMPARE(actual.toInt(), value.toInt());
+    else
+        QCOMPARE(actual, value);
+}
+
+void FormsTest::gridPositions_data()
+{
+    QTest::addColumn<QString>("item");
+    QTest::addColumn<QString>("grid");
+    QTest::addColumn<QRect>("cell"); // x = column, y = row, width = column span, height = row span
+
+    const struct
+    {
+        const char *item, *grid;
+        int row, column, rowSpan, columnSpan;
+    } cells[] = {
+        {"groupBox", "gridLayout_6", 0, 0, 1, 1},
+        {"groupBox_2", "gridLayout_6", 1, 0, 1, 1},
+        {"label", "gridLayout_5", 0, 0, 1, 1},
+        {"lcdNumberV", "gridLayout_5", 0, 1, 1, 1},
+        {"gridLayout", "gridLayout_5", 0, 2, 1, 1},
+        {"labelAmA", "gridLayout_5", 1, 0, 1, 1},
+        {"lcdNumberA", "gridLayout_5", 1, 1, 1, 1},
+        {"gridLayout_2", "gridLayout_5", 1, 2, 1, 1},
+        {"label_cv_3", "gridLayout", 0, 0, 1, 1},
+        {"label_cv", "gridLayout", 1, 0, 1, 1},
+        {"label_cv_4", "gridLayout_2", 0, 0, 1, 1},
+        {"label_cc", "gridLayout_2", 1, 0, 1, 1},
+        {"doubleSpinBoxV", "gridLayout_3", 0, 0, 1, 1},
+        {"pushButtonApply", "gridLayout_3", 0, 3, 1, 1},
+        {"doubleSpinBoxA", "gridLayout_3", 1, 0, 1, 2},
+        {"pushButtonOnOff", "gridLayout_3", 1, 3, 1, 1},
+        {"textEditLog", "gridLayout_8", 0, 0, 1, 7},
+        {"pushButtonLogParam", "gridLayout_8", 1, 0, 1, 1},
+        {"pushButtonLogSave", "gridLayout_8", 1, 2, 1, 1},
+        {"pushButtonLogClear", "gridLayout_8", 1, 3, 1, 1},
+        {"pushButtonLogStart", "gridLayout_8", 1, 5, 1, 1},
+        {"pushButtoLogStop", "gridLayout_8", 1, 6, 1, 1},
+        {"horizontalLayout_3", "gridLayout_4", 0, 0, 1, 1},
+        {"horizontalLayout_8", "gridLayout_4", 5, 0, 1, 1},
+        {"horizontalLayout", "gridLayout_7", 0, 0, 1, 3},
+        {"horizontalLayout_16", "gridLayout_7", 9, 0, 1, 3},
+        {"horizontalLayout_17", "gridLayout_7", 10, 0, 1, 2},
+        {"spinBoxRout", "gridLayout_7", 10, 2, 1, 1},
+        {"pushButtonReadCalibr", "gridLayout_7", 11, 1, 1, 1},
+        {"pushButtonApplyCalibr", "gridLayout_7", 11, 2, 1, 1},
+    };
+    for (const auto &cell : cells) {
+        QTest::addRow("%s in %s", cell.item, cell.grid)
+            << cell.item << cell.grid
+            << QRect(cell.column, cell.row, cell.columnSpan, cell.rowSpan);
+    }
+}
+
+void FormsTest::gridPositions()
+{
+    QFETCH(QString, item);
+    QFETCH(QString, grid);
+    QFETCH(QRect, cell);
+    auto *layout = window->findChild<QGridLayout *>(grid);
+    QVERIFY2(layout != nullptr, qPrintable(grid));
+    QCOMPARE(layout->spacing(), 6);
+    int index = -1;
+    if (auto *widget = window->findChild<QWidget *>(item))
+        index = layout->indexOf(widget);
+    else if (auto *nested = window->findChild<QLayout *>(item))
+        index = layout->indexOf(nested);
+    QVERIFY2(index >= 0, qPrintable(item));
+    int row, column, rowSpan, columnSpan;
+    layout->getItemPosition(index, &row, &column, &rowSpan, &columnSpan);
+    QCOMPARE(QRect(column, row, columnSpan, rowSpan), cell);
+}
+
+void FormsTest::creationOrder()
+{
+    const QStringList pages{"tab", "tab_4", "tab_2", "tab_3", "tab_5"};
+    const QStringList titles{"Tab 1", "Страница", "Tab 2", "Страница", "Страница"};
+    for (int i = 0; i < pages.size(); ++i) {
+        QCOMPARE(mainUi.tabWidget->widget(i)->objectName(), pages.at(i));
+        QCOMPARE(mainUi.tabWidget->tabText(i), titles.at(i));
+    }
+    QVERIFY(mainUi.centralWidget->layout() == nullptr);
+    QVERIFY(mainUi.tab_5->layout() == nullptr);
+    QCOMPARE(window->centralWidget(), mainUi.centralWidget);
+    QCOMPARE(window->toolBarArea(mainUi.mainToolBar), Qt::TopToolBarArea);
+    QVERIFY(mainUi.menuBar->actions().isEmpty());
+    QCOMPARE(mainUi.gridLayout_6->contentsMargins(), QMargins(11, 11, 11, 11));
+    QCOMPARE(mainUi.gridLayout->contentsMargins(), QMargins(0, 0, 0, 0));
+    QCOMPARE(mainUi.horizontalLayout_18->contentsMargins(), QMargins(0, 0, 0, 0));
+    // Rows of the user page: label, spacer, box, left to right.
+    QCOMPARE(mainUi.horizontalLayout_20->itemAt(0)->widget(), mainUi.label_21);
+    QVERIFY(mainUi.horizontalLayout_20->itemAt(1)->spacerItem() != nullptr);
+    QCOMPARE(mainUi.horizontalLayout_20->itemAt(2)->widget(), mainUi.spinBoxCurrTrigStat);
+    QCOMPARE(mainUi.horizontalLayout_29->itemAt(1)->widget(), mainUi.pushButtonReadUserParam);
+    QCOMPARE(mainUi.horizontalLayout_29->itemAt(2)->widget(), mainUi.pushButtonApplyUserParam);
+    QCOMPARE(dialogUi.horizontalLayout_5->count(), 0);
+    QCOMPARE(dialogUi.horizontalLayout_2->itemAt(2)->widget(), dialogUi.radioButtonDot);
+    QCOMPARE(dialogUi.horizontalLayout_2->itemAt(3)->widget(), dialogUi.radioButtonComme);
+}
+
+void FormsTest::fonts_data()
+{
+    QTest::addColumn<QString>("object");
+    QTest::addColumn<int>("pointSize");
+    QTest::addColumn<QString>("family");
+    const QString anyFamily;
+    for (const char *name : {"groupBox", "groupBox_2", "label_2", "doubleSpinBoxVsdadc", "label_8",
+                             "spinBoxKuAdcVolt", "label_29", "spinBoxRoutUser", "label_cv"})
+        QTest::newRow(name) << name << 10 << anyFamily;
+    for (const char *name : {"label", "labelAmA", "doubleSpinBoxV", "doubleSpinBoxA"})
+        QTest::newRow(name) << name << 16 << anyFamily;
+    for (const char *name : {"pushButtonApply", "pushButtonOnOff"})
+        QTest::newRow(name) << name << 11 << anyFamily;
+    for (const char *name : {"label_cv_3", "label_cv_4"})
+        QTest::newRow(name) << name << 14 << QString("Calibri");
+    for (const char *name : {"label_3", "comboBoxLogValue", "radioButtonComme", "timeEdit",
+                             "checkBoxAddTime", "comboBoxTimeForm"})
+        QTest::newRow(name) << name << 10 << anyFamily;
+}
+
+void FormsTest::fonts()
+{
+    QFETCH(QString, object);
+    QFETCH(int, pointSize);
+    QFETCH(QString, family);
+    auto *widget = qobject_cast<QWidget *>(find(object));
+    QVERIFY(widget != nullptr);
+    QCOMPARE(widget->font().pointSize(), pointSize);
+    QVERIFY(!widget->font().bold());
+    if (!family.isEmpty())
+        QCOMPARE(widget->font().family(), family);
+}
+
+void FormsTest::clamping_data()
+{
+    QTest::addColumn<QString>("box");
+    QTest::addColumn<double>("set");
+    QTest::addColumn<double>("shown");
+    QTest::newRow("current above range") << "doubleSpinBoxA" << 10.0 << 9.999;
+    QTest::newRow("current below range") << "doubleSpinBoxA" << 0.0 << 0.005;
+    QTest::newRow("voltage above range") << "doubleSpinBoxV" << 31.0 << 30.0;
+    QTest::newRow("voltage zero") << "doubleSpinBoxV" << 0.0 << 0.01;
+    QTest::newRow("input voltage") << "doubleSpinBoxVin" << 50.0 << 45.0;
+    QTest::newRow("life counter") << "spinBoxLifeCounter" << 12345.0 << 10000.0;
+    QTest::newRow("gain") << "spinBoxKuAdcVolt" << 1500.0 << 1200.0;
+    QTest::newRow("offset") << "spinBoxOffDacVolt" << -5.0 << -5.0;
+    QTest::newRow("current limit") << "spinBoxIoutMax" << 10000.0 << 9999.0;
+}
+
+void FormsTest::clamping()
+{
+    QFETCH(QString, box);
+    QFETCH(double, set);
+    QFETCH(double, shown);
+    QObject *found = find(box);
+    if (auto *spin = qobject_cast<QDoubleSpinBox *>(found)) {
+        spin->setValue(set);
+        QCOMPARE(spin->value(), shown);
+    } else {
+        auto *intSpin = qobject_cast<QSpinBox *>(found);
+        QVERIFY(intSpin != nullptr);
+        intSpin->setValue(int(set));
+        QCOMPARE(intSpin->value(), int(shown));
+    }
+}
+
+void FormsTest::radioButtonsAreExclusive()
+{
+    QCOMPARE(dialogUi.buttonGroup->buttons(),
+             (QList<QAbstractButton *>{dialogUi.radioButtonDot, dialogUi.radioButtonComme}));
+    dialogUi.radioButtonComme->setChecked(true);
+    dialogUi.radioButtonDot->setChecked(true);
+    QVERIFY(!dialogUi.radioButtonComme->isChecked());
+}
+
+void FormsTest::timeEditStopsAtItsEnds()
+{
+    QTimeEdit *edit = dialogUi.timeEdit;
+    QVERIFY(!edit->wrapping());
+    edit->setTime(QTime(0, 0, 1));
+    edit->setCurrentSection(QDateTimeEdit::SecondSection);
+    edit->stepBy(-1);
+    QCOMPARE(edit->time(), QTime(0, 0, 1));
+    edit->setTime(QTime(0, 20, 0));
+    QCOMPARE(edit->time(), QTime(0, 10, 0));
+    edit->setCurrentSection(QDateTimeEdit::MinuteSection);
+    edit->stepBy(1);
+    QCOMPARE(edit->time(), QTime(0, 10, 0));
+}
+
+QTEST_MAIN(FormsTest)
+#include "tst_forms.moc"
