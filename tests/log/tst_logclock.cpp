@@ -26,7 +26,6 @@ class TestLogClock : public QObject
 private slots:
     void elapsed_data();
     void elapsed();
-    void startTakesTheTimeOfDay();
     void nothingIsDueBeforeStart();
     void firstLineAtFirstTickThenEveryPeriod();
     void closedPeriodCountsAsElapsed();
@@ -35,7 +34,6 @@ private slots:
     void runningTimeWraps_data();
     void runningTimeWraps();
     void secondsCountOverMidnight();
-    void defaultSourceIsTheSystemClock();
 };
 
 void TestLogClock::elapsed_data()
@@ -57,18 +55,6 @@ void TestLogClock::elapsed()
     QFETCH(QTime, now);
     const LogClock source([now] { return now; });
     QTEST(source.Elapsed(clock), "expected");
-}
-
-void TestLogClock::startTakesTheTimeOfDay()
-{
-    FakeDay day;
-    day.now = At("14:00:00.900");
-    QTime intervalClock, tickClock = At("13:00:00.000"), startClock, logClock = At("05:00:00.000");
-    day.clock.Start(intervalClock, tickClock, startClock, logClock);
-    QCOMPARE(intervalClock, day.now);
-    QCOMPARE(tickClock, day.now);
-    QCOMPARE(startClock, day.now);
-    QCOMPARE(logClock, QTime(0, 0));
 }
 
 void TestLogClock::nothingIsDueBeforeStart()
@@ -179,15 +165,6 @@ void TestLogClock::secondsCountOverMidnight()
     QCOMPARE(tickClock, At("00:00:10.000"));
     QCOMPARE(LogTimeText(2, logClock, startClock, tickClock), QStringLiteral("20"));
     QCOMPARE(logClock, QTime(0, 0, 20));
-}
-
-void TestLogClock::defaultSourceIsTheSystemClock()
-{
-    const LogClock clock;
-    const QTime before = QTime::currentTime();
-    const QTime now = clock.Now();
-    QVERIFY(now.isValid());
-    QVERIFY(before.msecsTo(now) >= 0 || before.msecsTo(now) < -23 * 3600 * 1000);
 }
 
 QTEST_APPLESS_MAIN(TestLogClock)

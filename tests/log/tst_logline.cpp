@@ -94,9 +94,6 @@ void TestLogLine::line_data()
                             << none << none << "01:02:03 12.340 0.5670\n";
     QTest::newRow("form 1") << Settings(0, 0, 1, 1) << first << AdcReadings() << At("01:02:03.400")
                             << none << none << "02:03 12.340 0.5670\n";
-    QTest::newRow("form 1 after an hour")
-        << Settings(0, 0, 1, 1) << first << AdcReadings() << At("01:00:00.000") << none << none
-        << "00:00 12.340 0.5670\n";
     QTest::newRow("form 2") << Settings(0, 0, 1, 2) << first << AdcReadings() << none
                             << At("14:00:00.900") << At("14:01:05.100") << "65 12.340 0.5670\n";
     QTest::newRow("form 2, comma keeps whole seconds")
