@@ -22,7 +22,7 @@ cmake --build build/sanitize -j "$jobs"
 echo "== tests under ASan/UBSan"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
     UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-    LSAN_OPTIONS="suppressions=$root/.ci/lsan.supp:print_suppressions=0" \
+    LSAN_OPTIONS="suppressions=$root/.ci/lsan.supp:print_suppressions=0:fast_unwind_on_malloc=0" \
     ctest --test-dir build/sanitize --output-on-failure -j "$jobs"
 
 if [ -x fuzz/run.sh ]; then
