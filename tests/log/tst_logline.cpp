@@ -99,9 +99,9 @@ void TestLogLine::line_data()
     QTest::newRow("form 2, comma keeps whole seconds")
         << Settings(0, 1, 1, 2) << first << AdcReadings() << none << At("14:00:00.900")
         << At("14:01:05.100") << "65 12,340 0,5670\n";
-    QTest::newRow("form 2 over midnight counts on")
+    QTest::newRow("form 2 over midnight turns negative")
         << Settings(0, 0, 1, 2) << first << AdcReadings() << none << At("23:59:50.000")
-        << At("00:00:10.000") << "20 12.340 0.5670\n";
+        << At("00:00:10.000") << "-86380 12.340 0.5670\n";
     QTest::newRow("form 3, comma keeps colons")
         << Settings(0, 1, 1, 3) << first << AdcReadings() << none << none << At("14:01:05.100")
         << "14:01:05 12,340 0,5670\n";
