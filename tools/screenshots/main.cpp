@@ -1,0 +1,176 @@
+#include "app/mainwindow.h"
+#include "sim/converteremulator.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialog>
+#include <QDir>
+#include <QDoubleSpinBox>
+#include <QEventLoop>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTabWidget>
+#include <QTextEdit>
+#include <QTimer>
+
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <memory>
+
+namespace {
+
+constexpr int waitLimitMs = 30000;
+constexpr int logLines = 12;
+
+void Fail(const char *what)
+{
+    std::fprintf(stderr, "vornex-screenshots: %s\n", what);
+    std::exit(1);
+}
+
+// Runs the event loop until the condition holds, so the poll timer and the emulator keep going.
+void WaitFor(const std::function<bool()> &condition, const char *what)
+{
+    QEventLoop loop;
+    QTimer check;
+    check.setInterval(20);
+    QObject::connect(&check, &QTimer::timeout, &loop, [&] {
+        if (condition())
+            loop.quit();
+    });
+    QTimer deadline;
+    deadline.setSingleShot(true);
+    bool late = false;
+    QObject::connect(&deadline, &QTimer::timeout, &loop, [&] {
+        late = true;
+        loop.quit();
+    });
+    check.start();
+    deadline.start(waitLimitMs);
+    if (!condition())
+        loop.exec();
+    if (late)
+        Fail(what);
+}
+
+template <typename T> T *Find(const QObject *parent, const char *name)
+{
+    T *found = parent->findChild<T *>(QLatin1String(name));
+    if (found == nullptr)
+        Fail(name);
+    return found;
+}
+
+void Save(QWidget *widget, const QDir &folder, const char *file)
+{
+    const QString path = folder.filePath(QLatin1String(file));
+    if (!widget->grab().save(path, "PNG"))
+        Fail(file);
+    std::fprintf(stderr, "%s\n", qPrintable(QDir::current().relativeFilePath(path)));
+}
+
+// A bench supply at work: 12 V into a 10 ohm load with a 1.5 A limit, so it runs in CV mode,
+// with trimmed calibration and a few hours on the life counter.
+void SetUpBench(ConverterEmulator &emulator)
+{
+    emulator.setPaced(false);
+    emulator.setNoise(true);
+    emulator.setLoadResistance(10.0);
+    Setpoints setpoints;
+    setpoints.voltage = 12000;
+    setpoints.current = 1500;
+    emulator.setSetpoints(setpoints);
+    emulator.setOutputOn(true);
+
+    CalibrationBlock calibration;
+    calibration.kuDacVolt = 1004;
+    calibration.kuAdcVolt = 997;
+    calibration.kuDacCurr = 1012;
+    calibration.kuAdcCurr = 993;
+    calibration.kuAdcCurrFine = 1006;
+    calibration.offDacVolt = 12;
+    calibration.offAdcVolt = -7;
+    calibration.offDacCurr = 4;
+    calibration.offAdcCurr = -3;
+    calibration.offAdcCurrFine = 25;
+    calibration.rout = 2;
+    emulator.setCalibration(calibration);
+
+    UserParamBlock user = emulator.userParams();
+    user.lifeCounter = 1284;
+    emulator.setUserParams(user);
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QApplication application(argc, argv);
+    if (argc != 2)
+        Fail("usage: vornex-screenshots <output folder>");
+    const QDir folder(QString::fromLocal8Bit(argv[1]));
+    if (!folder.mkpath(QStringLiteral(".")))
+        Fail("cannot make the output folder");
+
+    ConverterEmulator emulator;
+    SetUpBench(emulator);
+    QString error;
+    if (!emulator.start(&error))
+        Fail(qPrintable(error));
+
+    qputenv("VORNEX_EXTRA_PORTS", emulator.serialPath().toLocal8Bit());
+    auto window = std::make_unique<MainWindow>();
+    window->show();
+
+    for (QAction *action : window->findChildren<QAction *>()) {
+        if (action->text() == QStringLiteral("Подключить"))
+            action->trigger();
+    }
+    auto *onOff = Find<QPushButton>(window.get(), "pushButtonOnOff");
+    auto *adcVoltage = Find<QDoubleSpinBox>(window.get(), "doubleSpinBoxVsdadc");
+    WaitFor([&] { return onOff->text() == QStringLiteral("Выключить") && adcVoltage->value() > 0; },
+            "no live values from the emulator");
+
+    // The log settings dialog, with the time column switched on for the log that follows.
+    Find<QPushButton>(window.get(), "pushButtonLogParam")->click();
+    auto *dialog = Find<QDialog>(window.get(), "DialogSettingsLog");
+    WaitFor([&] { return dialog->isVisible(); }, "the log settings dialog did not open");
+    Find<QCheckBox>(dialog, "checkBoxAddTime")->setChecked(true);
+    Find<QComboBox>(dialog, "comboBoxTimeForm")->setCurrentIndex(0);
+    Save(dialog, folder, "log-settings.png");
+    dialog->close();
+
+    auto *log = Find<QTextEdit>(window.get(), "textEditLog");
+    Find<QPushButton>(window.get(), "pushButtonLogStart")->click();
+    WaitFor([&] { return log->document()->lineCount() > logLines; }, "the log stayed empty");
+    Find<QPushButton>(window.get(), "pushButtoLogStop")->click();
+
+    const CalibrationBlock calibration = emulator.calibration();
+    Find<QPushButton>(window.get(), "pushButtonReadCalibr")->click();
+    auto *kuAdcVolt = Find<QSpinBox>(window.get(), "spinBoxKuAdcVolt");
+    WaitFor([&] { return kuAdcVolt->value() == calibration.kuAdcVolt; },
+            "the calibration was not read");
+
+    const UserParamBlock user = emulator.userParams();
+    Find<QPushButton>(window.get(), "pushButtonReadUserParam")->click();
+    auto *lifeCounter = Find<QSpinBox>(window.get(), "spinBoxLifeCounter");
+    WaitFor([&] { return lifeCounter->value() == user.lifeCounter; },
+            "the user parameters were not read");
+
+    // The pages in tab order.
+    const char *const pages[] = {"panel.png", "log.png", "adc.png", "calibration.png",
+                                 "user-params.png"};
+    auto *tabs = Find<QTabWidget>(window.get(), "tabWidget");
+    int page = 0;
+    for (const char *file : pages) {
+        tabs->setCurrentIndex(page++);
+        Save(window.get(), folder, file);
+    }
+
+    window.reset();
+    emulator.stop();
+    return 0;
+}
