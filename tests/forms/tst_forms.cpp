@@ -10,24 +10,37 @@ class FormsTest : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase();
-    void cleanupTestCase();
+    void init();
+    void cleanup();
     void mainWindowProperties_data();
     void mainWindowProperties();
     void dialogProperties_data();
     void dialogProperties();
     void gridPositions_data();
     void gridPositions();
-    void creationOrder();
+    void pagesAndFrame();
+    void childOrder_data();
+    void childOrder();
+    void rowContents_data();
+    void rowContents();
+    void gridSpacers_data();
+    void gridSpacers();
+    void dialogSpacerMembers();
     void fonts_data();
     void fonts();
     void clamping_data();
     void clamping();
+    void operatorInput_data();
+    void operatorInput();
+    void voltageEntry_data();
+    void voltageEntry();
+    void sizeLimits();
     void radioButtonsAreExclusive();
     void timeEditStopsAtItsEnds();
 
 private:
     QObject *find(const QString &name) const;
+    QObject *findInDialog(const QString &name) const;
 
     QMainWindow *window = nullptr;
     QDialog *dialog = nullptr;
@@ -76,7 +89,7 @@ struct Text
 
 } // namespace
 
-void FormsTest::initTestCase()
+void FormsTest::init()
 {
     window = new QMainWindow;
     mainUi.setupUi(window);
@@ -84,20 +97,26 @@ void FormsTest::initTestCase()
     dialogUi.setupUi(dialog);
 }
 
-void FormsTest::cleanupTestCase()
+void FormsTest::cleanup()
 {
     delete window;
+    window = nullptr;
     delete dialog;
+    dialog = nullptr;
 }
 
 QObject *FormsTest::find(const QString &name) const
 {
     if (window->objectName() == name)
         return window;
+    return window->findChild<QObject *>(name);
+}
+
+// The dialog reuses names of the main window ("label", "label_2", ...), so it is searched apart.
+QObject *FormsTest::findInDialog(const QString &name) const
+{
     if (dialog->objectName() == name)
         return dialog;
-    if (QObject *found = window->findChild<QObject *>(name))
-        return found;
     return dialog->findChild<QObject *>(name);
 }
 
@@ -141,6 +160,9 @@ void FormsTest::mainWindowProperties_data()
     AddRow("lcdNumberA", "QLCDNumber", "segmentStyle", int(QLCDNumber::Filled));
     AddRow("lcdNumberV", "QLCDNumber", "intValue", 15);
     AddRow("lcdNumberA", "QLCDNumber", "intValue", 6);
+    AddRow("lcdNumberV", "QLCDNumber", "value", 15.0);
+    AddRow("lcdNumberA", "QLCDNumber", "value", 6.0);
+    AddRow("lcdNumberV", "QLCDNumber", "mode", int(QLCDNumber::Dec));
 
     for (const char *button : {"pushButtonApply", "pushButtonOnOff"}) {
         AddRow(button, "QPushButton", "minimumSize", QSize(110, 40));
@@ -328,7 +350,7 @@ void FormsTest::dialogProperties()
     QFETCH(QString, cls);
     QFETCH(QString, property);
     QFETCH(QVariant, value);
-    QObject *found = object == dialog->objectName() ? dialog : dialog->findChild<QObject *>(object);
+    QObject *found = findInDialog(object);
     QVERIFY2(found != nullptr, qPrintable(object));
     QCOMPARE(QString(found->metaObject()->className()), cls);
     const QVariant actual = found->property(qPrintable(property));
@@ -406,7 +428,7 @@ void FormsTest::gridPositions()
     QCOMPARE(QRect(column, row, columnSpan, rowSpan), cell);
 }
 
-void FormsTest::creationOrder()
+void FormsTest::pagesAndFrame()
 {
     const QStringList pages{"tab", "tab_4", "tab_2", "tab_3", "tab_5"};
     const QStringList titles{"Tab 1", "Страница", "Tab 2", "Страница", "Страница"};
@@ -417,53 +439,292 @@ void FormsTest::creationOrder()
     QVERIFY(mainUi.centralWidget->layout() == nullptr);
     QVERIFY(mainUi.tab_5->layout() == nullptr);
     QCOMPARE(window->centralWidget(), mainUi.centralWidget);
+    QCOMPARE(window->menuBar(), mainUi.menuBar);
+    QCOMPARE(window->statusBar(), mainUi.statusBar);
     QCOMPARE(window->toolBarArea(mainUi.mainToolBar), Qt::TopToolBarArea);
     QVERIFY(mainUi.menuBar->actions().isEmpty());
-    QCOMPARE(mainUi.gridLayout_6->contentsMargins(), QMargins(11, 11, 11, 11));
-    QCOMPARE(mainUi.gridLayout->contentsMargins(), QMargins(0, 0, 0, 0));
-    QCOMPARE(mainUi.horizontalLayout_18->contentsMargins(), QMargins(0, 0, 0, 0));
-    // Rows of the user page: label, spacer, box, left to right.
-    QCOMPARE(mainUi.horizontalLayout_20->itemAt(0)->widget(), mainUi.label_21);
-    QVERIFY(mainUi.horizontalLayout_20->itemAt(1)->spacerItem() != nullptr);
-    QCOMPARE(mainUi.horizontalLayout_20->itemAt(2)->widget(), mainUi.spinBoxCurrTrigStat);
-    QCOMPARE(mainUi.horizontalLayout_29->itemAt(1)->widget(), mainUi.pushButtonReadUserParam);
-    QCOMPARE(mainUi.horizontalLayout_29->itemAt(2)->widget(), mainUi.pushButtonApplyUserParam);
-    QCOMPARE(dialogUi.horizontalLayout_5->count(), 0);
-    QCOMPARE(dialogUi.horizontalLayout_2->itemAt(2)->widget(), dialogUi.radioButtonDot);
-    QCOMPARE(dialogUi.horizontalLayout_2->itemAt(3)->widget(), dialogUi.radioButtonComme);
+    QVERIFY(mainUi.mainToolBar->actions().isEmpty());
+    for (QLayout *top : std::initializer_list<QLayout *>{mainUi.gridLayout_6, mainUi.gridLayout_5,
+                                                         mainUi.gridLayout_3, mainUi.gridLayout_8,
+                                                         mainUi.gridLayout_4, mainUi.gridLayout_7})
+        QCOMPARE(top->contentsMargins(), QMargins(11, 11, 11, 11));
+    for (QLayout *nested : std::initializer_list<QLayout *>{
+             mainUi.gridLayout, mainUi.gridLayout_2, mainUi.horizontalLayout_3,
+             mainUi.horizontalLayout, mainUi.horizontalLayout_17, mainUi.horizontalLayout_18,
+             mainUi.horizontalLayout_29}) {
+        QCOMPARE(nested->contentsMargins(), QMargins(0, 0, 0, 0));
+        QCOMPARE(nested->spacing(), 6);
+    }
+}
+
+// Children in creation order: this is also the keyboard focus order the operator tabs through.
+void FormsTest::childOrder_data()
+{
+    QTest::addColumn<bool>("inDialog");
+    QTest::addColumn<QString>("parent");
+    QTest::addColumn<QStringList>("children");
+    QTest::newRow("MainWindow") << false << "MainWindow"
+                                << QStringList{"centralWidget", "menuBar", "mainToolBar",
+                                               "statusBar"};
+    QTest::newRow("centralWidget") << false << "centralWidget" << QStringList{"tabWidget"};
+    QTest::newRow("tab") << false << "tab" << QStringList{"groupBox", "groupBox_2"};
+    QTest::newRow("groupBox") << false << "groupBox"
+                              << QStringList{"label_cv_3", "label_cv",   "label_cv_4", "label_cc",
+                                             "lcdNumberA", "lcdNumberV", "labelAmA",   "label"};
+    QTest::newRow("groupBox_2") << false << "groupBox_2"
+                                << QStringList{"doubleSpinBoxV", "pushButtonApply",
+                                               "doubleSpinBoxA", "pushButtonOnOff"};
+    QTest::newRow("tab_4") << false << "tab_4"
+                           << QStringList{"pushButtonLogSave",  "pushButtonLogParam",
+                                          "pushButtonLogClear", "pushButtonLogStart",
+                                          "pushButtoLogStop",   "textEditLog"};
+    QTest::newRow("tab_2") << false << "tab_2" << QStringList{"label_2", "doubleSpinBoxVsdadc",
+                                                              "label_3", "doubleSpinBoxCsdadc",
+                                                              "label_7", "doubleSpinBoxCFsdadc",
+                                                              "label_4", "doubleSpinBoxVin",
+                                                              "label_5", "doubleSpinBoxVpwm",
+                                                              "label_6", "doubleSpinBoxVref"};
+    QTest::newRow("tab_3") << false << "tab_3"
+                           << QStringList{"label_8",
+                                          "spinBoxKuAdcVolt",
+                                          "label_9",
+                                          "spinBoxOffAdcVolt",
+                                          "label_10",
+                                          "spinBoxKuAdcCurr",
+                                          "label_11",
+                                          "spinBoxOffAdcCurr",
+                                          "label_13",
+                                          "spinBoxKuAdcCurrFune",
+                                          "label_12",
+                                          "spinBoxOffAdcCurrFine",
+                                          "label_16",
+                                          "spinBoxKuDacVolt",
+                                          "label_17",
+                                          "spinBoxOffDacVolt",
+                                          "label_14",
+                                          "spinBoxKuDacCurr",
+                                          "label_15",
+                                          "spinBoxOffDacCurr",
+                                          "label_18",
+                                          "pushButtonReadCalibr",
+                                          "pushButtonApplyCalibr",
+                                          "spinBoxRout"};
+    QTest::newRow("tab_5") << false << "tab_5"
+                           << QStringList{"layoutWidget",    "layoutWidget_2",  "layoutWidget_3",
+                                          "layoutWidget_4",  "layoutWidget_5",  "layoutWidget_6",
+                                          "layoutWidget_7",  "layoutWidget_8",  "layoutWidget_9",
+                                          "layoutWidget_10", "layoutWidget_11", "widget"};
+    QTest::newRow("widget") << false << "widget"
+                            << QStringList{"pushButtonReadUserParam", "pushButtonApplyUserParam"};
+    QTest::newRow("DialogSettingsLog")
+        << true << "DialogSettingsLog"
+        << QStringList{"label_3",         "comboBoxLogValue", "label",   "radioButtonDot",
+                       "buttonGroup",     "radioButtonComme", "label_2", "timeEdit",
+                       "checkBoxAddTime", "comboBoxTimeForm"};
+
+    // Every row container of the user page holds its label and then its box.
+    const char *const userRows[][3] = {
+        {"layoutWidget", "label_19", "spinBoxNVPstatus"},
+        {"layoutWidget_2", "label_20", "spinBoxLifeCounter"},
+        {"layoutWidget_3", "label_21", "spinBoxCurrTrigStat"},
+        {"layoutWidget_4", "label_22", "spinBoxCurrTrigTime"},
+        {"layoutWidget_5", "label_23", "spinBoxIoutMax"},
+        {"layoutWidget_6", "label_24", "spinBoxUoutMax"},
+        {"layoutWidget_7", "label_25", "spinBoxPoutMax"},
+        {"layoutWidget_8", "label_26", "spinBoxFanGainCurrent"},
+        {"layoutWidget_9", "label_27", "spinBoxFanDelay"},
+        {"layoutWidget_10", "label_28", "spinBoxFanDutyOff"},
+        {"layoutWidget_11", "label_29", "spinBoxRoutUser"},
+    };
+    for (const auto &row : userRows)
+        QTest::newRow(row[0]) << false << row[0] << QStringList{row[1], row[2]};
+}
+
+void FormsTest::childOrder()
+{
+    QFETCH(bool, inDialog);
+    QFETCH(QString, parent);
+    QFETCH(QStringList, children);
+    QObject *found = inDialog ? findInDialog(parent) : find(parent);
+    QVERIFY2(found != nullptr, qPrintable(parent));
+    QStringList actual;
+    for (QObject *child : found->children()) {
+        const bool formObject = child->isWidgetType() || qobject_cast<QButtonGroup *>(child);
+        if (formObject && !child->objectName().startsWith("qt_"))
+            actual << child->objectName();
+    }
+    QCOMPARE(actual, children);
+}
+
+// Box layouts, item by item; an empty name stands for a 40 x 20 horizontal spacer.
+void FormsTest::rowContents_data()
+{
+    QTest::addColumn<bool>("inDialog");
+    QTest::addColumn<QString>("layout");
+    QTest::addColumn<QStringList>("items");
+    const char *const mainRows[][3] = {
+        {"horizontalLayout_3", "label_2", "doubleSpinBoxVsdadc"},
+        {"horizontalLayout_4", "label_3", "doubleSpinBoxCsdadc"},
+        {"horizontalLayout_5", "label_7", "doubleSpinBoxCFsdadc"},
+        {"horizontalLayout_6", "label_4", "doubleSpinBoxVin"},
+        {"horizontalLayout_7", "label_5", "doubleSpinBoxVpwm"},
+        {"horizontalLayout_8", "label_6", "doubleSpinBoxVref"},
+        {"horizontalLayout", "label_8", "spinBoxKuAdcVolt"},
+        {"horizontalLayout_2", "label_9", "spinBoxOffAdcVolt"},
+        {"horizontalLayout_9", "label_10", "spinBoxKuAdcCurr"},
+        {"horizontalLayout_10", "label_11", "spinBoxOffAdcCurr"},
+        {"horizontalLayout_11", "label_13", "spinBoxKuAdcCurrFune"},
+        {"horizontalLayout_12", "label_12", "spinBoxOffAdcCurrFine"},
+        {"horizontalLayout_13", "label_16", "spinBoxKuDacVolt"},
+        {"horizontalLayout_14", "label_17", "spinBoxOffDacVolt"},
+        {"horizontalLayout_15", "label_14", "spinBoxKuDacCurr"},
+        {"horizontalLayout_16", "label_15", "spinBoxOffDacCurr"},
+        {"horizontalLayout_18", "label_19", "spinBoxNVPstatus"},
+        {"horizontalLayout_19", "label_20", "spinBoxLifeCounter"},
+        {"horizontalLayout_20", "label_21", "spinBoxCurrTrigStat"},
+        {"horizontalLayout_21", "label_22", "spinBoxCurrTrigTime"},
+        {"horizontalLayout_22", "label_23", "spinBoxIoutMax"},
+        {"horizontalLayout_23", "label_24", "spinBoxUoutMax"},
+        {"horizontalLayout_24", "label_25", "spinBoxPoutMax"},
+        {"horizontalLayout_25", "label_26", "spinBoxFanGainCurrent"},
+        {"horizontalLayout_26", "label_27", "spinBoxFanDelay"},
+        {"horizontalLayout_27", "label_28", "spinBoxFanDutyOff"},
+        {"horizontalLayout_28", "label_29", "spinBoxRoutUser"},
+    };
+    for (const auto &row : mainRows)
+        QTest::newRow(row[0]) << false << row[0] << QStringList{row[1], "", row[2]};
+    QTest::newRow("horizontalLayout_17")
+        << false << "horizontalLayout_17" << QStringList{"label_18", ""};
+    QTest::newRow("horizontalLayout_29")
+        << false << "horizontalLayout_29"
+        << QStringList{"", "pushButtonReadUserParam", "pushButtonApplyUserParam"};
+
+    QTest::newRow("dialog row 0") << true << "horizontalLayout"
+                                  << QStringList{"label_3", "", "comboBoxLogValue"};
+    QTest::newRow("dialog row 1") << true << "horizontalLayout_2"
+                                  << QStringList{"label", "", "radioButtonDot", "radioButtonComme"};
+    QTest::newRow("dialog row 2") << true << "horizontalLayout_3"
+                                  << QStringList{"label_2", "", "timeEdit"};
+    QTest::newRow("dialog row 3") << true << "horizontalLayout_4"
+                                  << QStringList{"checkBoxAddTime", "", "comboBoxTimeForm"};
+    QTest::newRow("dialog row 4") << true << "horizontalLayout_5" << QStringList{};
+}
+
+void FormsTest::rowContents()
+{
+    QFETCH(bool, inDialog);
+    QFETCH(QString, layout);
+    QFETCH(QStringList, items);
+    auto *row = qobject_cast<QHBoxLayout *>(inDialog ? findInDialog(layout) : find(layout));
+    QVERIFY2(row != nullptr, qPrintable(layout));
+    QCOMPARE(row->count(), items.size());
+    for (int i = 0; i < items.size(); ++i) {
+        QLayoutItem *item = row->itemAt(i);
+        if (items.at(i).isEmpty()) {
+            QSpacerItem *spacer = item->spacerItem();
+            QVERIFY2(spacer != nullptr, qPrintable(QString::number(i)));
+            QCOMPARE(spacer->sizeHint(), QSize(40, 20));
+            QCOMPARE(spacer->sizePolicy().horizontalPolicy(), QSizePolicy::Expanding);
+            QCOMPARE(spacer->sizePolicy().verticalPolicy(), QSizePolicy::Minimum);
+        } else {
+            QVERIFY2(item->widget() != nullptr, qPrintable(items.at(i)));
+            QCOMPARE(item->widget()->objectName(), items.at(i));
+        }
+        QCOMPARE(int(item->alignment()), 0);
+    }
+}
+
+void FormsTest::gridSpacers_data()
+{
+    QTest::addColumn<QString>("grid");
+    QTest::addColumn<QRect>("cell"); // x = column, y = row, width = column span, height = row span
+    QTest::addColumn<QSize>("hint");
+    QTest::newRow("beside Apply") << "gridLayout_3" << QRect(1, 0, 2, 1) << QSize(21, 20);
+    QTest::newRow("beside On/Off") << "gridLayout_3" << QRect(2, 1, 1, 1) << QSize(15, 20);
+    QTest::newRow("after log settings") << "gridLayout_8" << QRect(1, 1, 1, 1) << QSize(40, 20);
+    QTest::newRow("before log start") << "gridLayout_8" << QRect(4, 1, 1, 1) << QSize(40, 20);
+    QTest::newRow("before calibration read")
+        << "gridLayout_7" << QRect(0, 11, 1, 1) << QSize(108, 20);
+}
+
+void FormsTest::gridSpacers()
+{
+    QFETCH(QString, grid);
+    QFETCH(QRect, cell);
+    QFETCH(QSize, hint);
+    auto *layout = window->findChild<QGridLayout *>(grid);
+    QVERIFY(layout != nullptr);
+    QLayoutItem *item = layout->itemAtPosition(cell.y(), cell.x());
+    QVERIFY(item != nullptr);
+    QSpacerItem *spacer = item->spacerItem();
+    QVERIFY(spacer != nullptr);
+    QCOMPARE(spacer->sizeHint(), hint);
+    QCOMPARE(spacer->sizePolicy().horizontalPolicy(), QSizePolicy::Expanding);
+    QCOMPARE(spacer->sizePolicy().verticalPolicy(), QSizePolicy::Minimum);
+    int row, column, rowSpan, columnSpan;
+    layout->getItemPosition(layout->indexOf(spacer), &row, &column, &rowSpan, &columnSpan);
+    QCOMPARE(QRect(column, row, columnSpan, rowSpan), cell);
+}
+
+void FormsTest::dialogSpacerMembers()
+{
+    QCOMPARE(dialogUi.horizontalLayout->itemAt(1), dialogUi.horizontalSpacer);
+    QCOMPARE(dialogUi.horizontalLayout_2->itemAt(1), dialogUi.horizontalSpacer_2);
+    QCOMPARE(dialogUi.horizontalLayout_3->itemAt(1), dialogUi.horizontalSpacer_3);
+    QCOMPARE(dialogUi.horizontalLayout_4->itemAt(1), dialogUi.horizontalSpacer_4);
+    for (int row = 0; row < 5; ++row) {
+        QLayoutItem *item = dialogUi.gridLayout->itemAtPosition(row, 0);
+        QVERIFY(item != nullptr);
+        QVERIFY(qobject_cast<QHBoxLayout *>(item->layout()) != nullptr);
+        QCOMPARE(int(item->alignment()), 0);
+    }
+    QCOMPARE(dialogUi.gridLayout->count(), 5);
+    QCOMPARE(dialogUi.gridLayout->columnCount(), 1);
 }
 
 void FormsTest::fonts_data()
 {
+    QTest::addColumn<bool>("inDialog");
     QTest::addColumn<QString>("object");
     QTest::addColumn<int>("pointSize");
     QTest::addColumn<QString>("family");
-    const QString anyFamily;
-    for (const char *name : {"groupBox", "groupBox_2", "label_2", "doubleSpinBoxVsdadc", "label_8",
-                             "spinBoxKuAdcVolt", "label_29", "spinBoxRoutUser", "label_cv"})
-        QTest::newRow(name) << name << 10 << anyFamily;
+    const QString defaultFamily = QApplication::font().family();
+    for (const char *name :
+         {"groupBox", "groupBox_2", "label_cv", "label_cc", "label_2", "doubleSpinBoxVsdadc",
+          "label_7", "doubleSpinBoxVref", "label_8", "spinBoxKuAdcVolt", "label_18", "spinBoxRout",
+          "label_19", "spinBoxNVPstatus", "label_29", "spinBoxRoutUser"})
+        QTest::newRow(name) << false << name << 10 << defaultFamily;
     for (const char *name : {"label", "labelAmA", "doubleSpinBoxV", "doubleSpinBoxA"})
-        QTest::newRow(name) << name << 16 << anyFamily;
+        QTest::newRow(name) << false << name << 16 << defaultFamily;
     for (const char *name : {"pushButtonApply", "pushButtonOnOff"})
-        QTest::newRow(name) << name << 11 << anyFamily;
+        QTest::newRow(name) << false << name << 11 << defaultFamily;
     for (const char *name : {"label_cv_3", "label_cv_4"})
-        QTest::newRow(name) << name << 14 << QString("Calibri");
-    for (const char *name : {"label_3", "comboBoxLogValue", "radioButtonComme", "timeEdit",
-                             "checkBoxAddTime", "comboBoxTimeForm"})
-        QTest::newRow(name) << name << 10 << anyFamily;
+        QTest::newRow(name) << false << name << 14 << QString("Calibri");
+    const int windowSize = QApplication::font().pointSize();
+    for (const char *name :
+         {"textEditLog", "pushButtonLogStart", "pushButtonReadCalibr", "pushButtonApplyUserParam"})
+        QTest::newRow(name) << false << name << windowSize << defaultFamily;
+    for (const char *name :
+         {"label_3", "comboBoxLogValue", "label", "radioButtonDot", "radioButtonComme", "label_2",
+          "timeEdit", "checkBoxAddTime", "comboBoxTimeForm"})
+        QTest::addRow("dialog %s", name) << true << name << 10 << defaultFamily;
+    QTest::newRow("dialog itself") << true << "DialogSettingsLog" << windowSize << defaultFamily;
 }
 
 void FormsTest::fonts()
 {
+    QFETCH(bool, inDialog);
     QFETCH(QString, object);
     QFETCH(int, pointSize);
     QFETCH(QString, family);
-    auto *widget = qobject_cast<QWidget *>(find(object));
+    auto *widget = qobject_cast<QWidget *>(inDialog ? findInDialog(object) : find(object));
     QVERIFY(widget != nullptr);
-    QCOMPARE(widget->font().pointSize(), pointSize);
-    QVERIFY(!widget->font().bold());
-    if (!family.isEmpty())
-        QCOMPARE(widget->font().family(), family);
+    const QFont font = widget->font();
+    QCOMPARE(font.pointSize(), pointSize);
+    QCOMPARE(font.family(), family);
+    QCOMPARE(font.weight(), int(QFont::Normal));
+    QVERIFY(!font.italic());
+    QVERIFY(!font.underline());
 }
 
 void FormsTest::clamping_data()
@@ -499,10 +760,91 @@ void FormsTest::clamping()
     }
 }
 
+// One Up key press, as the operator would give it: editable boxes step by their single step,
+// read-only and disabled boxes keep their value.
+void FormsTest::operatorInput_data()
+{
+    QTest::addColumn<QString>("box");
+    QTest::addColumn<double>("after");
+    QTest::newRow("voltage setpoint") << "doubleSpinBoxV" << 15.01;
+    QTest::newRow("current setpoint") << "doubleSpinBoxA" << 5.001;
+    QTest::newRow("ADC voltage, read-only") << "doubleSpinBoxVsdadc" << 15.0;
+    QTest::newRow("input voltage, read-only") << "doubleSpinBoxVin" << 15.0;
+    QTest::newRow("Reserv1, disabled") << "doubleSpinBoxCFsdadc" << 500.0;
+    QTest::newRow("Reserv2, disabled") << "doubleSpinBoxVpwm" << 15.0;
+    QTest::newRow("ADC voltage gain") << "spinBoxKuAdcVolt" << 1001.0;
+    QTest::newRow("fine current gain, disabled") << "spinBoxKuAdcCurrFune" << 1000.0;
+    QTest::newRow("fine current offset, disabled") << "spinBoxOffAdcCurrFine" << 0.0;
+    QTest::newRow("output resistance") << "spinBoxRout" << 1.0;
+    QTest::newRow("life counter, read-only") << "spinBoxLifeCounter" << 0.0;
+    QTest::newRow("NVP status at its top") << "spinBoxNVPstatus" << 1.0;
+    QTest::newRow("output voltage limit at its top") << "spinBoxUoutMax" << 30000.0;
+    QTest::newRow("fan delay") << "spinBoxFanDelay" << 6.0;
+}
+
+void FormsTest::operatorInput()
+{
+    QFETCH(QString, box);
+    QFETCH(double, after);
+    auto *spin = qobject_cast<QAbstractSpinBox *>(find(box));
+    QVERIFY2(spin != nullptr, qPrintable(box));
+    QTest::keyClick(spin, Qt::Key_Up);
+    if (auto *decimal = qobject_cast<QDoubleSpinBox *>(spin))
+        QCOMPARE(decimal->value(), after);
+    else
+        QCOMPARE(qobject_cast<QSpinBox *>(spin)->value(), int(after));
+}
+
+void FormsTest::voltageEntry_data()
+{
+    QTest::addColumn<QString>("number");
+    QTest::addColumn<bool>("acceptable");
+    QTest::newRow("lowest") << "0.01" << true;
+    QTest::newRow("highest") << "30.00" << true;
+    QTest::newRow("zero") << "0.00" << false;
+    QTest::newRow("above range") << "30.01" << false;
+    QTest::newRow("far above range") << "45" << false;
+    QTest::newRow("three decimals") << "1.005" << false;
+}
+
+// What the operator types into the voltage box, checked by the box's own validator.
+void FormsTest::voltageEntry()
+{
+    QFETCH(QString, number);
+    QFETCH(bool, acceptable);
+    QDoubleSpinBox *box = mainUi.doubleSpinBoxV;
+    QString text = number;
+    text.replace('.', box->locale().decimalPoint());
+    text += box->suffix();
+    int position = text.size();
+    QCOMPARE(box->validate(text, position) == QValidator::Acceptable, acceptable);
+}
+
+void FormsTest::sizeLimits()
+{
+    window->resize(600, 800);
+    QCOMPARE(window->size(), QSize(330, 470));
+    window->resize(200, 150);
+    QCOMPARE(window->size(), QSize(200, 150));
+    QCOMPARE(mainUi.tabWidget->geometry(), QRect(10, 10, 297, 396));
+    QCOMPARE(mainUi.textEditLog->toPlainText(), QString());
+    QTest::keyClicks(mainUi.textEditLog, "typed");
+    QCOMPARE(mainUi.textEditLog->toPlainText(), QString());
+
+    dialog->resize(500, 1000);
+    QCOMPARE(dialog->size(), QSize(330, 470));
+    dialog->resize(100, 300);
+    QCOMPARE(dialog->size(), QSize(330, 300));
+}
+
 void FormsTest::radioButtonsAreExclusive()
 {
+    QCOMPARE(dialogUi.buttonGroup->parent(), dialog);
     QCOMPARE(dialogUi.buttonGroup->buttons(),
              (QList<QAbstractButton *>{dialogUi.radioButtonDot, dialogUi.radioButtonComme}));
+    QCOMPARE(dialogUi.buttonGroup->id(dialogUi.radioButtonDot), -2);
+    QCOMPARE(dialogUi.buttonGroup->id(dialogUi.radioButtonComme), -3);
+    QVERIFY(dialogUi.buttonGroup->checkedButton() == nullptr);
     dialogUi.radioButtonComme->setChecked(true);
     dialogUi.radioButtonDot->setChecked(true);
     QVERIFY(!dialogUi.radioButtonComme->isChecked());
@@ -512,6 +854,8 @@ void FormsTest::timeEditStopsAtItsEnds()
 {
     QTimeEdit *edit = dialogUi.timeEdit;
     QVERIFY(!edit->wrapping());
+    QCOMPARE(edit->text(), QString("00:01"));
+    QCOMPARE(edit->sectionCount(), 2);
     edit->setTime(QTime(0, 0, 1));
     edit->setCurrentSection(QDateTimeEdit::SecondSection);
     edit->stepBy(-1);
