@@ -41,6 +41,7 @@ private slots:
 private:
     QObject *find(const QString &name) const;
     QObject *findInDialog(const QString &name) const;
+    void compareProperty(QObject *(FormsTest::*lookUp)(const QString &) const);
 
     QMainWindow *window = nullptr;
     QDialog *dialog = nullptr;
@@ -299,21 +300,7 @@ void FormsTest::mainWindowProperties_data()
 
 void FormsTest::mainWindowProperties()
 {
-    QFETCH(QString, object);
-    QFETCH(QString, cls);
-    QFETCH(QString, property);
-    QFETCH(QVariant, value);
-    QObject *found = find(object);
-    QVERIFY2(found != nullptr, qPrintable(object));
-    QCOMPARE(QString(found->metaObject()->className()), cls);
-    const QVariant actual = found->property(qPrintable(property));
-    QVERIFY2(actual.isValid(), qPrintable(property));
-    if (value.userType() == QMetaType::Double)
-        QCOMPARE(actual.toDouble(), value.toDouble());
-    else if (value.userType() == QMetaType::Int)
-        QCOMPARE(actual.toInt(), value.toInt());
-    else
-        QCOMPARE(actual, value);
+    compareProperty(&FormsTest::find);
 }
 
 void FormsTest::dialogProperties_data()
@@ -346,15 +333,24 @@ void FormsTest::dialogProperties_data()
 
 void FormsTest::dialogProperties()
 {
+    compareProperty(&FormsTest::findInDialog);
+}
+
+// Shared check of the property tables: the named object exists, has the class and the value.
+void FormsTest::compareProperty(QObject *(FormsTest::*lookUp)(const QString &) const)
+{
     QFETCH(QString, object);
     QFETCH(QString, cls);
     QFETCH(QString, property);
     QFETCH(QVariant, value);
-    QObject *found = findInDialog(object);
+    QObject *found = (this->*lookUp)(object);
     QVERIFY2(found != nullptr, qPrintable(object));
     QCOMPARE(QString(found->metaObject()->className()), cls);
     const QVariant actual = found->property(qPrintable(property));
-    if (value.userType() == QMetaType::Int)
+    QVERIFY2(actual.isValid(), qPrintable(property));
+    if (value.userType() == QMetaType::Double)
+        QCOMPARE(actual.toDouble(), value.toDouble());
+    else if (value.userType() == QMetaType::Int)
         QCOMPARE(actual.toInt(), value.toInt());
     else
         QCOMPARE(actual, value);
@@ -394,8 +390,20 @@ void FormsTest::gridPositions_data()
         {"pushButtonLogStart", "gridLayout_8", 1, 5, 1, 1},
         {"pushButtoLogStop", "gridLayout_8", 1, 6, 1, 1},
         {"horizontalLayout_3", "gridLayout_4", 0, 0, 1, 1},
+        {"horizontalLayout_4", "gridLayout_4", 1, 0, 1, 1},
+        {"horizontalLayout_5", "gridLayout_4", 2, 0, 1, 1},
+        {"horizontalLayout_6", "gridLayout_4", 3, 0, 1, 1},
+        {"horizontalLayout_7", "gridLayout_4", 4, 0, 1, 1},
         {"horizontalLayout_8", "gridLayout_4", 5, 0, 1, 1},
         {"horizontalLayout", "gridLayout_7", 0, 0, 1, 3},
+        {"horizontalLayout_2", "gridLayout_7", 1, 0, 1, 3},
+        {"horizontalLayout_9", "gridLayout_7", 2, 0, 1, 3},
+        {"horizontalLayout_10", "gridLayout_7", 3, 0, 1, 3},
+        {"horizontalLayout_11", "gridLayout_7", 4, 0, 1, 3},
+        {"horizontalLayout_12", "gridLayout_7", 5, 0, 1, 3},
+        {"horizontalLayout_13", "gridLayout_7", 6, 0, 1, 3},
+        {"horizontalLayout_14", "gridLayout_7", 7, 0, 1, 3},
+        {"horizontalLayout_15", "gridLayout_7", 8, 0, 1, 3},
         {"horizontalLayout_16", "gridLayout_7", 9, 0, 1, 3},
         {"horizontalLayout_17", "gridLayout_7", 10, 0, 1, 2},
         {"spinBoxRout", "gridLayout_7", 10, 2, 1, 1},
