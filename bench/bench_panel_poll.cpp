@@ -1,0 +1,201 @@
+// Responsiveness of the connected panel: CPU of the panel process and the poll periods the
+// device sees, against an answering and a silent emulator at 9200 baud.
+//
+//     bench_panel_poll [seconds per phase, default 60]
+
+#include "app/mainwindow.h"
+#include "bench/simprocess.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <algorithm>
+#include <cstdio>
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr int statusRegister = 0x01;
+constexpr int adcRegister = 0x10;
+// A repeat of the same request this soon after it is the read's second attempt, not a new tick.
+constexpr double retryWindowS = 0.3;
+
+FILE *out = stdout;
+
+double CpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+void RunFor(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+struct Spread
+{
+    double median = 0;
+    double p5 = 0;
+    double p95 = 0;
+    int count = 0;
+};
+
+Spread SpreadOf(QVector<double> values)
+{
+    Spread s;
+    s.count = values.size();
+    if (values.isEmpty())
+        return s;
+    std::sort(values.begin(), values.end());
+    const auto at = [&values](double q) { return values.at(int(q * (values.size() - 1) + 0.5)); };
+    s.median = at(0.5);
+    s.p5 = at(0.05);
+    s.p95 = at(0.95);
+    return s;
+}
+
+void PrintSpread(const char *what, const Spread &s)
+{
+    std::fprintf(out, "  %-28s median %6.1f ms   p5 %6.1f ms   p95 %6.1f ms   (%d intervals)\n",
+                 what, s.median, s.p5, s.p95, s.count);
+}
+
+// Starts of transactions (first sends) of the idle reads in a slice of the request log.
+QVector<SimProcess::Request> TransactionStarts(const QVector<SimProcess::Request> &requests)
+{
+    QVector<SimProcess::Request> starts;
+    for (const SimProcess::Request &r : requests) {
+        if (r.registerCode != statusRegister && r.registerCode != adcRegister)
+            continue;
+        if (!starts.isEmpty() && starts.last().registerCode == r.registerCode &&
+            r.timeS - starts.last().timeS < retryWindowS)
+            continue;
+        starts.append(r);
+    }
+    return starts;
+}
+
+QVector<double> Intervals(const QVector<SimProcess::Request> &starts, int registerCode)
+{
+    QVector<double> gaps;
+    double previous = -1;
+    for (const SimProcess::Request &r : starts) {
+        if (registerCode != 0 && r.registerCode != registerCode)
+            continue;
+        if (previous >= 0)
+            gaps.append((r.timeS - previous) * 1000.0);
+        previous = r.timeS;
+    }
+    // The first interval of a phase may straddle the switch between phases.
+    if (!gaps.isEmpty())
+        gaps.removeFirst();
+    return gaps;
+}
+
+struct Phase
+{
+    double cpuPercent = 0;
+    Spread tick;
+    Spread status;
+    Spread adc;
+};
+
+Phase Measure(SimProcess &sim, int seconds, int &seen)
+{
+    QElapsedTimer wall;
+    const double cpuBefore = CpuSeconds();
+    wall.start();
+    RunFor(seconds * 1000);
+    Phase phase;
+    phase.cpuPercent = 100.0 * (CpuSeconds() - cpuBefore) / (double(wall.nsecsElapsed()) / 1e9);
+    const QVector<SimProcess::Request> all = sim.requests();
+    const QVector<SimProcess::Request> starts = TransactionStarts(all.mid(seen));
+    seen = all.size();
+    phase.tick = SpreadOf(Intervals(starts, 0));
+    phase.status = SpreadOf(Intervals(starts, statusRegister));
+    phase.adc = SpreadOf(Intervals(starts, adcRegister));
+    return phase;
+}
+
+// The goal is a refresh of each quantity every 500 ms while the device answers, and a cycle
+// (one read per tick) about every 500 ms while it is silent.
+void PrintPhase(const char *title, const Phase &phase, double idleCpu, const char *goalName,
+                const Spread &goalFigure)
+{
+    constexpr double goalMs = 500.0;
+    std::fprintf(out, "%s\n", title);
+    std::fprintf(out,
+                 "  CPU of the panel process     %.3f %% of one core (%.1f x idle, goal 0.5 %%)\n",
+                 phase.cpuPercent, idleCpu > 0 ? phase.cpuPercent / idleCpu : 0.0);
+    PrintSpread("tick period", phase.tick);
+    PrintSpread("status refresh", phase.status);
+    PrintSpread("ADC refresh", phase.adc);
+    std::fprintf(out, "  %s median / goal %.0f ms: %.3f\n", goalName, goalMs,
+                 goalFigure.median / goalMs);
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    const int seconds = argc > 1 ? qMax(5, atoi(argv[1])) : 60;
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    // The window's log dialog opens the settings store: keep it away from the user's own.
+    QTemporaryDir config;
+    qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
+    // The link's trace goes to standard output; the figures go to the original one.
+    out = fdopen(dup(STDOUT_FILENO), "w");
+    const int devNull = open("/dev/null", O_WRONLY);
+    dup2(devNull, STDOUT_FILENO);
+
+    QApplication app(argc, argv);
+    SimProcess sim;
+    const QString port = sim.start({});
+    if (port.isEmpty()) {
+        std::fprintf(out, "cannot start %s\n", VORNEX_SIM_PATH);
+        return 1;
+    }
+    qputenv("VORNEX_EXTRA_PORTS", port.toLocal8Bit());
+    MainWindow window;
+    window.show();
+
+    const int idleSeconds = qMax(5, seconds / 6);
+    QElapsedTimer wall;
+    const double cpuBefore = CpuSeconds();
+    wall.start();
+    RunFor(idleSeconds * 1000);
+    const double idleCpu = 100.0 * (CpuSeconds() - cpuBefore) / (double(wall.nsecsElapsed()) / 1e9);
+
+    for (QAction *action : window.findChildren<QAction *>()) {
+        if (action->text() == QStringLiteral("Подключить"))
+            action->trigger();
+    }
+    int seen = 0;
+    const double simCpuBefore = sim.cpuSeconds();
+    const Phase answering = Measure(sim, seconds, seen);
+    const double simCpu = sim.cpuSeconds() - simCpuBefore;
+    sim.command(QStringLiteral("fault silent"));
+    const Phase silent = Measure(sim, seconds, seen);
+
+    std::fprintf(out, "bench_panel_poll: %d s per phase, emulator paced at 9200 baud\n", seconds);
+    std::fprintf(out, "baseline: panel disconnected for %d s: CPU %.3f %% of one core\n",
+                 idleSeconds, idleCpu);
+    PrintPhase("answering device:", answering, idleCpu, "status refresh", answering.status);
+    std::fprintf(out, "  CPU of the emulator process  %.3f %% (not counted above)\n",
+                 100.0 * simCpu / seconds);
+    PrintPhase("silent device:", silent, idleCpu, "tick period", silent.tick);
+    std::fflush(out);
+    return 0;
+}
