@@ -13,6 +13,7 @@
 #include <QAction>
 #include <QComboBox>
 #include <QFileDialog>
+#include <QLCDNumber>
 #include <QLabel>
 #include <QMessageBox>
 #include <QSerialPort>
@@ -311,13 +312,30 @@ bool MainWindow::ReadStatus()
 {
     if (link->GetStatus(status) != Success)
         return false;
-    ui->lcdNumberV->display(LcdText(status.voltage, 1, 4));
-    ui->lcdNumberA->display(LcdText(status.current, 0, 4));
-    ui->label_cc->setPixmap(QPixmap(status.ccMode != 0 ? ledRed : ledOff));
-    ui->label_cv->setPixmap(QPixmap(status.cvMode != 0 ? ledGreen : ledOff));
+    ShowReading(ui->lcdNumberV, shownVoltage, LcdText(status.voltage, 1, 4));
+    ShowReading(ui->lcdNumberA, shownCurrent, LcdText(status.current, 0, 4));
+    ShowLamp(ui->label_cc, status.ccMode != 0 ? ledRed : ledOff);
+    ShowLamp(ui->label_cv, status.cvMode != 0 ? ledGreen : ledOff);
     ui->pushButtonOnOff->setText(status.outputOn != 0 ? QStringLiteral("Выключить")
                                                       : QStringLiteral("Включить"));
     return true;
+}
+
+// Repainting a display or lamp that shows the same thing again costs more CPU than the whole
+// transaction, so only changes reach the widgets.
+void MainWindow::ShowReading(QLCDNumber *display, QString &shown, const QString &text)
+{
+    if (text == shown)
+        return;
+    display->display(text);
+    shown = text;
+}
+
+void MainWindow::ShowLamp(QLabel *lamp, const char *image)
+{
+    const QPixmap pixmap(image);
+    if (lamp->pixmap(Qt::ReturnByValue).cacheKey() != pixmap.cacheKey())
+        lamp->setPixmap(pixmap);
 }
 
 bool MainWindow::ReadAdc()

@@ -12,6 +12,7 @@
 
 class QComboBox;
 class QLabel;
+class QLCDNumber;
 class QAction;
 class QSerialPort;
 class QTimer;
@@ -68,6 +69,8 @@ private:
     void LogStep();
     void AppendLogLine(const QString &line);
     void ShowCritical(const QString &text);
+    void ShowReading(QLCDNumber *display, QString &shown, const QString &text);
+    void ShowLamp(QLabel *lamp, const char *image);
 
     Ui::MainWindow *ui = nullptr;
     QLabel *portLabel = nullptr;
@@ -95,6 +98,9 @@ private:
     bool statusFresh = false;
     bool adcFresh = false;
     LogClock logTime;
+    // What the two displays show now, to leave them alone when a read brings the same values.
+    QString shownVoltage;
+    QString shownCurrent;
     // Closes the port when its device disappears, so a hung-up line cannot flood the loop.
     PortHangupGuard *hangupGuard = nullptr;
 };
