@@ -4,6 +4,7 @@
 //     bench_panel_poll [seconds per phase, default 60]
 
 #include "app/mainwindow.h"
+#include "bench/benchclock.h"
 #include "bench/simprocess.h"
 
 #include <QAction>
@@ -27,21 +28,6 @@ constexpr int adcRegister = 0x10;
 constexpr double retryWindowS = 0.3;
 
 FILE *out = stdout;
-
-double CpuSeconds()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-void RunFor(int ms)
-{
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-}
 
 struct Spread
 {

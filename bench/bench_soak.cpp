@@ -4,6 +4,7 @@
 //     bench_soak [seconds, default 600]
 
 #include "app/mainwindow.h"
+#include "bench/benchclock.h"
 #include "bench/simprocess.h"
 
 #include <QAction>
@@ -32,14 +33,6 @@ constexpr int warmUpMs = 3000;
 
 FILE *out = stdout;
 
-double CpuSeconds()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
 double ResidentKiB()
 {
     QFile statm(QStringLiteral("/proc/self/statm"));
@@ -47,13 +40,6 @@ double ResidentKiB()
         return 0;
     const QList<QByteArray> fields = statm.readAll().split(' ');
     return fields.value(1).toDouble() * double(sysconf(_SC_PAGESIZE)) / 1024.0;
-}
-
-void RunFor(int ms)
-{
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
 }
 
 int LineCount(const QTextEdit &view)

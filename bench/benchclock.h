@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QEventLoop>
+#include <QTimer>
+
+#include <sys/resource.h>
+
+// CPU time this process has used so far, user and system together, in seconds.
+inline double CpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+// Lets the event loop run, timers and the panel's ticks included, for ms milliseconds.
+inline void RunFor(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
