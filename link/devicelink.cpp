@@ -113,17 +113,17 @@ bool DeviceLink::ReadChunk(QByteArray &line)
     const QByteArray chunk = port->read(ChunkSize);
     if (line.contains(replyStart)) {
         line.append(chunk);
-        trace << "line+" << QString::fromLatin1(chunk) << Qt::endl;
+        trace << "line+" << QString::fromLatin1(chunk) << '\n';
     } else {
         const int start = chunk.indexOf(replyStart);
         if (start < 0)
             return false;
         line = chunk.mid(start);
-        trace << "line=" << QString::fromLatin1(line) << Qt::endl;
+        trace << "line=" << QString::fromLatin1(line) << '\n';
     }
     if (!line.contains(endChar))
         return false;
-    trace << Qt::endl << "LineCode = " << QString::fromLatin1(line) << Qt::endl;
+    trace << "\nLineCode = " << QString::fromLatin1(line) << '\n';
     return true;
 }
 
@@ -131,9 +131,17 @@ bool DeviceLink::GetLine(QByteArray &line, int timeoutMs)
 {
     QElapsedTimer stopwatch;
     stopwatch.start();
-    trace << "Call GetLine" << Qt::endl;
+    trace << "Call GetLine\n";
     line.clear();
+    const bool complete = WaitForLine(line, timeoutMs, stopwatch);
+    // One write per wait: a reply may come a character at a time, and a flush per piece
+    // would cost a system call each.
+    trace.flush();
+    return complete;
+}
 
+bool DeviceLink::WaitForLine(QByteArray &line, int timeoutMs, const QElapsedTimer &stopwatch)
+{
     // The deadline only wakes the loop; the strict elapsed-time check below decides. It fires
     // one millisecond late so that the check has passed once it has fired.
     QTimer deadline;

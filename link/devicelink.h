@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <functional>
 
+class QElapsedTimer;
 class QIODevice;
 
 // The converter's protocol on one serial port: request frames, reply lines, the read and write
@@ -74,6 +75,8 @@ private:
     LinkResult WriteBlock(quint8 registerCode, quint8 operationCode, const QByteArray &data);
     void DrainOutput();
     bool PortHasBytes() const;
+    // GetLine's wait, without the trace's opening line and final flush.
+    bool WaitForLine(QByteArray &line, int timeoutMs, const QElapsedTimer &stopwatch);
     FramingChars Framing() const;
 
     // A guarded pointer: the port may be destroyed while a wait is processing events.
