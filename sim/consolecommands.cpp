@@ -109,6 +109,8 @@ QString help()
         "  delay MS                  delay every reply (0: off)\n"
         "  split N [GAP_MS]          send replies in pieces of N characters (0: off)\n"
         "  silent-first K            ignore the next K requests\n"
+        "  latency MS                hand replies over in batches, as a USB adapter whose\n"
+        "                            latency timer is MS does (0: each character at once)\n"
         "  hangup | return           the device disappears | comes back at the same link\n"
         "  load OHMS | load open     load resistance\n"
         "  input MV | reference MV   input or reference voltage\n"
@@ -155,6 +157,10 @@ Result execute(ConverterEmulator &emulator, const QString &line)
         f.silentFirst = n;
         emulator.setFaults(f);
         return {QStringLiteral("faults: ") + faultText(f)};
+    }
+    if (command == QLatin1String("latency") && toInt(words, 1, n)) {
+        emulator.setAdapterLatencyMs(n);
+        return {QStringLiteral("adapter latency %1 ms").arg(n)};
     }
     if (command == QLatin1String("hangup")) {
         emulator.hangUp();

@@ -116,6 +116,18 @@ bool ConverterEmulator::paced() const
     return pacedLine;
 }
 
+void ConverterEmulator::setAdapterLatencyMs(int ms)
+{
+    QMutexLocker lock(&mutex);
+    adapterLatencyUs = qint64(qMax(0, ms)) * 1000;
+}
+
+int ConverterEmulator::adapterLatencyMs() const
+{
+    QMutexLocker lock(&mutex);
+    return int(adapterLatencyUs / 1000);
+}
+
 void ConverterEmulator::hangUp()
 {
     bool wasPresent = false;
@@ -340,6 +352,7 @@ void ConverterEmulator::closeTerminal()
     assembler->reset();
     rxQueue.clear();
     txQueue.clear();
+    arrived.clear();
 }
 
 void ConverterEmulator::saveState()
@@ -480,37 +493,59 @@ void ConverterEmulator::handleFrame(const QByteArray &text, bool complete,
 
 void ConverterEmulator::sendDuePieces(qint64 now)
 {
+    takeArrivedCharacters(now);
+    handOverToSerialEnd(now);
+}
+
+void ConverterEmulator::takeArrivedCharacters(qint64 now)
+{
     while (!txQueue.isEmpty()) {
         TxPiece &piece = txQueue.first();
         if (now < piece.notBeforeUs)
             return;
         int count = piece.bytes.size();
-        qint64 lineStart = 0;
+        qint64 firstArrivalUs = piece.notBeforeUs;
         if (pacedLine) {
             // A character reaches the far end only once all its bits are on the line.
-            lineStart = qMax(txFreeUs, piece.notBeforeUs);
+            const qint64 lineStart = qMax(txFreeUs, piece.notBeforeUs);
             count = int(qMin<qint64>(count, qMax<qint64>(0, now - lineStart) / CharTimeUs));
             if (count == 0)
                 return;
+            txFreeUs = lineStart + qint64(count) * CharTimeUs;
+            firstArrivalUs = lineStart + CharTimeUs;
         }
-        const ssize_t written = ::write(terminal->master(), piece.bytes.constData(), size_t(count));
-        if (written < 0) {
-            if (errno == EAGAIN || errno == EWOULDBLOCK)
-                writeNotifier->setEnabled(true);
-            else
-                txQueue.clear(); // the line is gone; nothing will ever read these
+        if (arrived.isEmpty())
+            arrivedFirstUs = firstArrivalUs;
+        arrived.append(piece.bytes.left(count));
+        piece.bytes.remove(0, count);
+        if (!piece.bytes.isEmpty())
             return;
-        }
-        if (pacedLine)
-            txFreeUs = lineStart + qint64(written) * CharTimeUs;
-        piece.bytes.remove(0, int(written));
-        if (!piece.bytes.isEmpty()) {
-            if (written < count)
-                writeNotifier->setEnabled(true);
-            return;
-        }
         txQueue.removeFirst();
     }
+}
+
+void ConverterEmulator::handOverToSerialEnd(qint64 now)
+{
+    if (arrived.isEmpty() || writeNotifier->isEnabled())
+        return;
+    if (adapterLatencyUs > 0 && arrived.size() < AdapterPacketBytes &&
+        now < arrivedFirstUs + adapterLatencyUs)
+        return;
+    const ssize_t written =
+        ::write(terminal->master(), arrived.constData(), size_t(arrived.size()));
+    if (written < 0) {
+        if (errno == EAGAIN || errno == EWOULDBLOCK) {
+            writeNotifier->setEnabled(true);
+        } else {
+            // The line is gone; nothing will ever read these.
+            txQueue.clear();
+            arrived.clear();
+        }
+        return;
+    }
+    arrived.remove(0, int(written));
+    if (!arrived.isEmpty())
+        writeNotifier->setEnabled(true);
 }
 
 void ConverterEmulator::scheduleService(qint64 now)
@@ -523,10 +558,22 @@ void ConverterEmulator::scheduleService(qint64 now)
         const int needed = end < 0 ? rxQueue.size() : end + 1;
         consider(rxStartUs + qint64(needed) * CharTimeUs);
     }
-    if (!txQueue.isEmpty() && !(writeNotifier && writeNotifier->isEnabled())) {
+    if (!txQueue.isEmpty()) {
         const TxPiece &piece = txQueue.first();
-        consider(pacedLine ? qMax(txFreeUs, piece.notBeforeUs) + CharTimeUs : piece.notBeforeUs);
+        const qint64 nextArrivalUs =
+            pacedLine ? qMax(txFreeUs, piece.notBeforeUs) + CharTimeUs : piece.notBeforeUs;
+        if (adapterLatencyUs == 0) {
+            consider(nextArrivalUs);
+        } else {
+            // A packet cannot fill sooner than this; an early wake only finds it not yet full.
+            const int missing = qMax(1, AdapterPacketBytes - arrived.size());
+            consider(nextArrivalUs + qint64(missing - 1) * (pacedLine ? CharTimeUs : 0));
+            if (arrived.isEmpty())
+                consider(nextArrivalUs + adapterLatencyUs);
+        }
     }
+    if (!arrived.isEmpty() && !(writeNotifier && writeNotifier->isEnabled()))
+        consider(arrivedFirstUs + adapterLatencyUs);
     if (wake < 0) {
         serviceTimer->stop();
         return;

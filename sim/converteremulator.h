@@ -35,6 +35,7 @@ public:
     static constexpr quint16 OutputOnWord = 7066;
     static constexpr int CharTimeUs = 1087;       // 10 bits at 9200 baud
     static constexpr int RequestLogLimit = 10000; // oldest entries go first
+    static constexpr int AdapterPacketBytes = 62; // a full-speed USB packet less two status bytes
 
     explicit ConverterEmulator(QObject *parent = nullptr);
     ~ConverterEmulator() override;
@@ -51,6 +52,11 @@ public:
     // Characters leave and arrive at 9200 baud 8N1; on by default.
     void setPaced(bool paced);
     bool paced() const;
+    // Hands the characters that have arrived to the PC in batches, as a USB serial adapter
+    // does: once the oldest has waited this long or a packet is full (FTDI chips wait 16 ms by
+    // default). 0, the default: each character as soon as it has arrived.
+    void setAdapterLatencyMs(int ms);
+    int adapterLatencyMs() const;
 
     // The device disappears (its serial end closes) and comes back on a new pty, same link.
     void hangUp();
@@ -113,6 +119,8 @@ private:
     void takeArrivedBytes(qint64 now, QVector<EmulatorRequest> &received);
     void handleFrame(const QByteArray &text, bool complete, QVector<EmulatorRequest> &received);
     void sendDuePieces(qint64 now);
+    void takeArrivedCharacters(qint64 now);
+    void handOverToSerialEnd(qint64 now);
     void scheduleService(qint64 now);
     bool openTerminal(QString *error);
     void closeTerminal();
@@ -141,4 +149,9 @@ private:
     qint64 rxStartUs = 0;
     QVector<TxPiece> txQueue;
     qint64 txFreeUs = 0; // when the line is free for the next outgoing character
+    qint64 adapterLatencyUs = 0;
+    // Characters that have come off the line but are not yet written to the serial end; the
+    // first of them arrived at arrivedFirstUs.
+    QByteArray arrived;
+    qint64 arrivedFirstUs = 0;
 };

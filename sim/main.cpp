@@ -42,6 +42,10 @@ struct Options
 {
     QCommandLineOption link{"link", "Keep a symbolic link to the serial end at <path>.", "path"};
     QCommandLineOption noPace{"no-pace", "Do not hold characters to 9200 baud."};
+    QCommandLineOption adapterLatency{"adapter-latency",
+                                      "Hand replies to the PC in batches, as a USB serial "
+                                      "adapter with a latency timer of <ms> does (FTDI: 16).",
+                                      "ms"};
     QCommandLineOption load{"load", "Load resistance in ohms, 0 for open circuit (default 10).",
                             "ohms"};
     QCommandLineOption input{"input", "Input voltage in mV (default 24000).", "mV"};
@@ -99,10 +103,11 @@ int main(int argc, char *argv[])
     QCommandLineParser parser;
     parser.setApplicationDescription(QString::fromLatin1(Description));
     parser.addHelpOption();
-    parser.addOptions({o.link,     o.noPace,   o.load,    o.input,       o.reference,   o.fineBelow,
-                       o.noise,    o.state,    o.quiet,   o.silent,      o.silentFirst, o.delay,
-                       o.split,    o.splitGap, o.garbage, o.badCrc,      o.lowerCase,   o.odd,
-                       o.trailing, o.nak,      o.stale,   o.hangUpAfter, o.returnAfter});
+    parser.addOptions({o.link,      o.noPace,      o.adapterLatency, o.load,       o.input,
+                       o.reference, o.fineBelow,   o.noise,          o.state,      o.quiet,
+                       o.silent,    o.silentFirst, o.delay,          o.split,      o.splitGap,
+                       o.garbage,   o.badCrc,      o.lowerCase,      o.odd,        o.trailing,
+                       o.nak,       o.stale,       o.hangUpAfter,    o.returnAfter});
     parser.process(app);
 
     ConverterEmulator emulator;
@@ -123,8 +128,9 @@ int main(int argc, char *argv[])
     FaultSettings faults;
     int hangUpAfter = 0;
     int returnAfter = 0;
-    if (!intValue(parser, o.input, input) || !intValue(parser, o.reference, reference) ||
-        !intValue(parser, o.fineBelow, fineBelow) ||
+    int adapterLatency = 0;
+    if (!intValue(parser, o.adapterLatency, adapterLatency) || !intValue(parser, o.input, input) ||
+        !intValue(parser, o.reference, reference) || !intValue(parser, o.fineBelow, fineBelow) ||
         !intValue(parser, o.silentFirst, faults.silentFirst) ||
         !intValue(parser, o.delay, faults.delayMs) ||
         !intValue(parser, o.split, faults.splitSize) ||
@@ -132,6 +138,7 @@ int main(int argc, char *argv[])
         !intValue(parser, o.hangUpAfter, hangUpAfter) ||
         !intValue(parser, o.returnAfter, returnAfter))
         return 2;
+    emulator.setAdapterLatencyMs(adapterLatency);
     emulator.setInputVoltage(input);
     emulator.setReferenceVoltage(reference);
     emulator.setFineRangeThreshold(fineBelow);

@@ -103,6 +103,8 @@ private slots:
     void staleReplies();
     void requestLog();
     void pacingHoldsCharactersToTheLine();
+    void adapterHandsRepliesOverInBatches();
+    void adapterHoldsAShortReplyForItsLatency();
     void hangUpAndReturnAtTheLink();
     void stateFileKeepsBlocks();
     void badStateFileIsRefused();
@@ -482,6 +484,28 @@ void TestConverterEmulator::pacingHoldsCharactersToTheLine()
     const qint64 floorMs = 36 * ConverterEmulator::CharTimeUs / 1000;
     QVERIFY2(timer.elapsed() >= floorMs - 1, qPrintable(QString::number(timer.elapsed())));
     QVERIFY(client.chunks().size() > 1);
+}
+
+void TestConverterEmulator::adapterHandsRepliesOverInBatches()
+{
+    emulator->setPaced(true);
+    emulator->setAdapterLatencyMs(16);
+    emulator->setFixedStatus(knownStatus());
+    QCOMPARE(exchange("#01013E1F\r"), KnownStatusLine);
+    // 26 characters take 28 ms on the line: two hand-overs, three if the reader is slow.
+    QVERIFY2(client.chunks().size() <= 3, qPrintable(QString::number(client.chunks().size())));
+    QVERIFY(client.chunks().size() > 1);
+}
+
+void TestConverterEmulator::adapterHoldsAShortReplyForItsLatency()
+{
+    emulator->setAdapterLatencyMs(100);
+    emulator->setFixedStatus(knownStatus());
+    QElapsedTimer timer;
+    timer.start();
+    QCOMPARE(exchange("#01013E1F\r"), KnownStatusLine);
+    QVERIFY2(timer.elapsed() >= 99, qPrintable(QString::number(timer.elapsed())));
+    QCOMPARE(client.chunks().size(), 1);
 }
 
 void TestConverterEmulator::hangUpAndReturnAtTheLink()

@@ -213,14 +213,18 @@ void TestSimCodec::consoleCommands()
     ConsoleCommands::execute(emulator, QStringLiteral("set 12000 1500"));
     QCOMPARE(emulator.setpoints().voltage, 12000);
     QCOMPARE(emulator.setpoints().current, 1500);
+    ConsoleCommands::execute(emulator, QStringLiteral("latency 16"));
+    QCOMPARE(emulator.adapterLatencyMs(), 16);
 
     // Nonsense changes nothing and says so.
-    for (const char *bad : {"load -3", "set 70000 1", "delay x", "fault everything", "split"}) {
+    for (const char *bad :
+         {"load -3", "set 70000 1", "delay x", "fault everything", "split", "latency -1"}) {
         const auto result = ConsoleCommands::execute(emulator, QString::fromLatin1(bad));
         QVERIFY2(result.text.startsWith(QLatin1String("not understood")), bad);
     }
     QCOMPARE(emulator.loadResistance(), 2.5);
     QCOMPARE(emulator.setpoints().voltage, 12000);
+    QCOMPARE(emulator.adapterLatencyMs(), 16);
     QVERIFY(ConsoleCommands::execute(emulator, QStringLiteral("quit")).quit);
 }
 
