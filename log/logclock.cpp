@@ -5,6 +5,11 @@
 namespace {
 constexpr int msecsPerDay = 24 * 60 * 60 * 1000;
 
+// Ticks come from a timer and are measured in whole milliseconds, so four ticks of 250 ms may
+// add up to 999 ms. A line is due once the interval is within half a tick of the period;
+// otherwise it would wait a whole tick more now and then, and a 1 s log would skip seconds.
+constexpr int dueSlackMs = 125;
+
 // Forward distance on the 24-hour dial; 0 when either time is null.
 int MsecsOnDial(const QTime &from, const QTime &to)
 {
@@ -48,7 +53,8 @@ bool LogClock::Advance(QTime &intervalClock, QTime &logClock, QTime &tickClock,
     logClock = logClock.addMSecs(sinceLastTick);
     tickClock = time;
 
-    if (!intervalClock.isValid() || !logPeriod.isValid() || intervalClock < logPeriod)
+    if (!intervalClock.isValid() || !logPeriod.isValid() ||
+        intervalClock.msecsSinceStartOfDay() + dueSlackMs < logPeriod.msecsSinceStartOfDay())
         return false;
     intervalClock = QTime(0, 0);
     return true;

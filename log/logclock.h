@@ -27,8 +27,8 @@ public:
 
     // One poll tick: the time since the previous tick is added to intervalClock and logClock
     // (null clocks stay null) and tickClock moves to now. Returns true when intervalClock has
-    // reached logPeriod; intervalClock then starts again from zero. A null intervalClock (no log
-    // started yet) or an invalid period never elapses.
+    // reached logPeriod, less half a tick of timer jitter; intervalClock then starts again from
+    // zero. A null intervalClock (no log started yet) or an invalid period never elapses.
     bool Advance(QTime &intervalClock, QTime &logClock, QTime &tickClock,
                  const QTime &logPeriod) const;
 
