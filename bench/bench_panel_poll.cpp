@@ -1,5 +1,7 @@
 // Responsiveness of the connected panel: CPU of the panel process and the poll periods the
-// device sees, against an answering and a silent emulator at 9200 baud.
+// device sees, against an emulator at 9200 baud that answers with each character handed over
+// as it arrives (a bare UART), then in batches as a USB adapter with FTDI's 16 ms latency timer
+// hands them over, then stays silent.
 //
 //     bench_panel_poll [seconds per phase, default 60]
 
@@ -92,6 +94,7 @@ QVector<double> Intervals(const QVector<SimProcess::Request> &starts, int regist
 struct Phase
 {
     double cpuPercent = 0;
+    double wakesPerSecond = 0;
     Spread tick;
     Spread status;
     Spread adc;
@@ -101,10 +104,13 @@ Phase Measure(SimProcess &sim, int seconds, int &seen)
 {
     QElapsedTimer wall;
     const double cpuBefore = CpuSeconds();
+    const long wakesBefore = Wakes();
     wall.start();
     RunFor(seconds * 1000);
     Phase phase;
-    phase.cpuPercent = 100.0 * (CpuSeconds() - cpuBefore) / (double(wall.nsecsElapsed()) / 1e9);
+    const double wallSeconds = double(wall.nsecsElapsed()) / 1e9;
+    phase.cpuPercent = 100.0 * (CpuSeconds() - cpuBefore) / wallSeconds;
+    phase.wakesPerSecond = double(Wakes() - wakesBefore) / wallSeconds;
     const QVector<SimProcess::Request> all = sim.requests();
     const QVector<SimProcess::Request> starts = TransactionStarts(all.mid(seen));
     seen = all.size();
@@ -124,6 +130,7 @@ void PrintPhase(const char *title, const Phase &phase, double idleCpu, const cha
     std::fprintf(out,
                  "  CPU of the panel process     %.3f %% of one core (%.1f x idle, goal 0.5 %%)\n",
                  phase.cpuPercent, idleCpu > 0 ? phase.cpuPercent / idleCpu : 0.0);
+    std::fprintf(out, "  wakes of the panel process   %.0f a second\n", phase.wakesPerSecond);
     PrintSpread("tick period", phase.tick);
     PrintSpread("status refresh", phase.status);
     PrintSpread("ADC refresh", phase.adc);
@@ -172,15 +179,20 @@ int main(int argc, char *argv[])
     const double simCpuBefore = sim.cpuSeconds();
     const Phase answering = Measure(sim, seconds, seen);
     const double simCpu = sim.cpuSeconds() - simCpuBefore;
+    sim.command(QStringLiteral("latency 16"));
+    const Phase adapter = Measure(sim, seconds, seen);
     sim.command(QStringLiteral("fault silent"));
     const Phase silent = Measure(sim, seconds, seen);
 
     std::fprintf(out, "bench_panel_poll: %d s per phase, emulator paced at 9200 baud\n", seconds);
     std::fprintf(out, "baseline: panel disconnected for %d s: CPU %.3f %% of one core\n",
                  idleSeconds, idleCpu);
-    PrintPhase("answering device:", answering, idleCpu, "status refresh", answering.status);
+    PrintPhase("answering device, each character handed over as it arrives:", answering, idleCpu,
+               "status refresh", answering.status);
     std::fprintf(out, "  CPU of the emulator process  %.3f %% (not counted above)\n",
                  100.0 * simCpu / seconds);
+    PrintPhase("answering device, through a USB adapter with a 16 ms latency timer:", adapter,
+               idleCpu, "status refresh", adapter.status);
     PrintPhase("silent device:", silent, idleCpu, "tick period", silent.tick);
     std::fflush(out);
     return 0;

@@ -1,7 +1,9 @@
 // A long run of the connected, logging panel against the emulator program at 9200 baud:
-// memory at start and end, ticks missed, lines logged against lines due, CPU.
+// memory at start and end, ticks missed, lines logged against lines due, CPU. The emulator hands
+// its replies over as a USB serial adapter with the given latency timer does; 0 hands over each
+// character as it arrives, as a bare UART would.
 //
-//     bench_soak [seconds, default 600]
+//     bench_soak [seconds, default 600] [adapter latency in ms, default 16]
 
 #include "app/mainwindow.h"
 #include "bench/benchclock.h"
@@ -70,6 +72,7 @@ double LogTextCostKiB(int lines)
 int main(int argc, char *argv[])
 {
     const int seconds = argc > 1 ? qMax(10, atoi(argv[1])) : 600;
+    const int latencyMs = argc > 2 ? qMax(0, atoi(argv[2])) : 16;
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QTemporaryDir config;
@@ -79,7 +82,8 @@ int main(int argc, char *argv[])
 
     QApplication app(argc, argv);
     SimProcess sim;
-    const QString port = sim.start({});
+    const QString port =
+        sim.start({QStringLiteral("--adapter-latency"), QString::number(latencyMs)});
     if (port.isEmpty()) {
         std::fprintf(out, "cannot start %s\n", VORNEX_SIM_PATH);
         return 1;
@@ -104,11 +108,13 @@ int main(int argc, char *argv[])
     const int linesBefore = LineCount(*view);
     const double rssStart = ResidentKiB();
     const double cpuBefore = CpuSeconds();
+    const long wakesBefore = Wakes();
     QElapsedTimer wall;
     wall.start();
     RunFor(seconds * 1000);
     const double elapsedS = double(wall.nsecsElapsed()) / 1e9;
     const double cpuPercent = 100.0 * (CpuSeconds() - cpuBefore) / elapsedS;
+    const double wakesPerSecond = double(Wakes() - wakesBefore) / elapsedS;
     const double rssEnd = ResidentKiB();
     const int lines = LineCount(*view) - linesBefore;
     const int transactions = sim.requests().size() - requestsBefore;
@@ -119,10 +125,11 @@ int main(int argc, char *argv[])
 
     std::fprintf(out,
                  "bench_soak: %.1f s connected and logging at 1 s, emulator paced at 9200 "
-                 "baud\n",
-                 elapsedS);
+                 "baud, adapter latency %d ms\n",
+                 elapsedS, latencyMs);
     std::fprintf(out, "CPU of the panel process  %.3f %% of one core (goal 0.5 %%: %.2f of goal)\n",
                  cpuPercent, cpuPercent / 0.5);
+    std::fprintf(out, "wakes of the panel        %.0f a second\n", wakesPerSecond);
     std::fprintf(out, "ticks                     %d requests seen, %d ticks due, %d missed\n",
                  transactions, ticksDue, qMax(0, ticksDue - transactions));
     std::fprintf(out, "log lines                 %d written, %d due, %d missed\n", lines, linesDue,
