@@ -122,15 +122,20 @@ Phase Measure(SimProcess &sim, int seconds, int &seen)
 
 // The goal is a refresh of each quantity every 500 ms while the device answers, and a cycle
 // (one read per tick) about every 500 ms while it is silent.
-void PrintPhase(const char *title, const Phase &phase, double idleCpu, const char *goalName,
-                const Spread &goalFigure)
+void PrintPhase(const char *title, const Phase &phase, double idleCpu, double wakeCostUs,
+                const char *goalName, const Spread &goalFigure)
 {
     constexpr double goalMs = 500.0;
     std::fprintf(out, "%s\n", title);
     std::fprintf(out,
                  "  CPU of the panel process     %.3f %% of one core (%.1f x idle, goal 0.5 %%)\n",
                  phase.cpuPercent, idleCpu > 0 ? phase.cpuPercent / idleCpu : 0.0);
-    std::fprintf(out, "  wakes of the panel process   %.0f a second\n", phase.wakesPerSecond);
+    const double wakesAlone = phase.wakesPerSecond * wakeCostUs / 1e4;
+    std::fprintf(out,
+                 "  wakes of the panel process   %.0f a second; waking alone would cost %.3f %% "
+                 "(panel %.1f x that)\n",
+                 phase.wakesPerSecond, wakesAlone,
+                 wakesAlone > 0 ? phase.cpuPercent / wakesAlone : 0.0);
     PrintSpread("tick period", phase.tick);
     PrintSpread("status refresh", phase.status);
     PrintSpread("ADC refresh", phase.adc);
@@ -170,6 +175,7 @@ int main(int argc, char *argv[])
     wall.start();
     RunFor(idleSeconds * 1000);
     const double idleCpu = 100.0 * (CpuSeconds() - cpuBefore) / (double(wall.nsecsElapsed()) / 1e9);
+    const double wakeCostUs = WakeCostUs(idleSeconds * 1000);
 
     for (QAction *action : window.findChildren<QAction *>()) {
         if (action->text() == QStringLiteral("Подключить"))
@@ -187,13 +193,14 @@ int main(int argc, char *argv[])
     std::fprintf(out, "bench_panel_poll: %d s per phase, emulator paced at 9200 baud\n", seconds);
     std::fprintf(out, "baseline: panel disconnected for %d s: CPU %.3f %% of one core\n",
                  idleSeconds, idleCpu);
+    std::fprintf(out, "one wake of an event loop that does nothing: %.1f us of CPU\n", wakeCostUs);
     PrintPhase("answering device, each character handed over as it arrives:", answering, idleCpu,
-               "status refresh", answering.status);
+               wakeCostUs, "status refresh", answering.status);
     std::fprintf(out, "  CPU of the emulator process  %.3f %% (not counted above)\n",
                  100.0 * simCpu / seconds);
     PrintPhase("answering device, through a USB adapter with a 16 ms latency timer:", adapter,
-               idleCpu, "status refresh", adapter.status);
-    PrintPhase("silent device:", silent, idleCpu, "tick period", silent.tick);
+               idleCpu, wakeCostUs, "status refresh", adapter.status);
+    PrintPhase("silent device:", silent, idleCpu, wakeCostUs, "tick period", silent.tick);
     std::fflush(out);
     return 0;
 }
