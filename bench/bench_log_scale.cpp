@@ -11,6 +11,7 @@
 // is what decides how the document grows.
 
 #include "app/mainwindow.h"
+#include "bench/benchprocess.h"
 #include "log/logexport.h"
 #include "sim/converteremulator.h"
 
@@ -42,11 +43,7 @@ FILE *out = stdout;
 
 double ResidentMiB()
 {
-    QFile statm(QStringLiteral("/proc/self/statm"));
-    if (!statm.open(QIODevice::ReadOnly))
-        return 0;
-    const QList<QByteArray> fields = statm.readAll().split(' ');
-    return fields.value(1).toDouble() * double(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
+    return ResidentKiB() / 1024.0;
 }
 
 double Median(QVector<double> values)
@@ -123,12 +120,8 @@ private:
 int main(int argc, char *argv[])
 {
     const int totalLines = argc > 1 ? qMax(8 * batchLines, atoi(argv[1])) : 604800;
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
     QTemporaryDir config;
-    qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
-    out = fdopen(dup(STDOUT_FILENO), "w");
-    dup2(open("/dev/null", O_WRONLY), STDOUT_FILENO);
+    out = PrepareBenchProcess(config);
 
     QApplication app(argc, argv);
     ConverterEmulator emulator;

@@ -7,6 +7,7 @@
 
 #include "app/mainwindow.h"
 #include "bench/benchclock.h"
+#include "bench/benchprocess.h"
 #include "bench/simprocess.h"
 
 #include <QAction>
@@ -148,15 +149,8 @@ void PrintPhase(const char *title, const Phase &phase, double idleCpu, double wa
 int main(int argc, char *argv[])
 {
     const int seconds = argc > 1 ? qMax(5, atoi(argv[1])) : 60;
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    // The window's log dialog opens the settings store: keep it away from the user's own.
     QTemporaryDir config;
-    qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
-    // The link's trace goes to standard output; the figures go to the original one.
-    out = fdopen(dup(STDOUT_FILENO), "w");
-    const int devNull = open("/dev/null", O_WRONLY);
-    dup2(devNull, STDOUT_FILENO);
+    out = PrepareBenchProcess(config);
 
     QApplication app(argc, argv);
     SimProcess sim;

@@ -7,6 +7,7 @@
 
 #include "app/mainwindow.h"
 #include "bench/benchclock.h"
+#include "bench/benchprocess.h"
 #include "bench/simprocess.h"
 
 #include <QAction>
@@ -34,15 +35,6 @@ constexpr int tickMs = 250;
 constexpr int warmUpMs = 3000;
 
 FILE *out = stdout;
-
-double ResidentKiB()
-{
-    QFile statm(QStringLiteral("/proc/self/statm"));
-    if (!statm.open(QIODevice::ReadOnly))
-        return 0;
-    const QList<QByteArray> fields = statm.readAll().split(' ');
-    return fields.value(1).toDouble() * double(sysconf(_SC_PAGESIZE)) / 1024.0;
-}
 
 int LineCount(const QTextEdit &view)
 {
@@ -73,12 +65,8 @@ int main(int argc, char *argv[])
 {
     const int seconds = argc > 1 ? qMax(10, atoi(argv[1])) : 600;
     const int latencyMs = argc > 2 ? qMax(0, atoi(argv[2])) : 16;
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
     QTemporaryDir config;
-    qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
-    out = fdopen(dup(STDOUT_FILENO), "w");
-    dup2(open("/dev/null", O_WRONLY), STDOUT_FILENO);
+    out = PrepareBenchProcess(config);
 
     QApplication app(argc, argv);
     SimProcess sim;
