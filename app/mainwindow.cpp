@@ -97,8 +97,11 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
     ui->tabWidget->setTabText(3, tr("Калибр."));
     ui->tabWidget->setTabText(4, tr("UserMenu"));
 
-    ui->label_cc->setPixmap(QPixmap(ledRed));
-    ui->label_cv->setPixmap(QPixmap(ledGreen));
+    lampGreen.load(ledGreen);
+    lampRed.load(ledRed);
+    lampOff.load(ledOff);
+    ui->label_cc->setPixmap(lampRed);
+    ui->label_cv->setPixmap(lampGreen);
 
     ui->lcdNumberA->display(0);
     ui->lcdNumberV->display(0);
@@ -314,8 +317,8 @@ bool MainWindow::ReadStatus()
         return false;
     ShowReading(ui->lcdNumberV, shownVoltage, LcdText(status.voltage, 1, 4));
     ShowReading(ui->lcdNumberA, shownCurrent, LcdText(status.current, 0, 4));
-    ShowLamp(ui->label_cc, status.ccMode != 0 ? ledRed : ledOff);
-    ShowLamp(ui->label_cv, status.cvMode != 0 ? ledGreen : ledOff);
+    ShowLamp(ui->label_cc, status.ccMode != 0 ? lampRed : lampOff);
+    ShowLamp(ui->label_cv, status.cvMode != 0 ? lampGreen : lampOff);
     ui->pushButtonOnOff->setText(status.outputOn != 0 ? QStringLiteral("Выключить")
                                                       : QStringLiteral("Включить"));
     return true;
@@ -331,11 +334,10 @@ void MainWindow::ShowReading(QLCDNumber *display, QString &shown, const QString 
     shown = text;
 }
 
-void MainWindow::ShowLamp(QLabel *lamp, const char *image)
+void MainWindow::ShowLamp(QLabel *lamp, const QPixmap &image)
 {
-    const QPixmap pixmap(image);
-    if (lamp->pixmap(Qt::ReturnByValue).cacheKey() != pixmap.cacheKey())
-        lamp->setPixmap(pixmap);
+    if (lamp->pixmap(Qt::ReturnByValue).cacheKey() != image.cacheKey())
+        lamp->setPixmap(image);
 }
 
 bool MainWindow::ReadAdc()

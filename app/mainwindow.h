@@ -6,6 +6,7 @@
 #include "log/logsettings.h"
 
 #include <QMainWindow>
+#include <QPixmap>
 #include <QTime>
 
 #include <memory>
@@ -70,7 +71,7 @@ private:
     void AppendLogLine(const QString &line);
     void ShowCritical(const QString &text);
     void ShowReading(QLCDNumber *display, QString &shown, const QString &text);
-    void ShowLamp(QLabel *lamp, const char *image);
+    void ShowLamp(QLabel *lamp, const QPixmap &image);
 
     Ui::MainWindow *ui = nullptr;
     QLabel *portLabel = nullptr;
@@ -101,6 +102,11 @@ private:
     // What the two displays show now, to leave them alone when a read brings the same values.
     QString shownVoltage;
     QString shownCurrent;
+    // The lamp images, decoded once: loading one by name on every status read costs file-time
+    // look-ups each time.
+    QPixmap lampGreen;
+    QPixmap lampRed;
+    QPixmap lampOff;
     // Closes the port when its device disappears, so a hung-up line cannot flood the loop.
     PortHangupGuard *hangupGuard = nullptr;
 };
