@@ -59,7 +59,8 @@ public:
             return {};
         }
         const QByteArray program = QByteArrayLiteral(VORNEX_SIM_PATH);
-        const QByteArray requestLog = QFile::encodeName(dir.filePath(QStringLiteral("requests.log")));
+        const QByteArray requestLog =
+            QFile::encodeName(dir.filePath(QStringLiteral("requests.log")));
         QList<QByteArray> argumentBytes{program};
         for (const QString &argument : arguments)
             argumentBytes.append(argument.toLocal8Bit());

@@ -1,8 +1,11 @@
 #pragma once
 
+#include "log/localtimeofday.h"
+
 #include <QTime>
 
 #include <functional>
+#include <memory>
 
 // The time of day for the measurement log and the operations on its four clocks. The clocks are
 // plain QTime values owned by the caller; only "now" comes from here, so that tests can run a
@@ -33,5 +36,5 @@ public:
                  const QTime &logPeriod) const;
 
 private:
-    NowSource now = [] { return QTime::currentTime(); };
+    NowSource now = [time = std::make_shared<LocalTimeOfDay>()] { return time->Now(); };
 };

@@ -6,7 +6,7 @@ packages=(
     build-essential cmake ninja-build pkg-config
     qtbase5-dev qtbase5-dev-tools libqt5serialport5-dev
     clang libclang-rt-14-dev
-    fonts-dejavu-core
+    fonts-dejavu-core tzdata
     dpkg-dev desktop-file-utils
 )
 
