@@ -344,11 +344,19 @@ bool MainWindow::ReadAdc()
 {
     if (link->GetAdc(adc) != Success)
         return false;
-    ui->doubleSpinBoxVsdadc->setValue(adc.sdadcVoltage / 1000.0);
-    ui->doubleSpinBoxCsdadc->setValue(adc.sdadcCurrent / 1000.0);
-    ui->doubleSpinBoxVin->setValue(adc.inputVoltage / 1000.0);
-    ui->doubleSpinBoxVref->setValue(adc.referenceVoltage / 1000.0);
+    ShowAdcReading(ui->doubleSpinBoxVsdadc, adc.sdadcVoltage / 1000.0);
+    ShowAdcReading(ui->doubleSpinBoxCsdadc, adc.sdadcCurrent / 1000.0);
+    ShowAdcReading(ui->doubleSpinBoxVin, adc.inputVoltage / 1000.0);
+    ShowAdcReading(ui->doubleSpinBoxVref, adc.referenceVoltage / 1000.0);
     return true;
+}
+
+// Setting a box re-lays its text out even when the value is the same; a reading in thousandths
+// is exactly what a three-decimal box holds, so an unchanged one compares equal.
+void MainWindow::ShowAdcReading(QDoubleSpinBox *box, double value)
+{
+    if (box->value() != value)
+        box->setValue(value);
 }
 
 void MainWindow::ReadSetpoints()

@@ -12,6 +12,7 @@
 #include <memory>
 
 class QComboBox;
+class QDoubleSpinBox;
 class QLabel;
 class QLCDNumber;
 class QAction;
@@ -72,6 +73,7 @@ private:
     void ShowCritical(const QString &text);
     void ShowReading(QLCDNumber *display, QString &shown, const QString &text);
     void ShowLamp(QLabel *lamp, const QPixmap &image);
+    void ShowAdcReading(QDoubleSpinBox *box, double value);
 
     Ui::MainWindow *ui = nullptr;
     QLabel *portLabel = nullptr;
