@@ -9,6 +9,7 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QIODevice>
+#include <QSerialPort>
 #include <QTextCodec>
 #include <QTimer>
 
@@ -60,9 +61,15 @@ void DeviceLink::WriteRaw(const char *data, quint8 count)
 
 void DeviceLink::DrainOutput()
 {
+    // A serial port hands its queue to the system at once when the system can take it, which
+    // for a frame's few characters it always can; waiting for writability first would cost a
+    // poll of the port for every piece of every frame.
+    if (auto *serial = qobject_cast<QSerialPort *>(port); serial && serial->bytesToWrite() > 0)
+        serial->flush();
     // Only wait while something is queued: QSerialPort's wait with an empty queue can still
     // block for its whole time-out, waiting for a bytesWritten report owed by the last write.
-    if (port->bytesToWrite() > 0)
+    // A failed hand-over may have closed the port (a hung-up device); its queue is then moot.
+    if (port->isOpen() && port->bytesToWrite() > 0)
         port->waitForBytesWritten(DrainTimeoutMs);
 }
 
