@@ -91,6 +91,10 @@ void DeviceLink::SendFrame(quint8 registerCode, quint8 operationCode, const quin
     SendHexByte(quint8(crc >> 8));
     SendHexByte(quint8(crc & 0xFF));
     WriteRaw(&endChar, 1);
+    // With the queue empty, a flush makes QSerialPort switch its write notifier off now; left
+    // on, it would wake the reply wait once more just to find nothing to write.
+    if (auto *serial = qobject_cast<QSerialPort *>(port); serial && serial->isOpen())
+        serial->flush();
 }
 
 bool DeviceLink::DecodeHexPair(const char *pair, quint8 &out) const
