@@ -1,11 +1,13 @@
 // Responsiveness of the connected panel: CPU of the panel process and the poll periods the
 // device sees, against an emulator at 9200 baud that answers with each character handed over
 // as it arrives (a bare UART), then in batches as a USB adapter with FTDI's 16 ms latency timer
-// hands them over, then stays silent.
+// hands them over, then stays silent. In each answering mode the same exchange is then run
+// without the panel (see bareexchange.h), and the panel's CPU is printed against it.
 //
 //     bench_panel_poll [seconds per phase, default 60]
 
 #include "app/mainwindow.h"
+#include "bench/bareexchange.h"
 #include "bench/benchclock.h"
 #include "bench/benchprocess.h"
 #include "bench/simprocess.h"
@@ -144,6 +146,35 @@ void PrintPhase(const char *title, const Phase &phase, double idleCpu, double wa
                  goalFigure.median / goalMs);
 }
 
+void PrintBare(const BareFigures &bare, const Phase &panel)
+{
+    std::fprintf(out,
+                 "  the same exchange, bare      %.3f %% of one core, %.0f wakes a second, "
+                 "%d of %d replies; panel %.2f x that\n",
+                 bare.cpuPercent, bare.wakesPerSecond, bare.replies, bare.exchanges,
+                 bare.cpuPercent > 0 ? panel.cpuPercent / bare.cpuPercent : 0.0);
+}
+
+void Trigger(MainWindow &window, const QString &text)
+{
+    for (QAction *action : window.findChildren<QAction *>()) {
+        if (action->text() == text)
+            action->trigger();
+    }
+}
+
+// The bare exchange needs the port to itself; the panel lets go of it meanwhile.
+BareFigures RunBare(MainWindow &window, SimProcess &sim, const QString &port, int seconds,
+                    int &seen)
+{
+    Trigger(window, QStringLiteral("Отключить"));
+    RunFor(100);
+    const BareFigures bare = BareExchange::Run(port, seconds);
+    seen = sim.requests().size();
+    Trigger(window, QStringLiteral("Подключить"));
+    return bare;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -171,16 +202,15 @@ int main(int argc, char *argv[])
     const double idleCpu = 100.0 * (CpuSeconds() - cpuBefore) / (double(wall.nsecsElapsed()) / 1e9);
     const double wakeCostUs = WakeCostUs(idleSeconds * 1000);
 
-    for (QAction *action : window.findChildren<QAction *>()) {
-        if (action->text() == QStringLiteral("Подключить"))
-            action->trigger();
-    }
+    Trigger(window, QStringLiteral("Подключить"));
     int seen = 0;
     const double simCpuBefore = sim.cpuSeconds();
     const Phase answering = Measure(sim, seconds, seen);
     const double simCpu = sim.cpuSeconds() - simCpuBefore;
+    const BareFigures answeringBare = RunBare(window, sim, port, seconds, seen);
     sim.command(QStringLiteral("latency 16"));
     const Phase adapter = Measure(sim, seconds, seen);
+    const BareFigures adapterBare = RunBare(window, sim, port, seconds, seen);
     sim.command(QStringLiteral("fault silent"));
     const Phase silent = Measure(sim, seconds, seen);
 
@@ -190,10 +220,12 @@ int main(int argc, char *argv[])
     std::fprintf(out, "one wake of an event loop that does nothing: %.1f us of CPU\n", wakeCostUs);
     PrintPhase("answering device, each character handed over as it arrives:", answering, idleCpu,
                wakeCostUs, "status refresh", answering.status);
+    PrintBare(answeringBare, answering);
     std::fprintf(out, "  CPU of the emulator process  %.3f %% (not counted above)\n",
                  100.0 * simCpu / seconds);
     PrintPhase("answering device, through a USB adapter with a 16 ms latency timer:", adapter,
                idleCpu, wakeCostUs, "status refresh", adapter.status);
+    PrintBare(adapterBare, adapter);
     PrintPhase("silent device:", silent, idleCpu, wakeCostUs, "tick period", silent.tick);
     std::fflush(out);
     return 0;
