@@ -71,7 +71,8 @@ inline bool AwaitReply(int fd, qint64 timeoutMs)
             continue;
         char buffer[256];
         const ssize_t count = ::read(fd, buffer, sizeof buffer);
-        if (count < 0)
+        // End of file means the emulator hung up; poll() would report it again at once.
+        if (count <= 0)
             return false;
         if (QByteArray::fromRawData(buffer, int(count)).contains(endChar))
             return true;
