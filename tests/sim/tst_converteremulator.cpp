@@ -103,6 +103,7 @@ private slots:
     void staleReplies();
     void requestLog();
     void pacingHoldsCharactersToTheLine();
+    void piecesWrittenWhileTheLineIsBusyAllArrive();
     void adapterHandsRepliesOverInBatches();
     void adapterHoldsAShortReplyForItsLatency();
     void hangUpAndReturnAtTheLink();
@@ -484,6 +485,28 @@ void TestConverterEmulator::pacingHoldsCharactersToTheLine()
     const qint64 floorMs = 36 * ConverterEmulator::CharTimeUs / 1000;
     QVERIFY2(timer.elapsed() >= floorMs - 1, qPrintable(QString::number(timer.elapsed())));
     QVERIFY(client.chunks().size() > 1);
+}
+
+void TestConverterEmulator::piecesWrittenWhileTheLineIsBusyAllArrive()
+{
+    emulator->setPaced(true);
+    emulator->setFixedStatus(knownStatus());
+    // One pause shorter than the line needs for what came before it, one longer, then a whole
+    // second frame while the first is still on the line.
+    client.send("#01");
+    QTest::qWait(1);
+    client.send("01");
+    QTest::qWait(20);
+    client.send("3E1F\r#01013E1F\r");
+    QCOMPARE(client.readLine(), KnownStatusLine);
+    QCOMPARE(client.readLine(), KnownStatusLine);
+    const QVector<EmulatorRequest> log = emulator->requests();
+    QCOMPARE(log.size(), 2);
+    QVERIFY(log.at(0).answered && log.at(1).answered);
+    // The second frame's ten characters follow the first's on the line.
+    const qint64 gapMs = log.at(1).timeMs - log.at(0).timeMs;
+    QVERIFY2(gapMs >= 10 * ConverterEmulator::CharTimeUs / 1000 - 1,
+             qPrintable(QString::number(gapMs)));
 }
 
 void TestConverterEmulator::adapterHandsRepliesOverInBatches()
