@@ -6,6 +6,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QVector>
 
 #include <cerrno>
 #include <fcntl.h>
@@ -66,8 +67,11 @@ inline bool AwaitReply(int fd, qint64 timeoutMs)
         const qint64 left = deadline - MonotonicMs();
         if (left <= 0)
             return false;
-        pollfd ready{fd, POLLIN, 0};
-        if (::poll(&ready, 1, int(left)) <= 0)
+        pollfd readable{fd, POLLIN, 0};
+        const int ready = ::poll(&readable, 1, int(left));
+        if (ready < 0 && errno != EINTR)
+            return false;
+        if (ready <= 0)
             continue;
         char buffer[256];
         const ssize_t count = ::read(fd, buffer, sizeof buffer);
