@@ -2,9 +2,6 @@
 
 #include "app/lcdtext.h"
 #include "app/portlist.h"
-#include "app/writeretry.h"
-#include "link/devicelink.h"
-#include "link/porthangupguard.h"
 #include "log/dialogsettingslog.h"
 #include "log/logexport.h"
 #include "log/logline.h"
@@ -16,36 +13,18 @@
 #include <QLCDNumber>
 #include <QLabel>
 #include <QMessageBox>
-#include <QSerialPort>
 #include <QSerialPortInfo>
 #include <QSettings>
 #include <QTextCursor>
-#include <QTimer>
 
 namespace {
 
-constexpr int pollIntervalMs = 250;
-constexpr quint8 readOperation = 0x01;
-constexpr quint8 writeOperation = 0x11;
-constexpr qint32 outputOnWord = 7066;
-constexpr qint32 outputOffWord = 0;
 // Keeps a value such as 0.005 from truncating to 4 when it becomes an integer.
 constexpr double setpointRounding = 0.0002;
 
 const char *const ledGreen = ":/new/prefix1/rec/LED_ON_GREEN.png";
 const char *const ledRed = ":/new/prefix1/rec/LED_ON_RED.png";
 const char *const ledOff = ":/new/prefix1/rec/LED_OFF.png";
-
-enum Command
-{
-    Idle = 0,
-    WriteSetpointsCommand = 1,
-    SwitchOutputCommand = 2,
-    ReadCalibrationCommand = 3,
-    WriteCalibrationCommand = 4,
-    ReadUserParamsCommand = 5,
-    WriteUserParamsCommand = 6,
-};
 
 qint32 ToMilli(double value)
 {
@@ -58,21 +37,12 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
 {
     ui->setupUi(this);
 
-    serialPort = new QSerialPort(this);
-    hangupGuard = new PortHangupGuard(serialPort, serialPort);
+    session = new DeviceSession(this);
 
     portLabel = new QLabel(tr("  Номер\n  порта"));
     portComboBox = new QComboBox;
 
-    link = std::make_unique<DeviceLink>();
-    link->SetPort(serialPort);
-
     logDialog = new DialogSettingsLog(this);
-
-    pollTimer = new QTimer(this);
-    pollTimer->setInterval(pollIntervalMs);
-    // A coarse timer may drift by 5 %; the refresh period should stay even.
-    pollTimer->setTimerType(Qt::PreciseTimer);
 
     tickClock = logTime.Now();
 
@@ -108,7 +78,7 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
 
     ui->tab->setEnabled(false);
 
-    connect(pollTimer, &QTimer::timeout, this, &MainWindow::TimeOut);
+    connect(session, &DeviceSession::pollDue, this, &MainWindow::TimeOut);
     connect(ui->pushButtonApply, &QPushButton::clicked, this, &MainWindow::ApplyParam);
     connect(ui->pushButtonOnOff, &QPushButton::clicked, this, &MainWindow::OnOff);
     connect(ui->pushButtonReadCalibr, &QPushButton::clicked, this, &MainWindow::ReadParam);
@@ -121,8 +91,15 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
     connect(ui->pushButtonLogClear, &QPushButton::clicked, this, &MainWindow::ClearLog);
     connect(ui->pushButtonLogSave, &QPushButton::clicked, this, &MainWindow::SaveAsFile);
 
-    PendingCommand = Idle;
-    pollPhase = 0;
+    connect(session, &DeviceSession::linkStateChanged, this, &MainWindow::ShowLinkState);
+    connect(session, &DeviceSession::statusRead, this, &MainWindow::ShowStatus);
+    connect(session, &DeviceSession::adcRead, this, &MainWindow::ShowAdc);
+    connect(session, &DeviceSession::setpointsRead, this, &MainWindow::ShowSetpoints);
+    connect(session, &DeviceSession::calibrationRead, this, &MainWindow::ShowCalibration);
+    connect(session, &DeviceSession::userParamsRead, this, &MainWindow::ShowUserParams);
+    connect(session, &DeviceSession::readFailed, this, &MainWindow::HandleReadFailure);
+    connect(session, &DeviceSession::writeFailed, this, &MainWindow::HandleWriteFailure);
+
     logRunning = 0;
 
     ui->pushButtoLogStop->setEnabled(false);
@@ -184,144 +161,100 @@ void MainWindow::CreateActions()
 
 void MainWindow::OpenPort()
 {
-    serialPort->setPortName(portComboBox->currentText());
-    if (!serialPort->open(QIODevice::ReadWrite)) {
+    if (!session->Open(portComboBox->currentText())) {
         ShowCritical(QStringLiteral("Не удается открыть порт"));
         return;
     }
-    serialPort->setBaudRate(9200, QSerialPort::AllDirections);
-    serialPort->setDataBits(QSerialPort::Data8);
-    serialPort->setParity(QSerialPort::NoParity);
-    serialPort->setStopBits(QSerialPort::OneStop);
-
-    connectAction->setEnabled(false);
-    disconnectAction->setEnabled(true);
-    portComboBox->setEnabled(false);
-    ui->tab->setEnabled(true);
-
-    ReadSetpoints();
-
-    pollTimer->start();
-
     ui->pushButtonReadCalibr->setEnabled(true);
     ui->pushButtonApplyCalibr->setEnabled(true);
 }
 
 void MainWindow::ClosePort()
 {
-    if (serialPort->isOpen())
-        serialPort->close();
-    connectAction->setEnabled(true);
-    disconnectAction->setEnabled(false);
-    portComboBox->setEnabled(true);
-    ui->tab->setEnabled(false);
-    pollTimer->stop();
+    session->Close();
     ui->pushButtonReadCalibr->setEnabled(false);
     ui->pushButtonApplyCalibr->setEnabled(false);
 }
 
-void MainWindow::TimeOut()
+// The session has opened or closed the port; the controls follow before the setpoint read.
+void MainWindow::ShowLinkState(DeviceSession::LinkState state)
 {
-    switch (PendingCommand) {
-    case Idle:
-        if (pollPhase == 0) {
-            const bool ok = ReadStatus();
-            pollPhase = 1;
-            statusFresh = ok;
-        } else {
-            const bool ok = ReadAdc();
-            pollPhase = 0;
-            adcFresh = ok;
-        }
-        break;
-    case WriteSetpointsCommand:
-        RunWriteCommand(&MainWindow::WriteSetpoints);
-        break;
-    case SwitchOutputCommand:
-        RunWriteCommand(&MainWindow::SwitchOutput);
-        break;
-    case ReadCalibrationCommand:
-        ReadCalibration();
-        PendingCommand = Idle;
-        break;
-    case WriteCalibrationCommand:
-        WriteCalibration();
-        PendingCommand = Idle;
-        break;
-    case ReadUserParamsCommand:
-        ReadUserParams();
-        PendingCommand = Idle;
-        break;
-    case WriteUserParamsCommand:
-        WriteUserParams();
-        PendingCommand = Idle;
-        break;
-    default:
-        break;
-    }
-    LogStep();
+    const bool connected = state != DeviceSession::LinkState::Disconnected;
+    connectAction->setEnabled(!connected);
+    disconnectAction->setEnabled(connected);
+    portComboBox->setEnabled(!connected);
+    ui->tab->setEnabled(connected);
 }
 
-// A retry leaves PendingCommand alone, so a command clicked during this tick's transaction
-// takes the place of the retry.
-void MainWindow::RunWriteCommand(LinkResult (MainWindow::*attempt)())
+void MainWindow::TimeOut()
 {
-    switch (JudgeWriteAttempt((this->*attempt)(), retryCount)) {
-    case AttemptVerdict::Finished:
-        PendingCommand = Idle;
-        break;
-    case AttemptVerdict::GiveUp:
-        ShowCritical(QStringLiteral("Ошибка записи"));
-        PendingCommand = Idle;
-        break;
-    case AttemptVerdict::Retry:
-        break;
-    }
+    session->Poll();
+    LogStep();
 }
 
 void MainWindow::ApplyParam()
 {
-    PendingCommand = WriteSetpointsCommand;
-    retryCount = 0;
+    session->RequestSetpointsWrite([this] { return SetpointsFromBoxes(); });
 }
 
 void MainWindow::OnOff()
 {
-    PendingCommand = SwitchOutputCommand;
-    retryCount = 0;
+    session->RequestOutputSwitch();
 }
 
 void MainWindow::ReadParam()
 {
-    PendingCommand = ReadCalibrationCommand;
+    session->RequestCalibrationRead();
 }
 
 void MainWindow::WriteParam()
 {
-    PendingCommand = WriteCalibrationCommand;
+    session->RequestCalibrationWrite([this] { return CalibrationFromBoxes(); });
 }
 
 void MainWindow::ReadUserParam()
 {
-    PendingCommand = ReadUserParamsCommand;
+    session->RequestUserParamsRead();
 }
 
 void MainWindow::WriteUserParam()
 {
-    PendingCommand = WriteUserParamsCommand;
+    session->RequestUserParamsWrite([this] { return UserParamsFromBoxes(); });
 }
 
-bool MainWindow::ReadStatus()
+void MainWindow::HandleReadFailure(DeviceSession::Block block)
 {
-    if (link->GetStatus(status) != Success)
-        return false;
+    switch (block) {
+    case DeviceSession::Block::Status:
+        statusFresh = false;
+        break;
+    case DeviceSession::Block::Adc:
+        adcFresh = false;
+        break;
+    case DeviceSession::Block::Calibration:
+    case DeviceSession::Block::UserParams:
+        ShowCritical(QStringLiteral("Ошибка чтения"));
+        break;
+    case DeviceSession::Block::Setpoints:
+    case DeviceSession::Block::Output:
+        break;
+    }
+}
+
+void MainWindow::HandleWriteFailure()
+{
+    ShowCritical(QStringLiteral("Ошибка записи"));
+}
+
+void MainWindow::ShowStatus(const OutputStatus &status)
+{
+    statusFresh = true;
     ShowReading(ui->lcdNumberV, shownVoltage, LcdText(status.voltage, 1, 4));
     ShowReading(ui->lcdNumberA, shownCurrent, LcdText(status.current, 0, 4));
     ShowLamp(ui->label_cc, status.ccMode != 0 ? lampRed : lampOff);
     ShowLamp(ui->label_cv, status.cvMode != 0 ? lampGreen : lampOff);
     ui->pushButtonOnOff->setText(status.outputOn != 0 ? QStringLiteral("Выключить")
                                                       : QStringLiteral("Включить"));
-    return true;
 }
 
 // Repainting a display or lamp that shows the same thing again costs more CPU than the whole
@@ -340,15 +273,13 @@ void MainWindow::ShowLamp(QLabel *lamp, const QPixmap &image)
         lamp->setPixmap(image);
 }
 
-bool MainWindow::ReadAdc()
+void MainWindow::ShowAdc(const AdcReadings &adc)
 {
-    if (link->GetAdc(adc) != Success)
-        return false;
+    adcFresh = true;
     ShowAdcReading(ui->doubleSpinBoxVsdadc, adc.sdadcVoltage / 1000.0);
     ShowAdcReading(ui->doubleSpinBoxCsdadc, adc.sdadcCurrent / 1000.0);
     ShowAdcReading(ui->doubleSpinBoxVin, adc.inputVoltage / 1000.0);
     ShowAdcReading(ui->doubleSpinBoxVref, adc.referenceVoltage / 1000.0);
-    return true;
 }
 
 // Setting a box re-lays its text out even when the value is the same; a reading in thousandths
@@ -359,32 +290,21 @@ void MainWindow::ShowAdcReading(QDoubleSpinBox *box, double value)
         box->setValue(value);
 }
 
-void MainWindow::ReadSetpoints()
+void MainWindow::ShowSetpoints(const Setpoints &setpoints)
 {
-    Setpoints setpoints;
-    if (link->GetSetpoints(setpoints.voltage, setpoints.current) != Success)
-        return;
     ui->doubleSpinBoxV->setValue(setpoints.voltage / 1000.0);
     ui->doubleSpinBoxA->setValue(setpoints.current / 1000.0);
 }
 
-LinkResult MainWindow::WriteSetpoints()
+// Each attempt of a setpoint write takes what the boxes hold at that moment.
+Setpoints MainWindow::SetpointsFromBoxes() const
 {
-    return link->SetSetpoints(ToMilli(ui->doubleSpinBoxV->value()),
-                              ToMilli(ui->doubleSpinBoxA->value()));
+    return Setpoints{ToMilli(ui->doubleSpinBoxV->value()), ToMilli(ui->doubleSpinBoxA->value())};
 }
 
-LinkResult MainWindow::SwitchOutput()
+void MainWindow::ShowCalibration(const CalibrationBlock &block)
 {
-    return link->SetOutput(status.outputOn != 0 ? outputOffWord : outputOnWord);
-}
-
-void MainWindow::ReadCalibration()
-{
-    if (link->GetCalibration(calibration, readOperation) != Success) {
-        ShowCritical(QStringLiteral("Ошибка чтения"));
-        return;
-    }
+    calibration = block;
     ui->spinBoxKuAdcCurr->setValue(calibration.kuAdcCurr);
     ui->spinBoxKuAdcVolt->setValue(calibration.kuAdcVolt);
     ui->spinBoxKuDacCurr->setValue(calibration.kuDacCurr);
@@ -399,7 +319,7 @@ void MainWindow::ReadCalibration()
     ui->spinBoxOffAdcCurrFine->setValue(calibration.offAdcCurrFine);
 }
 
-void MainWindow::WriteCalibration()
+CalibrationBlock MainWindow::CalibrationFromBoxes()
 {
     calibration.kuAdcCurr = ui->spinBoxKuAdcCurr->value();
     calibration.kuAdcVolt = ui->spinBoxKuAdcVolt->value();
@@ -410,20 +330,12 @@ void MainWindow::WriteCalibration()
     calibration.offDacCurr = ui->spinBoxOffDacCurr->value();
     calibration.offDacVolt = ui->spinBoxOffDacVolt->value();
     calibration.rout = ui->spinBoxRout->value();
-    const CalibrationBlock &c = calibration;
-    const LinkResult result = link->SetCalibration(
-        c.kuDacVolt, c.kuAdcVolt, c.kuDacCurr, c.kuAdcCurr, c.kuAdcCurrFine, c.offDacVolt,
-        c.offAdcVolt, c.offDacCurr, c.offAdcCurr, c.offAdcCurrFine, c.rout, writeOperation);
-    if (result != Success)
-        ShowCritical(QStringLiteral("Ошибка записи"));
+    return calibration;
 }
 
-void MainWindow::ReadUserParams()
+void MainWindow::ShowUserParams(const UserParamBlock &block)
 {
-    if (link->GetUserParams(userParams, readOperation) != Success) {
-        ShowCritical(QStringLiteral("Ошибка чтения"));
-        return;
-    }
+    userParams = block;
     ui->spinBoxNVPstatus->setValue(userParams.nvpStatus);
     ui->spinBoxLifeCounter->setValue(userParams.lifeCounter);
     ui->spinBoxCurrTrigStat->setValue(userParams.currTrigStat);
@@ -437,7 +349,7 @@ void MainWindow::ReadUserParams()
     ui->spinBoxFanDutyOff->setValue(userParams.fanDutyOff);
 }
 
-void MainWindow::WriteUserParams()
+UserParamBlock MainWindow::UserParamsFromBoxes()
 {
     userParams.nvpStatus = ui->spinBoxNVPstatus->value();
     userParams.currTrigStat = ui->spinBoxCurrTrigStat->value();
@@ -449,12 +361,7 @@ void MainWindow::WriteUserParams()
     userParams.fanGainCurrent = ui->spinBoxFanGainCurrent->value();
     userParams.fanDelay = ui->spinBoxFanDelay->value();
     userParams.fanDutyOff = ui->spinBoxFanDutyOff->value();
-    const UserParamBlock &u = userParams;
-    const LinkResult result = link->SetUserParams(
-        u.nvpStatus, u.lifeCounter, u.currTrigStat, u.currTrigTime, u.ioutMax, u.uoutMax, u.poutMax,
-        u.routUser, u.fanGainCurrent, u.fanDelay, u.fanDutyOff, writeOperation);
-    if (result != Success)
-        ShowCritical(QStringLiteral("Ошибка записи"));
+    return userParams;
 }
 
 void MainWindow::StartLog()
@@ -484,8 +391,8 @@ void MainWindow::LogStep()
         return;
     if (logRunning == 0)
         return;
-    const std::optional<LogSample> sample =
-        TakeLogSample(logSettings.logValue, status, adc, statusFresh, adcFresh);
+    const std::optional<LogSample> sample = TakeLogSample(logSettings.logValue, session->Status(),
+                                                          session->Adc(), statusFresh, adcFresh);
     if (!sample)
         return;
     AppendLogLine(LogLine(logSettings, *sample, logClock, startClock, tickClock));

@@ -1,9 +1,9 @@
 #pragma once
 
 #include "link/devicerecords.h"
-#include "link/linkresult.h"
 #include "log/logclock.h"
 #include "log/logsettings.h"
+#include "session/devicesession.h"
 
 #include <QMainWindow>
 #include <QPixmap>
@@ -16,18 +16,14 @@ class QDoubleSpinBox;
 class QLabel;
 class QLCDNumber;
 class QAction;
-class QSerialPort;
-class QTimer;
-class DeviceLink;
 class DialogSettingsLog;
-class PortHangupGuard;
 
 namespace Ui {
 class MainWindow;
 }
 
-// The one window of the program: owns the port, the link, the poll timer, the log dialog and
-// the last records read from the converter. All device traffic runs from the poll tick.
+// The one window of the program: shows what the device session reads, hands it the operator's
+// commands, and keeps the log. All device traffic runs from the session's poll tick.
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
@@ -58,16 +54,17 @@ private slots:
 private:
     void CreateActions();
 
-    bool ReadStatus();
-    bool ReadAdc();
-    void ReadSetpoints();
-    LinkResult WriteSetpoints();
-    LinkResult SwitchOutput();
-    void ReadCalibration();
-    void WriteCalibration();
-    void ReadUserParams();
-    void WriteUserParams();
-    void RunWriteCommand(LinkResult (MainWindow::*attempt)());
+    void ShowStatus(const OutputStatus &status);
+    void ShowAdc(const AdcReadings &adc);
+    void ShowSetpoints(const Setpoints &setpoints);
+    void ShowCalibration(const CalibrationBlock &block);
+    void ShowUserParams(const UserParamBlock &block);
+    void HandleReadFailure(DeviceSession::Block block);
+    void HandleWriteFailure();
+    void ShowLinkState(DeviceSession::LinkState state);
+    Setpoints SetpointsFromBoxes() const;
+    CalibrationBlock CalibrationFromBoxes();
+    UserParamBlock UserParamsFromBoxes();
     void LogStep();
     void AppendLogLine(const QString &line);
     void ShowCritical(const QString &text);
@@ -81,23 +78,18 @@ private:
     QAction *connectAction = nullptr;
     QAction *disconnectAction = nullptr;
     QAction *aboutAction = nullptr;
-    QSerialPort *serialPort = nullptr;
-    std::unique_ptr<DeviceLink> link;
+    DeviceSession *session = nullptr;
+    // The records of the two service pages, as last read and as edited there.
     CalibrationBlock calibration;
-    OutputStatus status;
-    AdcReadings adc;
     UserParamBlock userParams;
-    QTimer *pollTimer = nullptr;
     DialogSettingsLog *logDialog = nullptr;
-    qint32 PendingCommand = 0;
-    qint32 pollPhase = 0;
-    qint32 retryCount = 0;
     qint32 logRunning = 0;
     QTime intervalClock;
     QTime logClock;
     QTime tickClock;
     QTime startClock;
     LogSettings logSettings;
+    // Whether the last status or ADC read succeeded with values not yet logged.
     bool statusFresh = false;
     bool adcFresh = false;
     LogClock logTime;
@@ -109,6 +101,4 @@ private:
     QPixmap lampGreen;
     QPixmap lampRed;
     QPixmap lampOff;
-    // Closes the port when its device disappears, so a hung-up line cannot flood the loop.
-    PortHangupGuard *hangupGuard = nullptr;
 };

@@ -19,6 +19,7 @@ constexpr quint8 Write = 0x11;
 
 namespace DeviceProtocol {
 constexpr quint8 AckCode = 0x1F;      // reply byte 1 of an accepted write
-constexpr qint32 OutputOnWord = 7066; // output switch word; 0 switches off
+constexpr qint32 OutputOnWord = 7066; // output switch words
+constexpr qint32 OutputOffWord = 0;
 constexpr quint8 CommandTimeoutMs = 200;
 } // namespace DeviceProtocol

@@ -1,6 +1,6 @@
 #include "app/lcdtext.h"
 #include "app/portlist.h"
-#include "app/writeretry.h"
+#include "session/writeretry.h"
 
 #include <QDir>
 #include <QtTest>

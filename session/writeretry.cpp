@@ -1,4 +1,4 @@
-#include "app/writeretry.h"
+#include "session/writeretry.h"
 
 namespace {
 constexpr int maxRetries = 2;

@@ -1,0 +1,327 @@
+#include "session/devicesession.h"
+
+#include "link/devicelink.h"
+#include "link/deviceprotocol.h"
+#include "link/porthangupguard.h"
+#include "session/writeretry.h"
+
+#include <QSerialPort>
+#include <QSerialPortInfo>
+#include <QTimer>
+
+namespace {
+
+// A reply line is at most 512 characters; a few of them may wait between two ticks. Bounding
+// the port's buffer keeps a peer that floods the line from growing it without end: the rest
+// waits in the system's buffer, where the device's own flow control holds it.
+constexpr qint64 ReadBufferBytes = 4096;
+
+PortIdentity IdentityOf(const QSerialPortInfo &info)
+{
+    return PortIdentity{info.portName(), info.serialNumber()};
+}
+
+QVector<PortIdentity> ListedPorts()
+{
+    QVector<PortIdentity> ports;
+    for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts())
+        ports << IdentityOf(info);
+    return ports;
+}
+
+} // namespace
+
+DeviceSession::DeviceSession(QObject *parent) : QObject(parent)
+{
+    serialPort = new QSerialPort(this);
+    serialPort->setReadBufferSize(ReadBufferBytes);
+    hangupGuard = new PortHangupGuard(serialPort, serialPort);
+    connect(hangupGuard, &PortHangupGuard::hungUp, this, &DeviceSession::HandleHangUp);
+
+    link = std::make_unique<DeviceLink>();
+    link->SetPort(serialPort);
+
+    pollTimer = new QTimer(this);
+    pollTimer->setInterval(PollIntervalMs);
+    // A coarse timer may drift by 5 %; the refresh period should stay even.
+    pollTimer->setTimerType(Qt::PreciseTimer);
+    connect(pollTimer, &QTimer::timeout, this, &DeviceSession::pollDue);
+}
+
+DeviceSession::~DeviceSession() = default;
+
+QString DeviceSession::PortName() const
+{
+    return serialPort->portName();
+}
+
+bool DeviceSession::Open(const QString &portName)
+{
+    serialPort->setPortName(portName);
+    if (!serialPort->open(QIODevice::ReadWrite)) {
+        openError = serialPort->errorString();
+        serialPort->clearError();
+        return false;
+    }
+    openError.clear();
+    ApplyLineSettings();
+    // Only a port that is listed can be told apart from another by its adapter's serial number.
+    openedPort = IdentityOf(QSerialPortInfo(*serialPort));
+    openedPort.name = portName;
+    failedPollReads = 0;
+    SetLinkState(LinkState::Connected);
+    ReadSetpoints();
+    pollTimer->start();
+    return true;
+}
+
+void DeviceSession::Close()
+{
+    if (serialPort->isOpen())
+        serialPort->close();
+    pollTimer->stop();
+    SetLinkState(LinkState::Disconnected);
+}
+
+void DeviceSession::ApplyLineSettings()
+{
+    serialPort->setBaudRate(9200, QSerialPort::AllDirections);
+    serialPort->setDataBits(QSerialPort::Data8);
+    serialPort->setParity(QSerialPort::NoParity);
+    serialPort->setStopBits(QSerialPort::OneStop);
+}
+
+void DeviceSession::SetLinkState(LinkState state)
+{
+    if (state == linkState)
+        return;
+    linkState = state;
+    emit linkStateChanged(state);
+}
+
+void DeviceSession::HandleHangUp()
+{
+    if (linkState == LinkState::Disconnected)
+        return;
+    // The first attempt comes a second after the loss: an adapter needs that long to come back.
+    sinceReopenAttempt.start();
+    SetLinkState(LinkState::PortLost);
+}
+
+// Runs at the start of a tick, so the setpoint read of a reopened port is that tick's one
+// transaction and never overlaps another.
+bool DeviceSession::TryReopen()
+{
+    if (sinceReopenAttempt.isValid() && sinceReopenAttempt.elapsed() < ReopenIntervalMs)
+        return false;
+    sinceReopenAttempt.start();
+    // Listing the ports costs a walk of the system's devices; only an adapter with a serial
+    // number needs it.
+    const QString name = openedPort.serialNumber.isEmpty()
+                             ? openedPort.name
+                             : ReturnedPortName(openedPort, ListedPorts());
+    if (name.isEmpty())
+        return false;
+    serialPort->setPortName(name);
+    if (!serialPort->open(QIODevice::ReadWrite)) {
+        // Silent: the attempt is repeated every second until the port is back or closed.
+        serialPort->clearError();
+        return false;
+    }
+    ApplyLineSettings();
+    failedPollReads = 0;
+    SetLinkState(LinkState::Connected);
+    ReadSetpoints();
+    return true;
+}
+
+void DeviceSession::RequestSetpointsWrite(SetpointsSource source)
+{
+    setpointsSource = std::move(source);
+    PendingCommand = WriteSetpointsCommand;
+    retryCount = 0;
+}
+
+void DeviceSession::RequestOutputSwitch(std::optional<bool> on)
+{
+    outputTarget = on;
+    PendingCommand = SwitchOutputCommand;
+    retryCount = 0;
+}
+
+void DeviceSession::RequestCalibrationRead()
+{
+    PendingCommand = ReadCalibrationCommand;
+}
+
+void DeviceSession::RequestCalibrationWrite(CalibrationSource source)
+{
+    calibrationSource = std::move(source);
+    PendingCommand = WriteCalibrationCommand;
+}
+
+void DeviceSession::RequestUserParamsRead()
+{
+    PendingCommand = ReadUserParamsCommand;
+}
+
+void DeviceSession::RequestUserParamsWrite(UserParamsSource source)
+{
+    userParamsSource = std::move(source);
+    PendingCommand = WriteUserParamsCommand;
+}
+
+void DeviceSession::Poll()
+{
+    if (linkState == LinkState::PortLost && TryReopen())
+        return;
+    switch (PendingCommand) {
+    case Idle:
+        PollRead();
+        break;
+    case WriteSetpointsCommand:
+        RunWriteCommand(Block::Setpoints, &DeviceSession::WriteSetpoints);
+        break;
+    case SwitchOutputCommand:
+        RunWriteCommand(Block::Output, &DeviceSession::SwitchOutput);
+        break;
+    case ReadCalibrationCommand:
+        ReadCalibration();
+        PendingCommand = Idle;
+        break;
+    case WriteCalibrationCommand:
+        WriteCalibration();
+        PendingCommand = Idle;
+        break;
+    case ReadUserParamsCommand:
+        ReadUserParams();
+        PendingCommand = Idle;
+        break;
+    case WriteUserParamsCommand:
+        WriteUserParams();
+        PendingCommand = Idle;
+        break;
+    default:
+        break;
+    }
+}
+
+void DeviceSession::PollRead()
+{
+    if (pollPhase == 0) {
+        const LinkResult result = link->GetStatus(status);
+        pollPhase = 1;
+        if (result == Success)
+            emit statusRead(status);
+        else
+            emit readFailed(Block::Status, result);
+        CountPollRead(result == Success);
+    } else {
+        const LinkResult result = link->GetAdc(adc);
+        pollPhase = 0;
+        if (result == Success)
+            emit adcRead(adc);
+        else
+            emit readFailed(Block::Adc, result);
+        CountPollRead(result == Success);
+    }
+}
+
+void DeviceSession::CountPollRead(bool ok)
+{
+    failedPollReads = ok ? 0 : failedPollReads + 1;
+    if (linkState == LinkState::PortLost || linkState == LinkState::Disconnected)
+        return;
+    if (ok)
+        SetLinkState(LinkState::Connected);
+    else if (failedPollReads >= FailedReadsForNoAnswer)
+        SetLinkState(LinkState::NoAnswer);
+}
+
+void DeviceSession::ReadSetpoints()
+{
+    Setpoints setpoints;
+    const LinkResult result = link->GetSetpoints(setpoints.voltage, setpoints.current);
+    if (result == Success)
+        emit setpointsRead(setpoints);
+    else
+        emit readFailed(Block::Setpoints, result);
+}
+
+LinkResult DeviceSession::WriteSetpoints()
+{
+    const Setpoints setpoints = setpointsSource ? setpointsSource() : Setpoints();
+    return link->SetSetpoints(setpoints.voltage, setpoints.current);
+}
+
+LinkResult DeviceSession::SwitchOutput()
+{
+    const bool on = outputTarget.value_or(status.outputOn == 0);
+    return link->SetOutput(on ? DeviceProtocol::OutputOnWord : DeviceProtocol::OutputOffWord);
+}
+
+// A retry leaves PendingCommand alone, so a command requested during this tick's transaction
+// takes the place of the retry.
+void DeviceSession::RunWriteCommand(Block block, LinkResult (DeviceSession::*attempt)())
+{
+    const LinkResult result = (this->*attempt)();
+    switch (JudgeWriteAttempt(result, retryCount)) {
+    case AttemptVerdict::Finished:
+        PendingCommand = Idle;
+        emit writeDone(block);
+        break;
+    case AttemptVerdict::GiveUp:
+        emit writeFailed(block, result);
+        PendingCommand = Idle;
+        break;
+    case AttemptVerdict::Retry:
+        break;
+    }
+}
+
+void DeviceSession::ReadCalibration()
+{
+    CalibrationBlock block;
+    const LinkResult result = link->GetCalibration(block, DeviceOperation::Read);
+    if (result == Success)
+        emit calibrationRead(block);
+    else
+        emit readFailed(Block::Calibration, result);
+}
+
+void DeviceSession::WriteCalibration()
+{
+    const CalibrationBlock c = calibrationSource ? calibrationSource() : CalibrationBlock();
+    ReportWrite(Block::Calibration,
+                link->SetCalibration(c.kuDacVolt, c.kuAdcVolt, c.kuDacCurr, c.kuAdcCurr,
+                                     c.kuAdcCurrFine, c.offDacVolt, c.offAdcVolt, c.offDacCurr,
+                                     c.offAdcCurr, c.offAdcCurrFine, c.rout,
+                                     DeviceOperation::Write));
+}
+
+void DeviceSession::ReadUserParams()
+{
+    UserParamBlock block;
+    const LinkResult result = link->GetUserParams(block, DeviceOperation::Read);
+    if (result == Success)
+        emit userParamsRead(block);
+    else
+        emit readFailed(Block::UserParams, result);
+}
+
+void DeviceSession::WriteUserParams()
+{
+    const UserParamBlock u = userParamsSource ? userParamsSource() : UserParamBlock();
+    ReportWrite(Block::UserParams,
+                link->SetUserParams(u.nvpStatus, u.lifeCounter, u.currTrigStat, u.currTrigTime,
+                                    u.ioutMax, u.uoutMax, u.poutMax, u.routUser, u.fanGainCurrent,
+                                    u.fanDelay, u.fanDutyOff, DeviceOperation::Write));
+}
+
+void DeviceSession::ReportWrite(Block block, LinkResult result)
+{
+    if (result == Success)
+        emit writeDone(block);
+    else
+        emit writeFailed(block, result);
+}
