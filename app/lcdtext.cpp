@@ -43,3 +43,12 @@ QString LcdText(qint32 value, int pointAfter, int digitCount)
         return QChar('-') + text.mid(1);
     return QChar('-') + text.left(text.size() - 1);
 }
+
+QString CurrentLcdText(qint32 current, qint32 currentRange)
+{
+    if (currentRange == 0)
+        return LcdText(current, 0, shownDigits);
+    const qint64 tenths = current;
+    const qint64 milliamps = (tenths + (tenths < 0 ? -5 : 5)) / 10;
+    return LcdText(qint32(milliamps), 0, shownDigits);
+}

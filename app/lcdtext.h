@@ -7,3 +7,8 @@
 // (pointAfter 0). A negative value keeps the point where it is and gives up its leftmost
 // position to the minus sign; a value too large to show becomes dashes.
 QString LcdText(qint32 value, int pointAfter, int digitCount);
+
+// Text of the current display in amperes with three decimals. On the fine range the device
+// counts 0.1 mA steps; they are rounded to the nearest mA, halves away from zero, so 1234
+// (0.1234 A) shows "0.123" and 1235 shows "0.124".
+QString CurrentLcdText(qint32 current, qint32 currentRange);

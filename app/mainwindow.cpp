@@ -1,15 +1,22 @@
 #include "app/mainwindow.h"
 
 #include "app/lcdtext.h"
+#include "app/linkstatustext.h"
+#include "app/portcombobox.h"
 #include "app/portlist.h"
 #include "log/dialogsettingslog.h"
 #include "log/logexport.h"
 #include "log/logline.h"
+#include "log/settingskeys.h"
+#include "session/portchangewatch.h"
 #include "ui_mainwindow.h"
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QComboBox>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLCDNumber>
 #include <QLabel>
 #include <QMessageBox>
@@ -26,9 +33,35 @@ const char *const ledGreen = ":/new/prefix1/rec/LED_ON_GREEN.png";
 const char *const ledRed = ":/new/prefix1/rec/LED_ON_RED.png";
 const char *const ledOff = ":/new/prefix1/rec/LED_OFF.png";
 
+// The port list is filled again at most this often when ports come and go.
+constexpr int portRefreshMs = 2000;
+
 qint32 ToMilli(double value)
 {
     return qint32((value + setpointRounding) * 1000.0);
+}
+
+QStringList ExtraPorts()
+{
+    return qEnvironmentVariable("VORNEX_EXTRA_PORTS")
+        .split(QDir::listSeparator(), Qt::SkipEmptyParts);
+}
+
+// Where ports come and go: the system's device folders and those of the extra port paths.
+QStringList PortFolders()
+{
+    QStringList folders;
+    if (QFileInfo(QStringLiteral("/dev")).isDir())
+        folders << QStringLiteral("/dev");
+    for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts()) {
+        if (!info.systemLocation().isEmpty())
+            folders << QFileInfo(info.systemLocation()).absolutePath();
+    }
+    for (const QString &extra : ExtraPorts()) {
+        if (QFileInfo(extra).isAbsolute())
+            folders << QFileInfo(extra).absolutePath();
+    }
+    return folders;
 }
 
 } // namespace
@@ -40,16 +73,17 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
     session = new DeviceSession(this);
 
     portLabel = new QLabel(tr("  Номер\n  порта"));
-    portComboBox = new QComboBox;
+    portComboBox = new PortComboBox;
+    portComboBox->setObjectName(QStringLiteral("portComboBox"));
 
     logDialog = new DialogSettingsLog(this);
 
     tickClock = logTime.Now();
 
-    QStringList enumerated;
-    for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts())
-        enumerated << info.portName();
-    portComboBox->addItems(PortNames(enumerated, qEnvironmentVariable("VORNEX_EXTRA_PORTS")));
+    RefreshPorts();
+    portWatch = new PortChangeWatch(PortFolders(), portRefreshMs, this);
+    connect(portWatch, &PortChangeWatch::changed, this, &MainWindow::RefreshPortsIfIdle);
+    connect(portComboBox, &PortComboBox::aboutToShowPopup, this, &MainWindow::RefreshPorts);
 
     portLabel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     QFont labelFont = portLabel->font();
@@ -114,6 +148,9 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
     ui->pushButtonLogSave->setIcon(QIcon(":/new/prefix1/rec/SaveAs2.png"));
 
     ui->labelAmA->setText("   A");
+
+    linkStatus = new QLabel;
+    ui->statusBar->addWidget(linkStatus);
 
     // The view only ever grows by appended lines; an undo history of them would double the
     // memory of a week-long log for nothing.
@@ -184,6 +221,74 @@ void MainWindow::ShowLinkState(DeviceSession::LinkState state)
     disconnectAction->setEnabled(connected);
     portComboBox->setEnabled(!connected);
     ui->tab->setEnabled(connected);
+    linkStatus->setText(LinkStatusText(state, session->PortName()));
+    if (state == DeviceSession::LinkState::NoAnswer ||
+        state == DeviceSession::LinkState::PortLost) {
+        ShowPanelStale(true);
+        ShowAdcStale(true);
+    }
+    if (state == DeviceSession::LinkState::Connected) {
+        // After a recovery the adapter may be back under another name.
+        SelectPort(session->PortName());
+        logDialog->Settings()->setValue(SettingsKeys::lastPort, session->PortName());
+    }
+}
+
+void MainWindow::ShowPanelStale(bool stale)
+{
+    if (stale == panelStale)
+        return;
+    panelStale = stale;
+    for (QWidget *widget :
+         {static_cast<QWidget *>(ui->lcdNumberV), static_cast<QWidget *>(ui->lcdNumberA),
+          static_cast<QWidget *>(ui->label_cv), static_cast<QWidget *>(ui->label_cc)})
+        widget->setEnabled(!stale);
+}
+
+void MainWindow::ShowAdcStale(bool stale)
+{
+    if (stale == adcStale)
+        return;
+    adcStale = stale;
+    for (QWidget *box : {ui->doubleSpinBoxVsdadc, ui->doubleSpinBoxCsdadc, ui->doubleSpinBoxVin,
+                         ui->doubleSpinBoxVref})
+        box->setEnabled(!stale);
+}
+
+void MainWindow::RefreshPorts()
+{
+    QStringList enumerated;
+    for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts())
+        enumerated << info.portName();
+    const QStringList names =
+        PortNames(enumerated, qEnvironmentVariable("VORNEX_EXTRA_PORTS"),
+                  [](const QString &path) { return QFileInfo::exists(path); });
+    QStringList shown;
+    for (int i = 0; i < portComboBox->count(); ++i)
+        shown << portComboBox->itemText(i);
+    const QString current = portComboBox->currentText();
+    if (names != shown) {
+        portComboBox->clear();
+        portComboBox->addItems(names);
+    }
+    const QString remembered = logDialog->Settings()->value(SettingsKeys::lastPort).toString();
+    portComboBox->setCurrentIndex(PortToSelect(names, current, remembered));
+}
+
+// While connected the list is locked; an open list is left alone under the operator's hand.
+void MainWindow::RefreshPortsIfIdle()
+{
+    if (portComboBox->isEnabled() && !portComboBox->view()->isVisible())
+        RefreshPorts();
+}
+
+void MainWindow::SelectPort(const QString &name)
+{
+    if (portComboBox->findText(name) < 0)
+        RefreshPorts();
+    const int index = portComboBox->findText(name);
+    if (index >= 0)
+        portComboBox->setCurrentIndex(index);
 }
 
 void MainWindow::TimeOut()
@@ -249,8 +354,9 @@ void MainWindow::HandleWriteFailure()
 void MainWindow::ShowStatus(const OutputStatus &status)
 {
     statusFresh = true;
+    ShowPanelStale(false);
     ShowReading(ui->lcdNumberV, shownVoltage, LcdText(status.voltage, 1, 4));
-    ShowReading(ui->lcdNumberA, shownCurrent, LcdText(status.current, 0, 4));
+    ShowReading(ui->lcdNumberA, shownCurrent, CurrentLcdText(status.current, status.currentRange));
     ShowLamp(ui->label_cc, status.ccMode != 0 ? lampRed : lampOff);
     ShowLamp(ui->label_cv, status.cvMode != 0 ? lampGreen : lampOff);
     ui->pushButtonOnOff->setText(status.outputOn != 0 ? QStringLiteral("Выключить")
@@ -276,6 +382,7 @@ void MainWindow::ShowLamp(QLabel *lamp, const QPixmap &image)
 void MainWindow::ShowAdc(const AdcReadings &adc)
 {
     adcFresh = true;
+    ShowAdcStale(false);
     ShowAdcReading(ui->doubleSpinBoxVsdadc, adc.sdadcVoltage / 1000.0);
     ShowAdcReading(ui->doubleSpinBoxCsdadc, adc.sdadcCurrent / 1000.0);
     ShowAdcReading(ui->doubleSpinBoxVin, adc.inputVoltage / 1000.0);

@@ -17,6 +17,8 @@ class QLabel;
 class QLCDNumber;
 class QAction;
 class DialogSettingsLog;
+class PortChangeWatch;
+class PortComboBox;
 
 namespace Ui {
 class MainWindow;
@@ -62,6 +64,11 @@ private:
     void HandleReadFailure(DeviceSession::Block block);
     void HandleWriteFailure();
     void ShowLinkState(DeviceSession::LinkState state);
+    void ShowPanelStale(bool stale);
+    void ShowAdcStale(bool stale);
+    void RefreshPorts();
+    void RefreshPortsIfIdle();
+    void SelectPort(const QString &name);
     Setpoints SetpointsFromBoxes() const;
     CalibrationBlock CalibrationFromBoxes();
     UserParamBlock UserParamsFromBoxes();
@@ -74,11 +81,17 @@ private:
 
     Ui::MainWindow *ui = nullptr;
     QLabel *portLabel = nullptr;
-    QComboBox *portComboBox = nullptr;
+    PortComboBox *portComboBox = nullptr;
     QAction *connectAction = nullptr;
     QAction *disconnectAction = nullptr;
     QAction *aboutAction = nullptr;
     DeviceSession *session = nullptr;
+    // Fills the port list anew when a port may have come or gone.
+    PortChangeWatch *portWatch = nullptr;
+    QLabel *linkStatus = nullptr;
+    // The displays and the ADC page look disabled while no good reading is coming in.
+    bool panelStale = false;
+    bool adcStale = false;
     // The records of the two service pages, as last read and as edited there.
     CalibrationBlock calibration;
     UserParamBlock userParams;

@@ -11,6 +11,8 @@ inline const QLatin1String logValue{"LogValue"};
 inline const QLatin1String timeForm{"TimeForm"};
 inline const QLatin1String addTime{"AddTime"};
 inline const QLatin1String dirLogFile{"dirLogFile"};
+// The port last opened successfully, preselected at the next start when it is listed.
+inline const QLatin1String lastPort{"lastPort"};
 } // namespace SettingsKeys
 
 // Where the store lives: QSettings' native format, user scope.

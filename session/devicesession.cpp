@@ -3,8 +3,10 @@
 #include "link/devicelink.h"
 #include "link/deviceprotocol.h"
 #include "link/porthangupguard.h"
+#include "session/portchangewatch.h"
 #include "session/writeretry.h"
 
+#include <QFileInfo>
 #include <QSerialPort>
 #include <QSerialPortInfo>
 #include <QTimer>
@@ -16,16 +18,11 @@ namespace {
 // waits in the system's buffer, where the device's own flow control holds it.
 constexpr qint64 ReadBufferBytes = 4096;
 
-PortIdentity IdentityOf(const QSerialPortInfo &info)
-{
-    return PortIdentity{info.portName(), info.serialNumber()};
-}
-
 QVector<PortIdentity> ListedPorts()
 {
     QVector<PortIdentity> ports;
     for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts())
-        ports << IdentityOf(info);
+        ports << PortIdentity{info.portName(), info.serialNumber()};
     return ports;
 }
 
@@ -65,9 +62,12 @@ bool DeviceSession::Open(const QString &portName)
     }
     openError.clear();
     ApplyLineSettings();
-    // Only a port that is listed can be told apart from another by its adapter's serial number.
-    openedPort = IdentityOf(QSerialPortInfo(*serialPort));
-    openedPort.name = portName;
+    // Only a listed port can be told apart from another by its adapter's serial number.
+    const QSerialPortInfo info(*serialPort);
+    openedPort = PortIdentity{portName, info.serialNumber()};
+    openedFolder = info.systemLocation().isEmpty()
+                       ? QString()
+                       : QFileInfo(info.systemLocation()).absolutePath();
     failedPollReads = 0;
     SetLinkState(LinkState::Connected);
     ReadSetpoints();
@@ -80,6 +80,7 @@ void DeviceSession::Close()
     if (serialPort->isOpen())
         serialPort->close();
     pollTimer->stop();
+    EndRecovery();
     SetLinkState(LinkState::Disconnected);
 }
 
@@ -105,7 +106,31 @@ void DeviceSession::HandleHangUp()
         return;
     // The first attempt comes a second after the loss: an adapter needs that long to come back.
     sinceReopenAttempt.start();
+    if (!openedPort.serialNumber.isEmpty() && returnWatch == nullptr) {
+        returnWatch = new PortChangeWatch({openedFolder}, ReopenIntervalMs, this);
+        connect(returnWatch, &PortChangeWatch::changed, this,
+                [this] { portsMayHaveChanged = true; });
+        portsMayHaveChanged = true;
+    }
     SetLinkState(LinkState::PortLost);
+}
+
+void DeviceSession::EndRecovery()
+{
+    delete returnWatch;
+    returnWatch = nullptr;
+}
+
+QString DeviceSession::ReturnedName()
+{
+    if (openedPort.serialNumber.isEmpty())
+        return openedPort.name;
+    if (!portsMayHaveChanged)
+        return QString();
+    const QString name = ReturnedPortName(openedPort, ListedPorts());
+    // Once found, the port is tried every second until it opens (its rights may come later).
+    portsMayHaveChanged = !name.isEmpty();
+    return name;
 }
 
 // Runs at the start of a tick, so the setpoint read of a reopened port is that tick's one
@@ -115,11 +140,7 @@ bool DeviceSession::TryReopen()
     if (sinceReopenAttempt.isValid() && sinceReopenAttempt.elapsed() < ReopenIntervalMs)
         return false;
     sinceReopenAttempt.start();
-    // Listing the ports costs a walk of the system's devices; only an adapter with a serial
-    // number needs it.
-    const QString name = openedPort.serialNumber.isEmpty()
-                             ? openedPort.name
-                             : ReturnedPortName(openedPort, ListedPorts());
+    const QString name = ReturnedName();
     if (name.isEmpty())
         return false;
     serialPort->setPortName(name);
@@ -129,6 +150,7 @@ bool DeviceSession::TryReopen()
         return false;
     }
     ApplyLineSettings();
+    EndRecovery();
     failedPollReads = 0;
     SetLinkState(LinkState::Connected);
     ReadSetpoints();

@@ -15,6 +15,7 @@
 class QSerialPort;
 class QTimer;
 class DeviceLink;
+class PortChangeWatch;
 class PortHangupGuard;
 
 // One converter on one serial port, without any widget: the port, the link, the 250 ms poll
@@ -121,6 +122,8 @@ private:
     void SetLinkState(LinkState state);
     void HandleHangUp();
     bool TryReopen();
+    QString ReturnedName();
+    void EndRecovery();
     void PollRead();
     void CountPollRead(bool ok);
     void ReadSetpoints();
@@ -150,6 +153,11 @@ private:
     int failedPollReads = 0;
     // The port as it was when opened, to find it again after a hang-up.
     PortIdentity openedPort;
+    QString openedFolder;
     QElapsedTimer sinceReopenAttempt;
+    // While an adapter with a serial number is lost: the ports are listed again only when its
+    // folder has changed.
+    PortChangeWatch *returnWatch = nullptr;
+    bool portsMayHaveChanged = false;
     QString openError;
 };

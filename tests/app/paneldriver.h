@@ -1,11 +1,13 @@
 #pragma once
 
 #include "app/mainwindow.h"
+#include "log/settingskeys.h"
 #include "sim/converteremulator.h"
 
 #include <QAction>
 #include <QComboBox>
 #include <QPushButton>
+#include <QSettings>
 #include <QtTest>
 
 #include <memory>
@@ -16,14 +18,21 @@ class PanelDriver
 {
 public:
     // `portPath` overrides the port offered first; by default the emulator's serial end.
-    explicit PanelDriver(const QString &portPath = QString())
+    // `emulatorLink` makes the emulator keep a link there before the window lists its ports.
+    explicit PanelDriver(const QString &portPath = QString(),
+                         const QString &emulatorLink = QString())
     {
         emulator.setPaced(false);
+        if (!emulatorLink.isEmpty())
+            emulator.setLinkPath(emulatorLink);
         QString error;
         started = emulator.start(&error);
         if (!started)
             qWarning("emulator: %s", qPrintable(error));
         const QString port = portPath.isEmpty() ? emulator.serialPath() : portPath;
+        // A port remembered by an earlier case would be preselected instead of this one.
+        QSettings(SettingsStore::organisation, SettingsStore::application)
+            .remove(SettingsKeys::lastPort);
         qputenv("VORNEX_EXTRA_PORTS", port.toLocal8Bit());
         window = std::make_unique<MainWindow>();
         qunsetenv("VORNEX_EXTRA_PORTS");

@@ -257,9 +257,8 @@ void FaultMatrixTest::hangUpAndReturn()
 {
     QTemporaryDir dir;
     const QString linkPath = dir.filePath("ttyVORNEX");
-    PanelDriver panel(linkPath);
+    PanelDriver panel(linkPath, linkPath);
     QVERIFY(panel.started);
-    panel.emulator.setLinkPath(linkPath);
     MessageBoxWatcher boxes(50);
     startLoggingPanel(panel);
 

@@ -165,14 +165,20 @@ void MainWindowTest::logButtonIcons()
 
 void MainWindowTest::extraPortsComeFirst()
 {
+    // Extra ports are listed while they exist; a missing one is left out.
+    QTemporaryDir dir;
+    const QString a = dir.filePath("vornex-a");
+    const QString b = dir.filePath("vornex-b");
+    QFile(a).open(QIODevice::WriteOnly);
+    QFile(b).open(QIODevice::WriteOnly);
     const QString extra =
-        QStringLiteral("/tmp/vornex-a") + QDir::listSeparator() + QStringLiteral("/tmp/vornex-b");
+        a + QDir::listSeparator() + dir.filePath("missing") + QDir::listSeparator() + b;
     qputenv("VORNEX_EXTRA_PORTS", extra.toLocal8Bit());
     MainWindow withExtra;
     auto *ports = withExtra.findChild<QComboBox *>();
     QVERIFY(ports->count() >= 2);
-    QCOMPARE(ports->itemText(0), QString("/tmp/vornex-a"));
-    QCOMPARE(ports->itemText(1), QString("/tmp/vornex-b"));
+    QCOMPARE(ports->itemText(0), a);
+    QCOMPARE(ports->itemText(1), b);
     QCOMPARE(ports->currentIndex(), 0);
     QCOMPARE(ports->count(), 2 + QSerialPortInfo::availablePorts().size());
     qunsetenv("VORNEX_EXTRA_PORTS");

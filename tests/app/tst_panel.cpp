@@ -432,7 +432,13 @@ void PanelTest::commandMadeWhileDisconnectedRunsFirst()
 
 void PanelTest::missingPortShowsError()
 {
-    PanelDriver panel(QStringLiteral("/nonexistent/ttyVORNEX"));
+    // Listed while it was there, gone by the time the operator connects.
+    QTemporaryDir dir;
+    const QString vanished = dir.filePath("ttyVORNEX");
+    QFile(vanished).open(QIODevice::WriteOnly);
+    PanelDriver panel(vanished);
+    QCOMPARE(panel.widget<QComboBox>("portComboBox")->currentText(), vanished);
+    QVERIFY(QFile::remove(vanished));
     MessageBoxWatcher boxes;
     panel.connectPort();
     QCOMPARE(boxes.seen, QStringList{"Error|Не удается открыть порт"});
@@ -446,9 +452,8 @@ void PanelTest::hangUpAndReturnIsRecovered()
     QTemporaryDir dir;
     const QString linkPath = dir.filePath("ttyVORNEX");
     ConverterEmulator *emulator = nullptr;
-    PanelDriver panel(linkPath);
+    PanelDriver panel(linkPath, linkPath);
     emulator = &panel.emulator;
-    emulator->setLinkPath(linkPath);
     emulator->setFixedStatus(ShownStatus());
     panel.connectPort();
     QTRY_COMPARE_WITH_TIMEOUT(panel.widget<QLCDNumber>("lcdNumberV")->value(), 12.34, waitMs);

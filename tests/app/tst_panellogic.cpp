@@ -1,5 +1,6 @@
 #include "app/lcdtext.h"
 #include "app/portlist.h"
+#include "session/portmatch.h"
 #include "session/writeretry.h"
 
 #include <QDir>
@@ -18,6 +19,12 @@ private slots:
     void writeSuccessEndsAtOnce();
     void portNames_data();
     void portNames();
+    void portToSelect_data();
+    void portToSelect();
+    void fineRangeCurrent_data();
+    void fineRangeCurrent();
+    void returnedPort_data();
+    void returnedPort();
 };
 
 void PanelLogicTest::lcdText_data()
@@ -84,22 +91,128 @@ void PanelLogicTest::portNames_data()
     const QString sep = QDir::listSeparator();
     QTest::addColumn<QStringList>("enumerated");
     QTest::addColumn<QString>("extra");
+    QTest::addColumn<QStringList>("existing");
     QTest::addColumn<QStringList>("names");
 
-    QTest::newRow("unset") << QStringList{"ttyS0", "ttyUSB0"} << QString()
+    QTest::newRow("unset") << QStringList{"ttyS0", "ttyUSB0"} << QString() << QStringList()
                            << QStringList{"ttyS0", "ttyUSB0"};
     QTest::newRow("extra first") << QStringList{"ttyS0"} << "/tmp/a" + sep + "/tmp/b"
+                                 << QStringList{"/tmp/a", "/tmp/b"}
                                  << QStringList{"/tmp/a", "/tmp/b", "ttyS0"};
-    QTest::newRow("empty entries skipped")
-        << QStringList{} << sep + "/tmp/a" + sep + sep << QStringList{"/tmp/a"};
+    QTest::newRow("empty entries skipped") << QStringList{} << sep + "/tmp/a" + sep + sep
+                                           << QStringList{"/tmp/a"} << QStringList{"/tmp/a"};
+    QTest::newRow("missing extra left out")
+        << QStringList{"ttyS0"} << "/tmp/gone" + sep + "/tmp/here" << QStringList{"/tmp/here"}
+        << QStringList{"/tmp/here", "ttyS0"};
+    QTest::newRow("extra the system lists stays first, once")
+        << QStringList{"COM1", "COM7"} << "COM7" << QStringList() << QStringList{"COM7", "COM1"};
+    QTest::newRow("named twice") << QStringList{} << "/tmp/a" + sep + "/tmp/a"
+                                 << QStringList{"/tmp/a"} << QStringList{"/tmp/a"};
 }
 
 void PanelLogicTest::portNames()
 {
     QFETCH(QStringList, enumerated);
     QFETCH(QString, extra);
+    QFETCH(QStringList, existing);
     QFETCH(QStringList, names);
-    QCOMPARE(PortNames(enumerated, extra), names);
+    const auto exists = [&existing](const QString &path) { return existing.contains(path); };
+    QCOMPARE(PortNames(enumerated, extra, exists), names);
+}
+
+void PanelLogicTest::portToSelect_data()
+{
+    QTest::addColumn<QStringList>("names");
+    QTest::addColumn<QString>("current");
+    QTest::addColumn<QString>("remembered");
+    QTest::addColumn<int>("index");
+
+    const QStringList names{"/tmp/sim", "ttyS0", "ttyUSB0"};
+    QTest::newRow("start-up, nothing remembered") << names << ""
+                                                  << "" << 0;
+    QTest::newRow("start-up, remembered port listed") << names << ""
+                                                      << "ttyUSB0" << 2;
+    QTest::newRow("remembered port gone") << names << ""
+                                          << "ttyUSB1" << 0;
+    QTest::newRow("garbage remembered") << names << ""
+                                        << "\x01 nonsense" << 0;
+    QTest::newRow("selection kept") << names << "ttyS0"
+                                    << "ttyUSB0" << 1;
+    QTest::newRow("selection gone, remembered taken") << names << "ttyACM0"
+                                                      << "ttyUSB0" << 2;
+    QTest::newRow("empty list") << QStringList() << "ttyS0"
+                                << "ttyS0" << -1;
+}
+
+void PanelLogicTest::portToSelect()
+{
+    QFETCH(QStringList, names);
+    QFETCH(QString, current);
+    QFETCH(QString, remembered);
+    QFETCH(int, index);
+    QCOMPARE(PortToSelect(names, current, remembered), index);
+}
+
+void PanelLogicTest::fineRangeCurrent_data()
+{
+    QTest::addColumn<int>("current");
+    QTest::addColumn<int>("range");
+    QTest::addColumn<QString>("text");
+
+    QTest::newRow("normal range, mA") << 1234 << 0 << "1.234";
+    QTest::newRow("fine range, 0.1 mA") << 1234 << 1 << "0.123";
+    QTest::newRow("fine range rounds half up") << 1235 << 1 << "0.124";
+    QTest::newRow("fine range rounds down") << 1234 << 7 << "0.123";
+    QTest::newRow("fine range below 1 mA") << 4 << 1 << "0.000";
+    QTest::newRow("fine range half of 1 mA") << 5 << 1 << "0.001";
+    QTest::newRow("fine range negative") << -15 << 1 << "-.002";
+    QTest::newRow("fine range largest") << 32767 << 1 << "3.277";
+}
+
+void PanelLogicTest::fineRangeCurrent()
+{
+    QFETCH(int, current);
+    QFETCH(int, range);
+    QFETCH(QString, text);
+    QCOMPARE(CurrentLcdText(current, range), text);
+}
+
+void PanelLogicTest::returnedPort_data()
+{
+    QTest::addColumn<QString>("lostName");
+    QTest::addColumn<QString>("lostSerial");
+    QTest::addColumn<QStringList>("listed"); // "name=serial"
+    QTest::addColumn<QString>("name");
+
+    QTest::newRow("no serial: same name, listed or not")
+        << "/tmp/ttyVORNEX"
+        << "" << QStringList{"ttyS0="} << "/tmp/ttyVORNEX";
+    QTest::newRow("back under its name") << "ttyUSB0"
+                                         << "A10K" << QStringList{"ttyUSB0=A10K"} << "ttyUSB0";
+    QTest::newRow("back under another name")
+        << "ttyUSB0"
+        << "A10K" << QStringList{"ttyS0=", "ttyUSB1=A10K"} << "ttyUSB1";
+    QTest::newRow("COM3 to COM5") << "COM3"
+                                  << "FT99" << QStringList{"COM1=", "COM5=FT99"} << "COM5";
+    QTest::newRow("another adapter took the name") << "ttyUSB0"
+                                                   << "A10K" << QStringList{"ttyUSB0=B20X"} << "";
+    QTest::newRow("own name preferred")
+        << "ttyUSB0"
+        << "A10K" << QStringList{"ttyUSB2=A10K", "ttyUSB0=A10K"} << "ttyUSB0";
+    QTest::newRow("not back yet") << "ttyUSB0"
+                                  << "A10K" << QStringList{"ttyS0="} << "";
+}
+
+void PanelLogicTest::returnedPort()
+{
+    QFETCH(QString, lostName);
+    QFETCH(QString, lostSerial);
+    QFETCH(QStringList, listed);
+    QFETCH(QString, name);
+    QVector<PortIdentity> available;
+    for (const QString &entry : listed)
+        available << PortIdentity{entry.section('=', 0, 0), entry.section('=', 1)};
+    QCOMPARE(ReturnedPortName(PortIdentity{lostName, lostSerial}, available), name);
 }
 
 QTEST_APPLESS_MAIN(PanelLogicTest)

@@ -1,0 +1,7 @@
+#include "app/portcombobox.h"
+
+void PortComboBox::showPopup()
+{
+    emit aboutToShowPopup();
+    QComboBox::showPopup();
+}
