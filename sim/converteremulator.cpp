@@ -459,23 +459,18 @@ void ConverterEmulator::handleFrame(const QByteArray &text, bool complete,
     if (request.crcValid && !faultSettings.silent && silentLeft == 0) {
         const qint64 nowMs = clock.elapsed();
         const std::optional<CommandSet::Answer> answer = CommandSet::answer(
-            *model, request.registerCode, request.operationCode, request.data, nowMs);
+            *model, request.registerCode, request.operationCode, request.data, nowMs,
+            faultSettings.nak ? CommandSet::Writes::Refuse : CommandSet::Writes::Accept);
         if (answer) {
             request.answered = true;
-            const bool isWrite = request.operationCode == WriteOperation;
             QByteArray reply = answer->headerAndPayload;
-            bool replyIsWrite = isWrite;
-            if (faultSettings.stale) {
+            if (faultSettings.stale)
                 std::swap(reply, previousAnswer);
-                std::swap(replyIsWrite, previousWasWrite);
-            } else {
+            else
                 previousAnswer = reply;
-                previousWasWrite = isWrite;
-            }
             if (!reply.isEmpty()) {
                 const qint64 requestUs = nowUs();
-                for (const ReplyShaper::Piece &piece :
-                     ReplyShaper::shape(reply, replyIsWrite, faultSettings))
+                for (const ReplyShaper::Piece &piece : ReplyShaper::shape(reply, faultSettings))
                     txQueue.append({piece.bytes, requestUs + qint64(piece.offsetMs) * 1000});
             }
             if (answer->storedBlockChanged)

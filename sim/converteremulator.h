@@ -141,7 +141,6 @@ private:
     int silentLeft = 0;
     // The last answer given, kept for the stale-reply fault.
     QByteArray previousAnswer;
-    bool previousWasWrite = false;
     QVector<EmulatorRequest> log;
     // Bytes read from the master that have not yet arrived at line pace; the first of them
     // started on the line at rxStartUs.

@@ -151,8 +151,7 @@ void TestSimCodec::shaperSplitsAndDelays()
     faults.splitGapMs = 7;
     faults.delayMs = 100;
     faults.garbage = QByteArrayLiteral("a^b#c\rd"); // framing characters never pass as noise
-    const auto pieces =
-        ReplyShaper::shape(QByteArray::fromHex("01080000000000000000"), false, faults);
+    const auto pieces = ReplyShaper::shape(QByteArray::fromHex("01080000000000000000"), faults);
     QByteArray joined;
     for (int i = 0; i < pieces.size(); ++i) {
         QCOMPARE(pieces.at(i).offsetMs, 100 + 7 * i);
