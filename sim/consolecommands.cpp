@@ -50,10 +50,12 @@ QString show(ConverterEmulator &emulator)
     const Setpoints set = emulator.setpoints();
     const OutputStatus s = emulator.status();
     const AdcReadings a = emulator.adc();
+    const std::optional<LineSettings> line = emulator.clientLineSettings();
     return QStringLiteral("setpoints %1 mV %2 mA, output %3, load %4 ohm\n"
                           "status: voltage %5 x10 mV, current %6, range %7, CC %8, CV %9\n"
                           "ADC: %10 mV, %11 mA, fine %12, Uin %13 mV, Uref %14 mV\n"
-                          "faults: %15")
+                          "faults: %15\n"
+                          "serial end set to %16, line check %17")
         .arg(set.voltage)
         .arg(set.current)
         .arg(emulator.outputOn() ? QStringLiteral("on") : QStringLiteral("off"))
@@ -68,7 +70,9 @@ QString show(ConverterEmulator &emulator)
         .arg(a.fineCurrent)
         .arg(a.inputVoltage)
         .arg(a.referenceVoltage)
-        .arg(faultText(emulator.faults()));
+        .arg(faultText(emulator.faults()))
+        .arg(line ? line->text() : QStringLiteral("nothing (hung up)"))
+        .arg(emulator.lineCheck() ? QStringLiteral("on") : QStringLiteral("off"));
 }
 
 // "fault NAME": switch one more fault on; "fault none" clears them all.
@@ -116,6 +120,7 @@ QString help()
         "  input MV | reference MV   input or reference voltage\n"
         "  noise on|off              a little noise on the readings\n"
         "  output on|off             switch the output as the device's own button would\n"
+        "  line-check on|off         understand only a serial end set to 9200 8N1 | any\n"
         "  set MV MA                 voltage and current setpoints\n"
         "  help | quit");
 }
@@ -192,6 +197,10 @@ Result execute(ConverterEmulator &emulator, const QString &line)
     if (command == QLatin1String("noise") && onOff) {
         emulator.setNoise(argument == QLatin1String("on"));
         return {QStringLiteral("noise ") + argument};
+    }
+    if (command == QLatin1String("line-check") && onOff) {
+        emulator.setLineCheck(argument == QLatin1String("on"));
+        return {QStringLiteral("line check ") + argument};
     }
     if (command == QLatin1String("output") && onOff) {
         emulator.setOutputOn(argument == QLatin1String("on"));

@@ -17,6 +17,7 @@
 
 #include <cerrno>
 #include <unistd.h>
+#include <utility>
 
 ConverterEmulator::ConverterEmulator(QObject *parent)
     : QObject(parent), terminal(std::make_unique<PseudoTerminal>()),
@@ -126,6 +127,27 @@ int ConverterEmulator::adapterLatencyMs() const
 {
     QMutexLocker lock(&mutex);
     return int(adapterLatencyUs / 1000);
+}
+
+void ConverterEmulator::setLineCheck(bool on)
+{
+    QMutexLocker lock(&mutex);
+    lineCheckOn = on;
+    refusedLine.clear();
+}
+
+bool ConverterEmulator::lineCheck() const
+{
+    QMutexLocker lock(&mutex);
+    return lineCheckOn;
+}
+
+std::optional<LineSettings> ConverterEmulator::clientLineSettings() const
+{
+    QMutexLocker lock(&mutex);
+    if (!terminal->isOpen())
+        return std::nullopt;
+    return LineSettings::read(terminal->slave());
 }
 
 void ConverterEmulator::hangUp()
@@ -353,6 +375,8 @@ void ConverterEmulator::closeTerminal()
     rxQueue.clear();
     txQueue.clear();
     arrived.clear();
+    refusedLine.clear();
+    refusalToReport.clear();
 }
 
 void ConverterEmulator::saveState()
@@ -364,20 +388,45 @@ void ConverterEmulator::saveState()
                     {model->calibration(), model->userParams(now), model->onTimeMs(now)});
 }
 
+bool ConverterEmulator::lineFits()
+{
+    if (!lineCheckOn)
+        return true;
+    // Termios belongs to the terminal, not to a descriptor, so the slave the emulator holds
+    // shows what the client set.
+    const std::optional<LineSettings> line = LineSettings::read(terminal->slave());
+    if (line && *line == LineSettings::converterLine()) {
+        refusedLine.clear();
+        return true;
+    }
+    const QString text = line ? line->text() : QStringLiteral("unreadable line settings");
+    if (text != refusedLine)
+        refusedLine = refusalToReport = text;
+    return false;
+}
+
+void ConverterEmulator::emitQueued(const QVector<EmulatorRequest> &received, const QString &refusal)
+{
+    if (!refusal.isEmpty())
+        emit lineSettingsRefused(refusal);
+    for (const EmulatorRequest &request : received)
+        emit requestReceived(request);
+}
+
 void ConverterEmulator::readMaster()
 {
     QVector<EmulatorRequest> received;
+    QString refusal;
     {
         QMutexLocker lock(&mutex);
         if (!terminal->isOpen())
             return;
+        QByteArray incoming;
         char buffer[4096];
         for (;;) {
             const ssize_t n = ::read(terminal->master(), buffer, sizeof buffer);
             if (n > 0) {
-                if (rxQueue.isEmpty())
-                    rxStartUs = qMax(rxStartUs, nowUs());
-                rxQueue.append(buffer, int(n));
+                incoming.append(buffer, int(n));
                 continue;
             }
             if (n < 0 && errno == EINTR)
@@ -388,13 +437,18 @@ void ConverterEmulator::readMaster()
             }
             break;
         }
+        if (!incoming.isEmpty() && lineFits()) {
+            if (rxQueue.isEmpty())
+                rxStartUs = qMax(rxStartUs, nowUs());
+            rxQueue.append(incoming);
+        }
         const qint64 now = nowUs();
         takeArrivedBytes(now, received);
         sendDuePieces(now);
         scheduleService(now);
+        refusal = std::exchange(refusalToReport, QString());
     }
-    for (const EmulatorRequest &request : received)
-        emit requestReceived(request);
+    emitQueued(received, refusal);
 }
 
 void ConverterEmulator::writeMaster()
@@ -410,6 +464,7 @@ void ConverterEmulator::writeMaster()
 void ConverterEmulator::serviceLine()
 {
     QVector<EmulatorRequest> received;
+    QString refusal;
     {
         QMutexLocker lock(&mutex);
         if (!terminal->isOpen())
@@ -418,9 +473,9 @@ void ConverterEmulator::serviceLine()
         takeArrivedBytes(now, received);
         sendDuePieces(now);
         scheduleService(now);
+        refusal = std::exchange(refusalToReport, QString());
     }
-    for (const EmulatorRequest &request : received)
-        emit requestReceived(request);
+    emitQueued(received, refusal);
 }
 
 void ConverterEmulator::takeArrivedBytes(qint64 now, QVector<EmulatorRequest> &received)
@@ -526,6 +581,11 @@ void ConverterEmulator::handOverToSerialEnd(qint64 now)
     if (adapterLatencyUs > 0 && arrived.size() < AdapterPacketBytes &&
         now < arrivedFirstUs + adapterLatencyUs)
         return;
+    if (!lineFits()) {
+        // A program at another speed would only see garbage; it gets nothing instead.
+        arrived.clear();
+        return;
+    }
     const ssize_t written =
         ::write(terminal->master(), arrived.constData(), size_t(arrived.size()));
     if (written < 0) {

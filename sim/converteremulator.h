@@ -3,6 +3,7 @@
 #include "link/devicerecords.h"
 #include "sim/emulatorrequest.h"
 #include "sim/faultsettings.h"
+#include "sim/linesettings.h"
 
 #include <QElapsedTimer>
 #include <QMutex>
@@ -57,6 +58,13 @@ public:
     // default). 0, the default: each character as soon as it has arrived.
     void setAdapterLatencyMs(int ms);
     int adapterLatencyMs() const;
+    // On by default: what arrives while the far end of the serial line is set to anything but
+    // 9200 baud 8N1 is noise the converter cannot make out, and nothing is sent back to it
+    // then, as a device at the right speed would look to a program at the wrong one.
+    void setLineCheck(bool on);
+    bool lineCheck() const;
+    // What the far end has set now; nothing while hung up or stopped.
+    std::optional<LineSettings> clientLineSettings() const;
 
     // The device disappears (its serial end closes) and comes back on a new pty, same link.
     void hangUp();
@@ -101,6 +109,9 @@ signals:
     void requestReceived(const EmulatorRequest &request);
     // New serial end after start() or comeBack(); empty after hangUp() or stop().
     void serialPathChanged(const QString &path);
+    // Characters were dropped because the far end's line settings (as text) do not fit; once
+    // for each change of them.
+    void lineSettingsRefused(const QString &settings);
 
 private:
     struct TxPiece
@@ -125,6 +136,8 @@ private:
     bool openTerminal(QString *error);
     void closeTerminal();
     void saveState();
+    bool lineFits();
+    void emitQueued(const QVector<EmulatorRequest> &received, const QString &refusal);
 
     mutable QMutex mutex;
     QElapsedTimer clock;
@@ -136,6 +149,9 @@ private:
     QTimer *serviceTimer = nullptr;
     bool running = false;
     bool pacedLine = true;
+    bool lineCheckOn = true;
+    QString refusedLine;     // the unfit settings last reported, empty while they fit
+    QString refusalToReport; // not yet emitted
     QString stateFile;
     FaultSettings faultSettings;
     int silentLeft = 0;

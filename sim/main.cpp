@@ -42,6 +42,9 @@ struct Options
 {
     QCommandLineOption link{"link", "Keep a symbolic link to the serial end at <path>.", "path"};
     QCommandLineOption noPace{"no-pace", "Do not hold characters to 9200 baud."};
+    QCommandLineOption noLineCheck{"no-line-check",
+                                   "Answer whatever line settings the serial end is set to "
+                                   "(by default only 9200 baud 8N1 is understood)."};
     QCommandLineOption adapterLatency{"adapter-latency",
                                       "Hand replies to the PC in batches, as a USB serial "
                                       "adapter with a latency timer of <ms> does (FTDI: 16).",
@@ -103,15 +106,16 @@ int main(int argc, char *argv[])
     QCommandLineParser parser;
     parser.setApplicationDescription(QString::fromLatin1(Description));
     parser.addHelpOption();
-    parser.addOptions({o.link,      o.noPace,      o.adapterLatency, o.load,       o.input,
-                       o.reference, o.fineBelow,   o.noise,          o.state,      o.quiet,
-                       o.silent,    o.silentFirst, o.delay,          o.split,      o.splitGap,
-                       o.garbage,   o.badCrc,      o.lowerCase,      o.odd,        o.trailing,
-                       o.nak,       o.stale,       o.hangUpAfter,    o.returnAfter});
+    parser.addOptions({o.link,     o.noPace,    o.noLineCheck, o.adapterLatency, o.load,
+                       o.input,    o.reference, o.fineBelow,   o.noise,          o.state,
+                       o.quiet,    o.silent,    o.silentFirst, o.delay,          o.split,
+                       o.splitGap, o.garbage,   o.badCrc,      o.lowerCase,      o.odd,
+                       o.trailing, o.nak,       o.stale,       o.hangUpAfter,    o.returnAfter});
     parser.process(app);
 
     ConverterEmulator emulator;
     emulator.setPaced(!parser.isSet(o.noPace));
+    emulator.setLineCheck(!parser.isSet(o.noLineCheck));
     emulator.setNoise(parser.isSet(o.noise));
     if (parser.isSet(o.load)) {
         bool ok = false;
@@ -167,6 +171,13 @@ int main(int argc, char *argv[])
         }
         printLine(stdout, link.isEmpty() ? path : path + QLatin1Char(' ') + link);
     });
+    QObject::connect(&emulator, &ConverterEmulator::lineSettingsRefused,
+                     [](const QString &settings) {
+                         printLine(stderr, QStringLiteral("serial end set to %1: what arrives "
+                                                          "is ignored until it is 9200 8N1 "
+                                                          "('line-check off' allows it)")
+                                               .arg(settings));
+                     });
     if (!parser.isSet(o.quiet)) {
         QObject::connect(&emulator, &ConverterEmulator::requestReceived,
                          [](const EmulatorRequest &r) { printLine(stderr, requestLogLine(r)); });

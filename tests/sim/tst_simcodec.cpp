@@ -214,16 +214,19 @@ void TestSimCodec::consoleCommands()
     QCOMPARE(emulator.setpoints().current, 1500);
     ConsoleCommands::execute(emulator, QStringLiteral("latency 16"));
     QCOMPARE(emulator.adapterLatencyMs(), 16);
+    ConsoleCommands::execute(emulator, QStringLiteral("line-check off"));
+    QVERIFY(!emulator.lineCheck());
 
     // Nonsense changes nothing and says so.
-    for (const char *bad :
-         {"load -3", "set 70000 1", "delay x", "fault everything", "split", "latency -1"}) {
+    for (const char *bad : {"load -3", "set 70000 1", "delay x", "fault everything", "split",
+                            "latency -1", "line-check maybe"}) {
         const auto result = ConsoleCommands::execute(emulator, QString::fromLatin1(bad));
         QVERIFY2(result.text.startsWith(QLatin1String("not understood")), bad);
     }
     QCOMPARE(emulator.loadResistance(), 2.5);
     QCOMPARE(emulator.setpoints().voltage, 12000);
     QCOMPARE(emulator.adapterLatencyMs(), 16);
+    QVERIFY(!emulator.lineCheck());
     QVERIFY(ConsoleCommands::execute(emulator, QStringLiteral("quit")).quit);
 }
 
