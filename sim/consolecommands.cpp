@@ -4,11 +4,14 @@
 
 #include <QStringList>
 
+#include <cmath>
 #include <limits>
 
 namespace ConsoleCommands {
 
 namespace {
+
+constexpr double MaxReturnDelaySeconds = 1e6;
 
 bool toInt(const QStringList &words, int index, int &value)
 {
@@ -115,7 +118,8 @@ QString help()
         "  silent-first K            ignore the next K requests\n"
         "  latency MS                hand replies over in batches, as a USB adapter whose\n"
         "                            latency timer is MS does (0: each character at once)\n"
-        "  hangup | return           the device disappears | comes back at the same link\n"
+        "  hangup [S] | return       the device disappears (for S seconds) | comes back at\n"
+        "                            the same link\n"
         "  load OHMS | load open     load resistance\n"
         "  input MV | reference MV   input or reference voltage\n"
         "  noise on|off              a little noise on the readings\n"
@@ -167,9 +171,18 @@ Result execute(ConverterEmulator &emulator, const QString &line)
         emulator.setAdapterLatencyMs(n);
         return {QStringLiteral("adapter latency %1 ms").arg(n)};
     }
-    if (command == QLatin1String("hangup")) {
+    if (command == QLatin1String("hangup") && words.size() == 1) {
         emulator.hangUp();
-        return {QStringLiteral("hung up")};
+        return {QStringLiteral("hung up; 'return' brings it back")};
+    }
+    if (command == QLatin1String("hangup") && words.size() == 2) {
+        bool ok = false;
+        const double seconds = argument.toDouble(&ok);
+        // The upper bound keeps the milliseconds within an int.
+        if (ok && seconds >= 0 && seconds <= MaxReturnDelaySeconds) {
+            emulator.hangUpFor(int(std::lround(seconds * 1000)));
+            return {QStringLiteral("hung up; back in %1 s").arg(seconds)};
+        }
     }
     if (command == QLatin1String("return")) {
         QString error;

@@ -22,13 +22,15 @@
 ConverterEmulator::ConverterEmulator(QObject *parent)
     : QObject(parent), terminal(std::make_unique<PseudoTerminal>()),
       model(std::make_unique<ConverterModel>()), assembler(std::make_unique<RequestAssembler>()),
-      serviceTimer(new QTimer(this))
+      serviceTimer(new QTimer(this)), returnTimer(new QTimer(this))
 {
     qRegisterMetaType<EmulatorRequest>();
     clock.start();
     serviceTimer->setSingleShot(true);
     serviceTimer->setTimerType(Qt::PreciseTimer);
     connect(serviceTimer, &QTimer::timeout, this, &ConverterEmulator::serviceLine);
+    returnTimer->setSingleShot(true);
+    connect(returnTimer, &QTimer::timeout, this, [this] { comeBack(); });
 }
 
 ConverterEmulator::~ConverterEmulator()
@@ -75,6 +77,7 @@ void ConverterEmulator::stop()
         if (running)
             saveState();
         closeTerminal();
+        returnTimer->stop();
         running = false;
     });
     if (wasRunning)
@@ -152,11 +155,25 @@ std::optional<LineSettings> ConverterEmulator::clientLineSettings() const
 
 void ConverterEmulator::hangUp()
 {
+    disappear(-1);
+}
+
+void ConverterEmulator::hangUpFor(int ms)
+{
+    disappear(qMax(0, ms));
+}
+
+void ConverterEmulator::disappear(int returnAfterMs)
+{
     bool wasPresent = false;
     inOwnThread([&] {
         QMutexLocker lock(&mutex);
         wasPresent = terminal->isOpen();
         closeTerminal();
+        if (running && returnAfterMs >= 0)
+            returnTimer->start(returnAfterMs);
+        else
+            returnTimer->stop();
     });
     if (wasPresent)
         emit serialPathChanged(QString());
@@ -169,6 +186,7 @@ bool ConverterEmulator::comeBack(QString *error)
     QString path;
     inOwnThread([&] {
         QMutexLocker lock(&mutex);
+        returnTimer->stop();
         if (!running || terminal->isOpen()) {
             ok = running;
             if (!running && error)

@@ -22,8 +22,8 @@ class PseudoTerminal;
 
 // A VORNEX converter on a pseudo-terminal. It answers the panel's requests from an electrical
 // model and can misbehave on demand. It runs on the event loop of the thread it lives in; the
-// setters and the request log may be used from any thread, and start(), stop(), hangUp() and
-// comeBack() hop to the emulator's thread when called from elsewhere.
+// setters and the request log may be used from any thread, and start(), stop(), hangUp(),
+// hangUpFor() and comeBack() hop to the emulator's thread when called from elsewhere.
 class ConverterEmulator : public QObject
 {
     Q_OBJECT
@@ -69,6 +69,9 @@ public:
     // The device disappears (its serial end closes) and comes back on a new pty, same link.
     void hangUp();
     bool comeBack(QString *error = nullptr);
+    // Hangs up and comes back by itself after ms. hangUp(), comeBack() and stop() cancel the
+    // return; a second call sets it anew.
+    void hangUpFor(int ms);
 
     // Electrical model.
     void setLoadResistance(double ohms); // 0, negative or infinite: open circuit
@@ -136,6 +139,7 @@ private:
     bool openTerminal(QString *error);
     void closeTerminal();
     void saveState();
+    void disappear(int returnAfterMs);
     bool lineFits();
     void emitQueued(const QVector<EmulatorRequest> &received, const QString &refusal);
 
@@ -147,6 +151,7 @@ private:
     QSocketNotifier *readNotifier = nullptr;
     QSocketNotifier *writeNotifier = nullptr;
     QTimer *serviceTimer = nullptr;
+    QTimer *returnTimer = nullptr;
     bool running = false;
     bool pacedLine = true;
     bool lineCheckOn = true;

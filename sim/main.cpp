@@ -87,9 +87,11 @@ bool intValue(const QCommandLineParser &parser, const QCommandLineOption &option
         return true;
     bool ok = false;
     value = parser.value(option).toInt(&ok);
-    if (!ok || value < 0) {
-        printLine(stderr, QStringLiteral("vornex-sim: --%1 needs a whole number, not '%2'")
-                              .arg(option.names().first(), parser.value(option)));
+    // The bound keeps seconds turned into milliseconds within an int.
+    if (!ok || value < 0 || value > 1000000) {
+        printLine(stderr,
+                  QStringLiteral("vornex-sim: --%1 needs a whole number up to 1000000, not '%2'")
+                      .arg(option.names().first(), parser.value(option)));
         return false;
     }
     return true;
@@ -190,10 +192,10 @@ int main(int argc, char *argv[])
 
     if (hangUpAfter > 0) {
         QTimer::singleShot(hangUpAfter * 1000, &emulator, [&emulator, returnAfter] {
-            emulator.hangUp();
             if (returnAfter > 0)
-                QTimer::singleShot(returnAfter * 1000, &emulator,
-                                   [&emulator] { emulator.comeBack(); });
+                emulator.hangUpFor(returnAfter * 1000);
+            else
+                emulator.hangUp();
         });
     }
 

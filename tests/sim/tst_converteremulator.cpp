@@ -108,6 +108,7 @@ private slots:
     void adapterHandsRepliesOverInBatches();
     void adapterHoldsAShortReplyForItsLatency();
     void hangUpAndReturnAtTheLink();
+    void hangUpForAWhile();
     void stateFileKeepsBlocks();
     void badStateFileIsRefused();
     void runsInAWorkerThread();
@@ -594,6 +595,29 @@ void TestConverterEmulator::hangUpAndReturnAtTheLink()
 
     emulator->stop();
     QVERIFY(!QFileInfo(link).isSymLink());
+}
+
+void TestConverterEmulator::hangUpForAWhile()
+{
+    QTemporaryDir dir;
+    const QString link = dir.filePath(QStringLiteral("ttyVORNEX"));
+    emulator->setLinkPath(link);
+    QSignalSpy paths(emulator.get(), &ConverterEmulator::serialPathChanged);
+    QElapsedTimer timer;
+    timer.start();
+    // A plain hang-up cancels the first return; the second is due 300 ms from the start.
+    emulator->hangUpFor(100);
+    emulator->hangUp();
+    emulator->hangUpFor(300);
+    QVERIFY(client.waitForHangUp());
+    QVERIFY(!QFileInfo(link).isSymLink());
+    QTRY_COMPARE_WITH_TIMEOUT(paths.size(), 2, 5000);
+    QVERIFY2(timer.elapsed() >= 299, qPrintable(QString::number(timer.elapsed())));
+    QVERIFY(paths.at(0).at(0).toString().isEmpty());
+    QCOMPARE(paths.at(1).at(0).toString(), emulator->serialPath());
+    QCOMPARE(QFileInfo(link).symLinkTarget(), emulator->serialPath());
+    QVERIFY(client.open(link));
+    QCOMPARE(exchange("#01013E1F\r").left(5), QByteArray("^0108"));
 }
 
 void TestConverterEmulator::stateFileKeepsBlocks()

@@ -28,6 +28,7 @@ private slots:
     void logLine_data();
     void logLine();
     void consoleCommands();
+    void consoleHangUpComesBack();
 };
 
 void TestSimCodec::crc_data()
@@ -228,6 +229,26 @@ void TestSimCodec::consoleCommands()
     QCOMPARE(emulator.adapterLatencyMs(), 16);
     QVERIFY(!emulator.lineCheck());
     QVERIFY(ConsoleCommands::execute(emulator, QStringLiteral("quit")).quit);
+}
+
+void TestSimCodec::consoleHangUpComesBack()
+{
+    ConverterEmulator emulator;
+    emulator.setPaced(false);
+    QVERIFY(emulator.start());
+    const auto run = [&emulator](const char *line) {
+        return ConsoleCommands::execute(emulator, QString::fromLatin1(line)).text;
+    };
+    QCOMPARE(run("hangup 0.1"), QString("hung up; back in 0.1 s"));
+    QVERIFY(emulator.serialPath().isEmpty());
+    QTRY_VERIFY_WITH_TIMEOUT(!emulator.serialPath().isEmpty(), 5000);
+
+    for (const char *bad : {"hangup -1", "hangup soon", "hangup 1 2", "hangup 1e9"})
+        QVERIFY2(run(bad).startsWith(QLatin1String("not understood")), bad);
+    QVERIFY(!emulator.serialPath().isEmpty());
+    run("hangup");
+    QVERIFY(emulator.serialPath().isEmpty());
+    QVERIFY(run("return").startsWith(QLatin1String("back at /dev/")));
 }
 
 QTEST_GUILESS_MAIN(TestSimCodec)
