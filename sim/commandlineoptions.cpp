@@ -5,6 +5,8 @@
 #include <QCommandLineOption>
 #include <QCommandLineParser>
 
+#include <cmath>
+
 namespace CommandLineOptions {
 
 namespace {
@@ -31,6 +33,37 @@ bool wholeNumber(const QCommandLineParser &parser, const QString &name, int &val
     return true;
 }
 
+bool loadProfile(const QCommandLineParser &parser, std::optional<LoadProfile> &profile,
+                 QString *error)
+{
+    const auto fail = [error](const QString &text) {
+        if (error)
+            *error = text;
+        return false;
+    };
+    if (!parser.isSet("load-profile")) {
+        if (parser.isSet("load-step") || parser.isSet("load-ramp"))
+            return fail(QStringLiteral("--load-step and --load-ramp need --load-profile"));
+        return true;
+    }
+    double stepS = LoadProfile::DefaultStepMs / 1000.0;
+    if (parser.isSet("load-step")) {
+        bool ok = false;
+        stepS = parser.value("load-step").toDouble(&ok);
+        if (!ok || !(stepS >= 0.001 && stepS <= MaxWholeNumber))
+            return fail(QStringLiteral("--load-step needs seconds from 0.001 to %1, not '%2'")
+                            .arg(MaxWholeNumber)
+                            .arg(parser.value("load-step")));
+    }
+    profile = LoadProfile::parse(parser.value("load-profile"), std::llround(stepS * 1000),
+                                 parser.isSet("load-ramp"));
+    if (!profile)
+        return fail(QStringLiteral("--load-profile needs resistances in ohms or 'open' "
+                                   "separated by commas, not '%1'")
+                        .arg(parser.value("load-profile")));
+    return true;
+}
+
 } // namespace
 
 void addTo(QCommandLineParser &parser)
@@ -48,6 +81,13 @@ void addTo(QCommandLineParser &parser)
         {"voltage", "Voltage setpoint in mV (default 5000).", "mV"},
         {"current", "Current setpoint in mA (default 1000).", "mA"},
         {"load", "Load resistance in ohms, 0 for open circuit (default 10).", "ohms"},
+        {"load-profile",
+         "Vary the load: hold each resistance of the list (e.g. 10,22,47; 'open' for an open "
+         "circuit) for one step, in a cycle. Overrides --load.",
+         "ohms,..."},
+        {"load-step", "Step of --load-profile in seconds (default 30).", "s"},
+        {"load-ramp", "Move the load from each resistance of --load-profile to the next over "
+                      "its step instead of jumping."},
         {"input", "Input voltage in mV (default 24000).", "mV"},
         {"reference", "Reference voltage in mV (default 2500).", "mV"},
         {"fine-below", "Fine current range below <mA> (default 100).", "mA"},
@@ -104,6 +144,9 @@ bool apply(const QCommandLineParser &parser, ConverterEmulator &emulator, Progra
             return false;
         }
     }
+    std::optional<LoadProfile> profile;
+    if (!loadProfile(parser, profile, error))
+        return false;
 
     emulator.setPaced(!parser.isSet("no-pace"));
     emulator.setLineCheck(!parser.isSet("no-line-check"));
@@ -111,6 +154,8 @@ bool apply(const QCommandLineParser &parser, ConverterEmulator &emulator, Progra
     emulator.setSetpoints(setpoints);
     emulator.setOutputOn(parser.isSet("output-on"));
     emulator.setLoadResistance(ohms);
+    if (profile)
+        emulator.setLoadProfile(profile);
     emulator.setInputVoltage(input);
     emulator.setReferenceVoltage(reference);
     emulator.setFineRangeThreshold(fineBelow);

@@ -109,12 +109,12 @@ std::optional<Answer> read(ConverterModel &model, quint8 registerCode, qint64 no
 {
     switch (registerCode) {
     case StatusRegister:
-        return Answer{statusReply(model.status())};
+        return Answer{statusReply(model.status(nowMs))};
     case SetpointRegister:
         return Answer{
             readReply(SetpointRegister, {model.setpoints().voltage, model.setpoints().current})};
     case AdcRegister:
-        return Answer{adcReply(model.adc())};
+        return Answer{adcReply(model.adc(nowMs))};
     case CalibrationRegister:
         return Answer{calibrationReply(model.calibration())};
     case UserParamRegister:

@@ -11,7 +11,8 @@ namespace ConsoleCommands {
 
 namespace {
 
-constexpr double MaxReturnDelaySeconds = 1e6;
+// Keeps seconds turned into milliseconds within an int.
+constexpr double MaxSeconds = 1e6;
 
 bool toInt(const QStringList &words, int index, int &value)
 {
@@ -54,7 +55,8 @@ QString show(ConverterEmulator &emulator)
     const OutputStatus s = emulator.status();
     const AdcReadings a = emulator.adc();
     const std::optional<LineSettings> line = emulator.clientLineSettings();
-    return QStringLiteral("setpoints %1 mV %2 mA, output %3, load %4 ohm\n"
+    const std::optional<LoadProfile> profile = emulator.loadProfile();
+    return QStringLiteral("setpoints %1 mV %2 mA, output %3, load %4 ohm%18\n"
                           "status: voltage %5 x10 mV, current %6, range %7, CC %8, CV %9\n"
                           "ADC: %10 mV, %11 mA, fine %12, Uin %13 mV, Uref %14 mV\n"
                           "faults: %15\n"
@@ -75,7 +77,8 @@ QString show(ConverterEmulator &emulator)
         .arg(a.referenceVoltage)
         .arg(faultText(emulator.faults()))
         .arg(line ? line->text() : QStringLiteral("nothing (hung up)"))
-        .arg(emulator.lineCheck() ? QStringLiteral("on") : QStringLiteral("off"));
+        .arg(emulator.lineCheck() ? QStringLiteral("on") : QStringLiteral("off"))
+        .arg(profile ? QStringLiteral(" (profile %1)").arg(profile->text()) : QString());
 }
 
 // "fault NAME": switch one more fault on; "fault none" clears them all.
@@ -104,13 +107,28 @@ bool applyFault(FaultSettings &f, const QString &name)
     return true;
 }
 
+// "load-profile OHMS,... [S [ramp]]"
+std::optional<LoadProfile> profileFrom(const QStringList &words)
+{
+    if (words.size() < 2 || words.size() > 4)
+        return std::nullopt;
+    bool ok = true;
+    const double seconds =
+        words.size() > 2 ? words.at(2).toDouble(&ok) : LoadProfile::DefaultStepMs / 1000.0;
+    const bool ramp = words.size() > 3;
+    if (!ok || !(seconds >= 0.001 && seconds <= MaxSeconds) ||
+        (ramp && words.at(3).toLower() != QLatin1String("ramp")))
+        return std::nullopt;
+    return LoadProfile::parse(words.at(1).toLower(), std::llround(seconds * 1000), ramp);
+}
+
 } // namespace
 
 QString help()
 {
     return QStringLiteral(
         "commands:\n"
-        "  show                      setpoints, readings and faults now\n"
+        "  show                      setpoints, readings, faults and line settings now\n"
         "  fault NAME                add a fault: silent, garbage, bad-crc, lower-case, odd,\n"
         "                            trailing, nak, stale; 'fault none' clears all faults\n"
         "  delay MS                  delay every reply (0: off)\n"
@@ -120,7 +138,11 @@ QString help()
         "                            latency timer is MS does (0: each character at once)\n"
         "  hangup [S] | return       the device disappears (for S seconds) | comes back at\n"
         "                            the same link\n"
-        "  load OHMS | load open     load resistance\n"
+        "  load OHMS | load open     load resistance (ends a profile)\n"
+        "  load-profile OHMS,... [S [ramp]]\n"
+        "                            hold each load of the list for S seconds (default 30)\n"
+        "                            in a cycle, or ramp between them; 'load-profile off'\n"
+        "                            keeps the load where it is\n"
         "  input MV | reference MV   input or reference voltage\n"
         "  noise on|off              a little noise on the readings\n"
         "  output on|off             switch the output as the device's own button would\n"
@@ -178,8 +200,7 @@ Result execute(ConverterEmulator &emulator, const QString &line)
     if (command == QLatin1String("hangup") && words.size() == 2) {
         bool ok = false;
         const double seconds = argument.toDouble(&ok);
-        // The upper bound keeps the milliseconds within an int.
-        if (ok && seconds >= 0 && seconds <= MaxReturnDelaySeconds) {
+        if (ok && seconds >= 0 && seconds <= MaxSeconds) {
             emulator.hangUpFor(int(std::lround(seconds * 1000)));
             return {QStringLiteral("hung up; back in %1 s").arg(seconds)};
         }
@@ -196,6 +217,17 @@ Result execute(ConverterEmulator &emulator, const QString &line)
         if (ok && ohms >= 0) {
             emulator.setLoadResistance(ohms);
             return {QStringLiteral("load %1 ohm").arg(ohms)};
+        }
+    }
+    if (command == QLatin1String("load-profile") && words.size() == 2 &&
+        argument == QLatin1String("off")) {
+        emulator.setLoadProfile(std::nullopt);
+        return {QStringLiteral("load %1 ohm").arg(emulator.loadResistance())};
+    }
+    if (command == QLatin1String("load-profile")) {
+        if (const std::optional<LoadProfile> profile = profileFrom(words)) {
+            emulator.setLoadProfile(profile);
+            return {QStringLiteral("load profile ") + profile->text()};
         }
     }
     if (command == QLatin1String("input") && toInt(words, 1, n)) {

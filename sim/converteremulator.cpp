@@ -210,7 +210,23 @@ void ConverterEmulator::setLoadResistance(double ohms)
 double ConverterEmulator::loadResistance() const
 {
     QMutexLocker lock(&mutex);
-    return model->loadResistance();
+    return model->loadResistance(clock.elapsed());
+}
+
+void ConverterEmulator::setLoadProfile(const std::optional<LoadProfile> &profile)
+{
+    QMutexLocker lock(&mutex);
+    const qint64 now = clock.elapsed();
+    if (profile)
+        model->setLoadProfile(profile, now);
+    else
+        model->setLoadResistance(model->loadResistance(now));
+}
+
+std::optional<LoadProfile> ConverterEmulator::loadProfile() const
+{
+    QMutexLocker lock(&mutex);
+    return model->loadProfile();
 }
 
 void ConverterEmulator::setInputVoltage(int millivolts)
@@ -264,13 +280,13 @@ bool ConverterEmulator::outputOn() const
 OutputStatus ConverterEmulator::status() const
 {
     QMutexLocker lock(&mutex);
-    return model->status();
+    return model->status(clock.elapsed());
 }
 
 AdcReadings ConverterEmulator::adc() const
 {
     QMutexLocker lock(&mutex);
-    return model->adc();
+    return model->adc(clock.elapsed());
 }
 
 void ConverterEmulator::setFixedStatus(std::optional<OutputStatus> status)

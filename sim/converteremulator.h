@@ -4,6 +4,7 @@
 #include "sim/emulatorrequest.h"
 #include "sim/faultsettings.h"
 #include "sim/linesettings.h"
+#include "sim/loadprofile.h"
 
 #include <QElapsedTimer>
 #include <QMutex>
@@ -74,8 +75,11 @@ public:
     void hangUpFor(int ms);
 
     // Electrical model.
-    void setLoadResistance(double ohms); // 0, negative or infinite: open circuit
-    double loadResistance() const;
+    void setLoadResistance(double ohms); // 0, negative or infinite: open circuit; ends a profile
+    double loadResistance() const;       // now, under a profile too
+    // Varies the load from now on; nothing ends a profile and keeps the load it has reached.
+    void setLoadProfile(const std::optional<LoadProfile> &profile);
+    std::optional<LoadProfile> loadProfile() const;
     void setInputVoltage(int millivolts);
     void setReferenceVoltage(int millivolts);
     void setNoise(bool on);

@@ -4,6 +4,7 @@
 #include <QCommandLineParser>
 #include <QtTest>
 
+#include <cmath>
 #include <memory>
 
 // The emulator program's command line, parsed and applied to an emulator that is not started.
@@ -16,6 +17,7 @@ private slots:
     void liveValuesFromTheStart();
     void defaultsLeaveTheModelAlone();
     void programSettings();
+    void loadProfile();
     void badValuesAreRefused_data();
     void badValuesAreRefused();
 
@@ -83,6 +85,26 @@ void TestCommandLineOptions::programSettings()
     QCOMPARE(emulator->faults().splitSize, 4);
 }
 
+void TestCommandLineOptions::loadProfile()
+{
+    // As tools/run.sh passes --load, the profile overrides it.
+    QCOMPARE(applied({"--load", "22", "--load-profile", "10,open,47", "--load-step", "0.5",
+                      "--load-ramp"}),
+             QString());
+    const std::optional<LoadProfile> profile = emulator->loadProfile();
+    QVERIFY(profile);
+    QCOMPARE(profile->ohms.size(), 3);
+    QVERIFY(std::isinf(profile->ohms.at(1)));
+    QCOMPARE(profile->stepMs, qint64(500));
+    QVERIFY(profile->ramp);
+    QCOMPARE(emulator->loadResistance(), 10.0);
+
+    init();
+    QCOMPARE(applied({"--load-profile", "5,6"}), QString());
+    QCOMPARE(emulator->loadProfile()->stepMs, qint64(30000));
+    QVERIFY(!emulator->loadProfile()->ramp);
+}
+
 void TestCommandLineOptions::badValuesAreRefused_data()
 {
     QTest::addColumn<QStringList>("arguments");
@@ -95,6 +117,10 @@ void TestCommandLineOptions::badValuesAreRefused_data()
         << QStringList{"--return-after", "3000000"} << "--return-after";
     QTest::newRow("negative load") << QStringList{"--load", "-1"} << "--load";
     QTest::newRow("load not a number") << QStringList{"--load", "nan"} << "--load";
+    QTest::newRow("profile entry") << QStringList{"--load-profile", "10,x"} << "--load-profile";
+    QTest::newRow("zero step") << QStringList{"--load-profile", "10,22", "--load-step", "0"}
+                               << "--load-step";
+    QTest::newRow("ramp without profile") << QStringList{"--load-ramp"} << "--load-profile";
 }
 
 void TestCommandLineOptions::badValuesAreRefused()
@@ -106,6 +132,7 @@ void TestCommandLineOptions::badValuesAreRefused()
     QVERIFY2(error.contains(named), qPrintable(error));
     QVERIFY(!emulator->outputOn());
     QCOMPARE(emulator->setpoints().voltage, 5000);
+    QVERIFY(!emulator->loadProfile());
 }
 
 QTEST_GUILESS_MAIN(TestCommandLineOptions)

@@ -210,6 +210,7 @@ void TestSimCodec::consoleCommands()
 
     ConsoleCommands::execute(emulator, QStringLiteral("load 2.5"));
     QCOMPARE(emulator.loadResistance(), 2.5);
+    QVERIFY(!emulator.loadProfile());
     ConsoleCommands::execute(emulator, QStringLiteral("set 12000 1500"));
     QCOMPARE(emulator.setpoints().voltage, 12000);
     QCOMPARE(emulator.setpoints().current, 1500);
@@ -220,7 +221,8 @@ void TestSimCodec::consoleCommands()
 
     // Nonsense changes nothing and says so.
     for (const char *bad : {"load -3", "set 70000 1", "delay x", "fault everything", "split",
-                            "latency -1", "line-check maybe"}) {
+                            "latency -1", "line-check maybe", "load-profile 10,x",
+                            "load-profile 10 0", "load-profile 10 5 jump", "load-profile"}) {
         const auto result = ConsoleCommands::execute(emulator, QString::fromLatin1(bad));
         QVERIFY2(result.text.startsWith(QLatin1String("not understood")), bad);
     }
@@ -228,6 +230,16 @@ void TestSimCodec::consoleCommands()
     QCOMPARE(emulator.setpoints().voltage, 12000);
     QCOMPARE(emulator.adapterLatencyMs(), 16);
     QVERIFY(!emulator.lineCheck());
+    QVERIFY(!emulator.loadProfile());
+
+    ConsoleCommands::execute(emulator, QStringLiteral("load-profile 10,22 5 ramp"));
+    QCOMPARE(emulator.loadProfile()->ohms, (QVector<double>{10, 22}));
+    QCOMPARE(emulator.loadProfile()->stepMs, qint64(5000));
+    QVERIFY(emulator.loadProfile()->ramp);
+    ConsoleCommands::execute(emulator, QStringLiteral("load-profile off"));
+    QVERIFY(!emulator.loadProfile());
+    ConsoleCommands::execute(emulator, QStringLiteral("load-profile 7,8"));
+    QCOMPARE(emulator.loadProfile()->stepMs, qint64(30000));
     QVERIFY(ConsoleCommands::execute(emulator, QStringLiteral("quit")).quit);
 }
 
