@@ -77,7 +77,7 @@ public:
     // Electrical model.
     void setLoadResistance(double ohms); // 0, negative or infinite: open circuit; ends a profile
     double loadResistance() const;       // now, under a profile too
-    // Varies the load from now on; nothing ends a profile and keeps the load it has reached.
+    // Varies the load from now on; std::nullopt ends a profile, keeping the load it reached.
     void setLoadProfile(const std::optional<LoadProfile> &profile);
     std::optional<LoadProfile> loadProfile() const;
     void setInputVoltage(int millivolts);

@@ -83,15 +83,15 @@ ConverterModel::OperatingPoint ConverterModel::operatingPoint(qint64 nowMs) cons
         return point;
     const double voltageSet = qMax(0, set.voltage);
     const double currentLimit = qMax(0, set.current);
-    const double loadOhms = loadResistance(nowMs);
-    const bool openCircuit = !(loadOhms > 0) || std::isinf(loadOhms);
-    const double demand = openCircuit ? 0.0 : voltageSet / loadOhms; // mV / ohm = mA
+    const double ohms = loadResistance(nowMs);
+    const bool openCircuit = !(ohms > 0) || std::isinf(ohms);
+    const double demand = openCircuit ? 0.0 : voltageSet / ohms; // mV / ohm = mA
     if (demand <= currentLimit) {
         point.millivolts = voltageSet;
         point.milliamps = demand;
         point.constantVoltage = true;
     } else {
-        point.millivolts = currentLimit * loadOhms;
+        point.millivolts = currentLimit * ohms;
         point.milliamps = currentLimit;
         point.constantCurrent = true;
     }
