@@ -3,6 +3,7 @@
 #include "bench/benchclock.h"
 #include "link/deviceprotocol.h"
 #include "link/framecodec.h"
+#include "sim/linesettings.h"
 
 #include <QByteArray>
 #include <QString>
@@ -96,6 +97,8 @@ inline BareFigures Run(const QString &path, int seconds)
         cfmakeraw(&mode);
         tcsetattr(fd, TCSANOW, &mode);
     }
+    // The emulator answers only a line set as the panel sets it.
+    LineSettings::converterLine().applyTo(fd);
     const QVector<QByteArray> requests[2] = {ReadRequestPieces(DeviceRegister::Status),
                                              ReadRequestPieces(DeviceRegister::Adc)};
     const double cpuBefore = CpuSeconds();

@@ -109,12 +109,12 @@ std::optional<Answer> read(ConverterModel &model, quint8 registerCode, qint64 no
 {
     switch (registerCode) {
     case StatusRegister:
-        return Answer{statusReply(model.status())};
+        return Answer{statusReply(model.status(nowMs))};
     case SetpointRegister:
         return Answer{
             readReply(SetpointRegister, {model.setpoints().voltage, model.setpoints().current})};
     case AdcRegister:
-        return Answer{adcReply(model.adc())};
+        return Answer{adcReply(model.adc(nowMs))};
     case CalibrationRegister:
         return Answer{calibrationReply(model.calibration())};
     case UserParamRegister:
@@ -124,50 +124,57 @@ std::optional<Answer> read(ConverterModel &model, quint8 registerCode, qint64 no
     }
 }
 
-std::optional<Answer> write(ConverterModel &model, quint8 registerCode, const QByteArray &data,
-                            qint64 nowMs)
+bool writable(quint8 registerCode)
 {
+    return registerCode == SetpointRegister || registerCode == OutputSwitchRegister ||
+           registerCode == CalibrationRegister || registerCode == UserParamRegister;
+}
+
+// Expects a writable register.
+Answer write(ConverterModel &model, quint8 registerCode, const QByteArray &data, qint64 nowMs)
+{
+    const Answer refused{writeReply(registerCode, false)};
     switch (registerCode) {
     case SetpointRegister:
         if (data.size() != 4)
-            return Answer{writeReply(registerCode, false)};
+            return refused;
         model.setSetpoints({unsigned16(data, 0), signed16(data, 2)});
         return Answer{writeReply(registerCode, true)};
     case OutputSwitchRegister: {
         if (data.size() != 2)
-            return Answer{writeReply(registerCode, false)};
+            return refused;
         // Only the two documented words mean anything; others are refused, not guessed at.
         const quint16 word = unsigned16(data, 0);
         if (word != ConverterEmulator::OutputOnWord && word != 0)
-            return Answer{writeReply(registerCode, false)};
+            return refused;
         model.setOutputOn(word == ConverterEmulator::OutputOnWord, nowMs);
         return Answer{writeReply(registerCode, true)};
     }
     case CalibrationRegister:
         if (data.size() != 22)
-            return Answer{writeReply(registerCode, false)};
+            return refused;
         model.setCalibration(calibrationFrom(data));
         return Answer{writeReply(registerCode, true), true};
-    case UserParamRegister:
+    default: // UserParamRegister
         if (data.size() != 22)
-            return Answer{writeReply(registerCode, false)};
+            return refused;
         model.writeUserParams(userParamsFrom(data));
         return Answer{writeReply(registerCode, true), true};
-    default:
-        return std::nullopt;
     }
 }
 
 } // namespace
 
 std::optional<Answer> answer(ConverterModel &model, quint8 registerCode, quint8 operationCode,
-                             const QByteArray &data, qint64 nowMs)
+                             const QByteArray &data, qint64 nowMs, Writes writes)
 {
     if (operationCode == ConverterEmulator::ReadOperation)
         return data.isEmpty() ? read(model, registerCode, nowMs) : std::nullopt;
-    if (operationCode == ConverterEmulator::WriteOperation)
-        return write(model, registerCode, data, nowMs);
-    return std::nullopt;
+    if (operationCode != ConverterEmulator::WriteOperation || !writable(registerCode))
+        return std::nullopt;
+    if (writes == Writes::Refuse)
+        return Answer{writeReply(registerCode, false)};
+    return write(model, registerCode, data, nowMs);
 }
 
 const char *registerName(quint8 registerCode)

@@ -4,11 +4,15 @@
 
 #include <QStringList>
 
+#include <cmath>
 #include <limits>
 
 namespace ConsoleCommands {
 
 namespace {
+
+// Keeps seconds turned into milliseconds within an int.
+constexpr double MaxSeconds = 1e6;
 
 bool toInt(const QStringList &words, int index, int &value)
 {
@@ -50,10 +54,13 @@ QString show(ConverterEmulator &emulator)
     const Setpoints set = emulator.setpoints();
     const OutputStatus s = emulator.status();
     const AdcReadings a = emulator.adc();
-    return QStringLiteral("setpoints %1 mV %2 mA, output %3, load %4 ohm\n"
+    const std::optional<LineSettings> line = emulator.clientLineSettings();
+    const std::optional<LoadProfile> profile = emulator.loadProfile();
+    return QStringLiteral("setpoints %1 mV %2 mA, output %3, load %4 ohm%18\n"
                           "status: voltage %5 x10 mV, current %6, range %7, CC %8, CV %9\n"
                           "ADC: %10 mV, %11 mA, fine %12, Uin %13 mV, Uref %14 mV\n"
-                          "faults: %15")
+                          "faults: %15\n"
+                          "serial end set to %16, line check %17")
         .arg(set.voltage)
         .arg(set.current)
         .arg(emulator.outputOn() ? QStringLiteral("on") : QStringLiteral("off"))
@@ -68,7 +75,10 @@ QString show(ConverterEmulator &emulator)
         .arg(a.fineCurrent)
         .arg(a.inputVoltage)
         .arg(a.referenceVoltage)
-        .arg(faultText(emulator.faults()));
+        .arg(faultText(emulator.faults()))
+        .arg(line ? line->text() : QStringLiteral("nothing (hung up)"))
+        .arg(emulator.lineCheck() ? QStringLiteral("on") : QStringLiteral("off"))
+        .arg(profile ? QStringLiteral(" (profile %1)").arg(profile->text()) : QString());
 }
 
 // "fault NAME": switch one more fault on; "fault none" clears them all.
@@ -97,13 +107,28 @@ bool applyFault(FaultSettings &f, const QString &name)
     return true;
 }
 
+// "load-profile OHMS,... [S [ramp]]"
+std::optional<LoadProfile> profileFrom(const QStringList &words)
+{
+    if (words.size() < 2 || words.size() > 4)
+        return std::nullopt;
+    bool ok = true;
+    const double seconds =
+        words.size() > 2 ? words.at(2).toDouble(&ok) : LoadProfile::DefaultStepMs / 1000.0;
+    const bool ramp = words.size() > 3;
+    if (!ok || !(seconds >= 0.001 && seconds <= MaxSeconds) ||
+        (ramp && words.at(3).toLower() != QLatin1String("ramp")))
+        return std::nullopt;
+    return LoadProfile::parse(words.at(1).toLower(), std::llround(seconds * 1000), ramp);
+}
+
 } // namespace
 
 QString help()
 {
     return QStringLiteral(
         "commands:\n"
-        "  show                      setpoints, readings and faults now\n"
+        "  show                      setpoints, readings, faults and line settings now\n"
         "  fault NAME                add a fault: silent, garbage, bad-crc, lower-case, odd,\n"
         "                            trailing, nak, stale; 'fault none' clears all faults\n"
         "  delay MS                  delay every reply (0: off)\n"
@@ -111,11 +136,17 @@ QString help()
         "  silent-first K            ignore the next K requests\n"
         "  latency MS                hand replies over in batches, as a USB adapter whose\n"
         "                            latency timer is MS does (0: each character at once)\n"
-        "  hangup | return           the device disappears | comes back at the same link\n"
-        "  load OHMS | load open     load resistance\n"
+        "  hangup [S] | return       the device disappears (for S seconds) | comes back at\n"
+        "                            the same link\n"
+        "  load OHMS | load open     load resistance (ends a profile)\n"
+        "  load-profile OHMS,... [S [ramp]]\n"
+        "                            hold each load of the list for S seconds (default 30)\n"
+        "                            in a cycle, or ramp between them; 'load-profile off'\n"
+        "                            keeps the load where it is\n"
         "  input MV | reference MV   input or reference voltage\n"
         "  noise on|off              a little noise on the readings\n"
         "  output on|off             switch the output as the device's own button would\n"
+        "  line-check on|off         understand only a serial end set to 9200 8N1 | any\n"
         "  set MV MA                 voltage and current setpoints\n"
         "  help | quit");
 }
@@ -162,9 +193,17 @@ Result execute(ConverterEmulator &emulator, const QString &line)
         emulator.setAdapterLatencyMs(n);
         return {QStringLiteral("adapter latency %1 ms").arg(n)};
     }
-    if (command == QLatin1String("hangup")) {
+    if (command == QLatin1String("hangup") && words.size() == 1) {
         emulator.hangUp();
-        return {QStringLiteral("hung up")};
+        return {QStringLiteral("hung up; 'return' brings it back")};
+    }
+    if (command == QLatin1String("hangup") && words.size() == 2) {
+        bool ok = false;
+        const double seconds = argument.toDouble(&ok);
+        if (ok && seconds >= 0 && seconds <= MaxSeconds) {
+            emulator.hangUpFor(int(std::lround(seconds * 1000)));
+            return {QStringLiteral("hung up; back in %1 s").arg(seconds)};
+        }
     }
     if (command == QLatin1String("return")) {
         QString error;
@@ -180,6 +219,17 @@ Result execute(ConverterEmulator &emulator, const QString &line)
             return {QStringLiteral("load %1 ohm").arg(ohms)};
         }
     }
+    if (command == QLatin1String("load-profile") && words.size() == 2 &&
+        argument == QLatin1String("off")) {
+        emulator.setLoadProfile(std::nullopt);
+        return {QStringLiteral("load %1 ohm").arg(emulator.loadResistance())};
+    }
+    if (command == QLatin1String("load-profile")) {
+        if (const std::optional<LoadProfile> profile = profileFrom(words)) {
+            emulator.setLoadProfile(profile);
+            return {QStringLiteral("load profile ") + profile->text()};
+        }
+    }
     if (command == QLatin1String("input") && toInt(words, 1, n)) {
         emulator.setInputVoltage(n);
         return {QStringLiteral("input %1 mV").arg(n)};
@@ -192,6 +242,10 @@ Result execute(ConverterEmulator &emulator, const QString &line)
     if (command == QLatin1String("noise") && onOff) {
         emulator.setNoise(argument == QLatin1String("on"));
         return {QStringLiteral("noise ") + argument};
+    }
+    if (command == QLatin1String("line-check") && onOff) {
+        emulator.setLineCheck(argument == QLatin1String("on"));
+        return {QStringLiteral("line check ") + argument};
     }
     if (command == QLatin1String("output") && onOff) {
         emulator.setOutputOn(argument == QLatin1String("on"));

@@ -17,17 +17,20 @@
 
 #include <cerrno>
 #include <unistd.h>
+#include <utility>
 
 ConverterEmulator::ConverterEmulator(QObject *parent)
     : QObject(parent), terminal(std::make_unique<PseudoTerminal>()),
       model(std::make_unique<ConverterModel>()), assembler(std::make_unique<RequestAssembler>()),
-      serviceTimer(new QTimer(this))
+      serviceTimer(new QTimer(this)), returnTimer(new QTimer(this))
 {
     qRegisterMetaType<EmulatorRequest>();
     clock.start();
     serviceTimer->setSingleShot(true);
     serviceTimer->setTimerType(Qt::PreciseTimer);
     connect(serviceTimer, &QTimer::timeout, this, &ConverterEmulator::serviceLine);
+    returnTimer->setSingleShot(true);
+    connect(returnTimer, &QTimer::timeout, this, [this] { comeBack(); });
 }
 
 ConverterEmulator::~ConverterEmulator()
@@ -74,6 +77,7 @@ void ConverterEmulator::stop()
         if (running)
             saveState();
         closeTerminal();
+        returnTimer->stop();
         running = false;
     });
     if (wasRunning)
@@ -128,13 +132,48 @@ int ConverterEmulator::adapterLatencyMs() const
     return int(adapterLatencyUs / 1000);
 }
 
+void ConverterEmulator::setLineCheck(bool on)
+{
+    QMutexLocker lock(&mutex);
+    lineCheckOn = on;
+    refusedLine.clear();
+}
+
+bool ConverterEmulator::lineCheck() const
+{
+    QMutexLocker lock(&mutex);
+    return lineCheckOn;
+}
+
+std::optional<LineSettings> ConverterEmulator::clientLineSettings() const
+{
+    QMutexLocker lock(&mutex);
+    if (!terminal->isOpen())
+        return std::nullopt;
+    return LineSettings::read(terminal->slave());
+}
+
 void ConverterEmulator::hangUp()
+{
+    disappear(-1);
+}
+
+void ConverterEmulator::hangUpFor(int ms)
+{
+    disappear(qMax(0, ms));
+}
+
+void ConverterEmulator::disappear(int returnAfterMs)
 {
     bool wasPresent = false;
     inOwnThread([&] {
         QMutexLocker lock(&mutex);
         wasPresent = terminal->isOpen();
         closeTerminal();
+        if (running && returnAfterMs >= 0)
+            returnTimer->start(returnAfterMs);
+        else
+            returnTimer->stop();
     });
     if (wasPresent)
         emit serialPathChanged(QString());
@@ -147,6 +186,7 @@ bool ConverterEmulator::comeBack(QString *error)
     QString path;
     inOwnThread([&] {
         QMutexLocker lock(&mutex);
+        returnTimer->stop();
         if (!running || terminal->isOpen()) {
             ok = running;
             if (!running && error)
@@ -170,7 +210,23 @@ void ConverterEmulator::setLoadResistance(double ohms)
 double ConverterEmulator::loadResistance() const
 {
     QMutexLocker lock(&mutex);
-    return model->loadResistance();
+    return model->loadResistance(clock.elapsed());
+}
+
+void ConverterEmulator::setLoadProfile(const std::optional<LoadProfile> &profile)
+{
+    QMutexLocker lock(&mutex);
+    const qint64 now = clock.elapsed();
+    if (profile)
+        model->setLoadProfile(profile, now);
+    else
+        model->setLoadResistance(model->loadResistance(now));
+}
+
+std::optional<LoadProfile> ConverterEmulator::loadProfile() const
+{
+    QMutexLocker lock(&mutex);
+    return model->loadProfile();
 }
 
 void ConverterEmulator::setInputVoltage(int millivolts)
@@ -224,13 +280,13 @@ bool ConverterEmulator::outputOn() const
 OutputStatus ConverterEmulator::status() const
 {
     QMutexLocker lock(&mutex);
-    return model->status();
+    return model->status(clock.elapsed());
 }
 
 AdcReadings ConverterEmulator::adc() const
 {
     QMutexLocker lock(&mutex);
-    return model->adc();
+    return model->adc(clock.elapsed());
 }
 
 void ConverterEmulator::setFixedStatus(std::optional<OutputStatus> status)
@@ -353,6 +409,8 @@ void ConverterEmulator::closeTerminal()
     rxQueue.clear();
     txQueue.clear();
     arrived.clear();
+    refusedLine.clear();
+    refusalToReport.clear();
 }
 
 void ConverterEmulator::saveState()
@@ -364,20 +422,45 @@ void ConverterEmulator::saveState()
                     {model->calibration(), model->userParams(now), model->onTimeMs(now)});
 }
 
+bool ConverterEmulator::lineFits()
+{
+    if (!lineCheckOn)
+        return true;
+    // Termios belongs to the terminal, not to a descriptor, so the slave the emulator holds
+    // shows what the client set.
+    const std::optional<LineSettings> line = LineSettings::read(terminal->slave());
+    if (line && *line == LineSettings::converterLine()) {
+        refusedLine.clear();
+        return true;
+    }
+    const QString text = line ? line->text() : QStringLiteral("unreadable line settings");
+    if (text != refusedLine)
+        refusedLine = refusalToReport = text;
+    return false;
+}
+
+void ConverterEmulator::emitQueued(const QVector<EmulatorRequest> &received, const QString &refusal)
+{
+    if (!refusal.isEmpty())
+        emit lineSettingsRefused(refusal);
+    for (const EmulatorRequest &request : received)
+        emit requestReceived(request);
+}
+
 void ConverterEmulator::readMaster()
 {
     QVector<EmulatorRequest> received;
+    QString refusal;
     {
         QMutexLocker lock(&mutex);
         if (!terminal->isOpen())
             return;
+        QByteArray incoming;
         char buffer[4096];
         for (;;) {
             const ssize_t n = ::read(terminal->master(), buffer, sizeof buffer);
             if (n > 0) {
-                if (rxQueue.isEmpty())
-                    rxStartUs = qMax(rxStartUs, nowUs());
-                rxQueue.append(buffer, int(n));
+                incoming.append(buffer, int(n));
                 continue;
             }
             if (n < 0 && errno == EINTR)
@@ -388,13 +471,18 @@ void ConverterEmulator::readMaster()
             }
             break;
         }
+        if (!incoming.isEmpty() && lineFits()) {
+            if (rxQueue.isEmpty())
+                rxStartUs = qMax(rxStartUs, nowUs());
+            rxQueue.append(incoming);
+        }
         const qint64 now = nowUs();
         takeArrivedBytes(now, received);
         sendDuePieces(now);
         scheduleService(now);
+        refusal = std::exchange(refusalToReport, QString());
     }
-    for (const EmulatorRequest &request : received)
-        emit requestReceived(request);
+    emitQueued(received, refusal);
 }
 
 void ConverterEmulator::writeMaster()
@@ -410,6 +498,7 @@ void ConverterEmulator::writeMaster()
 void ConverterEmulator::serviceLine()
 {
     QVector<EmulatorRequest> received;
+    QString refusal;
     {
         QMutexLocker lock(&mutex);
         if (!terminal->isOpen())
@@ -418,9 +507,9 @@ void ConverterEmulator::serviceLine()
         takeArrivedBytes(now, received);
         sendDuePieces(now);
         scheduleService(now);
+        refusal = std::exchange(refusalToReport, QString());
     }
-    for (const EmulatorRequest &request : received)
-        emit requestReceived(request);
+    emitQueued(received, refusal);
 }
 
 void ConverterEmulator::takeArrivedBytes(qint64 now, QVector<EmulatorRequest> &received)
@@ -459,23 +548,18 @@ void ConverterEmulator::handleFrame(const QByteArray &text, bool complete,
     if (request.crcValid && !faultSettings.silent && silentLeft == 0) {
         const qint64 nowMs = clock.elapsed();
         const std::optional<CommandSet::Answer> answer = CommandSet::answer(
-            *model, request.registerCode, request.operationCode, request.data, nowMs);
+            *model, request.registerCode, request.operationCode, request.data, nowMs,
+            faultSettings.nak ? CommandSet::Writes::Refuse : CommandSet::Writes::Accept);
         if (answer) {
             request.answered = true;
-            const bool isWrite = request.operationCode == WriteOperation;
             QByteArray reply = answer->headerAndPayload;
-            bool replyIsWrite = isWrite;
-            if (faultSettings.stale) {
+            if (faultSettings.stale)
                 std::swap(reply, previousAnswer);
-                std::swap(replyIsWrite, previousWasWrite);
-            } else {
+            else
                 previousAnswer = reply;
-                previousWasWrite = isWrite;
-            }
             if (!reply.isEmpty()) {
                 const qint64 requestUs = nowUs();
-                for (const ReplyShaper::Piece &piece :
-                     ReplyShaper::shape(reply, replyIsWrite, faultSettings))
+                for (const ReplyShaper::Piece &piece : ReplyShaper::shape(reply, faultSettings))
                     txQueue.append({piece.bytes, requestUs + qint64(piece.offsetMs) * 1000});
             }
             if (answer->storedBlockChanged)
@@ -531,6 +615,11 @@ void ConverterEmulator::handOverToSerialEnd(qint64 now)
     if (adapterLatencyUs > 0 && arrived.size() < AdapterPacketBytes &&
         now < arrivedFirstUs + adapterLatencyUs)
         return;
+    if (!lineFits()) {
+        // A program at another speed would only see garbage; it gets nothing instead.
+        arrived.clear();
+        return;
+    }
     const ssize_t written =
         ::write(terminal->master(), arrived.constData(), size_t(arrived.size()));
     if (written < 0) {

@@ -3,6 +3,8 @@
 #include "link/devicerecords.h"
 #include "sim/emulatorrequest.h"
 #include "sim/faultsettings.h"
+#include "sim/linesettings.h"
+#include "sim/loadprofile.h"
 
 #include <QElapsedTimer>
 #include <QMutex>
@@ -21,8 +23,8 @@ class PseudoTerminal;
 
 // A VORNEX converter on a pseudo-terminal. It answers the panel's requests from an electrical
 // model and can misbehave on demand. It runs on the event loop of the thread it lives in; the
-// setters and the request log may be used from any thread, and start(), stop(), hangUp() and
-// comeBack() hop to the emulator's thread when called from elsewhere.
+// setters and the request log may be used from any thread, and start(), stop(), hangUp(),
+// hangUpFor() and comeBack() hop to the emulator's thread when called from elsewhere.
 class ConverterEmulator : public QObject
 {
     Q_OBJECT
@@ -57,14 +59,27 @@ public:
     // default). 0, the default: each character as soon as it has arrived.
     void setAdapterLatencyMs(int ms);
     int adapterLatencyMs() const;
+    // On by default: what arrives while the far end of the serial line is set to anything but
+    // 9200 baud 8N1 is noise the converter cannot make out, and nothing is sent back to it
+    // then, as a device at the right speed would look to a program at the wrong one.
+    void setLineCheck(bool on);
+    bool lineCheck() const;
+    // What the far end has set now; nothing while hung up or stopped.
+    std::optional<LineSettings> clientLineSettings() const;
 
     // The device disappears (its serial end closes) and comes back on a new pty, same link.
     void hangUp();
     bool comeBack(QString *error = nullptr);
+    // Hangs up and comes back by itself after ms. hangUp(), comeBack() and stop() cancel the
+    // return; a second call sets it anew.
+    void hangUpFor(int ms);
 
     // Electrical model.
-    void setLoadResistance(double ohms); // 0, negative or infinite: open circuit
-    double loadResistance() const;
+    void setLoadResistance(double ohms); // 0, negative or infinite: open circuit; ends a profile
+    double loadResistance() const;       // now, under a profile too
+    // Varies the load from now on; std::nullopt ends a profile, keeping the load it reached.
+    void setLoadProfile(const std::optional<LoadProfile> &profile);
+    std::optional<LoadProfile> loadProfile() const;
     void setInputVoltage(int millivolts);
     void setReferenceVoltage(int millivolts);
     void setNoise(bool on);
@@ -101,6 +116,9 @@ signals:
     void requestReceived(const EmulatorRequest &request);
     // New serial end after start() or comeBack(); empty after hangUp() or stop().
     void serialPathChanged(const QString &path);
+    // Characters were dropped because the far end's line settings (as text) do not fit; once
+    // for each change of them.
+    void lineSettingsRefused(const QString &settings);
 
 private:
     struct TxPiece
@@ -125,6 +143,9 @@ private:
     bool openTerminal(QString *error);
     void closeTerminal();
     void saveState();
+    void disappear(int returnAfterMs);
+    bool lineFits();
+    void emitQueued(const QVector<EmulatorRequest> &received, const QString &refusal);
 
     mutable QMutex mutex;
     QElapsedTimer clock;
@@ -134,14 +155,17 @@ private:
     QSocketNotifier *readNotifier = nullptr;
     QSocketNotifier *writeNotifier = nullptr;
     QTimer *serviceTimer = nullptr;
+    QTimer *returnTimer = nullptr;
     bool running = false;
     bool pacedLine = true;
+    bool lineCheckOn = true;
+    QString refusedLine;     // the unfit settings last reported, empty while they fit
+    QString refusalToReport; // not yet emitted
     QString stateFile;
     FaultSettings faultSettings;
     int silentLeft = 0;
     // The last answer given, kept for the stale-reply fault.
     QByteArray previousAnswer;
-    bool previousWasWrite = false;
     QVector<EmulatorRequest> log;
     // Bytes read from the master that have not yet arrived at line pace; the first of them
     // started on the line at rxStartUs.

@@ -59,21 +59,39 @@ bool ConverterModel::fineRange(double milliamps) const
     return on && milliamps < fineThresholdMa;
 }
 
-ConverterModel::OperatingPoint ConverterModel::operatingPoint() const
+void ConverterModel::setLoadResistance(double ohms)
+{
+    loadOhms = ohms;
+    profile.reset();
+}
+
+void ConverterModel::setLoadProfile(const std::optional<LoadProfile> &value, qint64 startMs)
+{
+    profile = value;
+    profileStartMs = startMs;
+}
+
+double ConverterModel::loadResistance(qint64 nowMs) const
+{
+    return profile ? profile->resistanceAt(nowMs - profileStartMs) : loadOhms;
+}
+
+ConverterModel::OperatingPoint ConverterModel::operatingPoint(qint64 nowMs) const
 {
     OperatingPoint point;
     if (!on)
         return point;
     const double voltageSet = qMax(0, set.voltage);
     const double currentLimit = qMax(0, set.current);
-    const bool openCircuit = !(loadOhms > 0) || std::isinf(loadOhms);
-    const double demand = openCircuit ? 0.0 : voltageSet / loadOhms; // mV / ohm = mA
+    const double ohms = loadResistance(nowMs);
+    const bool openCircuit = !(ohms > 0) || std::isinf(ohms);
+    const double demand = openCircuit ? 0.0 : voltageSet / ohms; // mV / ohm = mA
     if (demand <= currentLimit) {
         point.millivolts = voltageSet;
         point.milliamps = demand;
         point.constantVoltage = true;
     } else {
-        point.millivolts = currentLimit * loadOhms;
+        point.millivolts = currentLimit * ohms;
         point.milliamps = currentLimit;
         point.constantCurrent = true;
     }
@@ -85,11 +103,11 @@ ConverterModel::OperatingPoint ConverterModel::operatingPoint() const
     return point;
 }
 
-OutputStatus ConverterModel::status() const
+OutputStatus ConverterModel::status(qint64 nowMs) const
 {
     if (fixedStatus)
         return *fixedStatus;
-    const OperatingPoint point = operatingPoint();
+    const OperatingPoint point = operatingPoint(nowMs);
     OutputStatus s;
     s.voltage = clampTo(point.millivolts / 10.0, 0, 0xFFFF);
     s.currentRange = fineRange(point.milliamps) ? 1 : 0;
@@ -100,11 +118,11 @@ OutputStatus ConverterModel::status() const
     return s;
 }
 
-AdcReadings ConverterModel::adc() const
+AdcReadings ConverterModel::adc(qint64 nowMs) const
 {
     if (fixedAdc)
         return *fixedAdc;
-    const OperatingPoint point = operatingPoint();
+    const OperatingPoint point = operatingPoint(nowMs);
     AdcReadings a;
     a.sdadcVoltage = clampTo(point.millivolts, 0, 0xFFFF);
     a.sdadcCurrent = clampTo(point.milliamps, 0, 0xFFFF);

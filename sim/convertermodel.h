@@ -1,12 +1,14 @@
 #pragma once
 
 #include "link/devicerecords.h"
+#include "sim/loadprofile.h"
 
 #include <QtGlobal>
 
 #include <optional>
 
-// The converter's insides: setpoints, output switch, a resistive load, the readings that follow
+// The converter's insides: setpoints, output switch, a resistive load (fixed or following a
+// profile), the readings that follow
 // from them, and the two stored blocks with the life counter. Times are passed in (ms on a
 // monotonic clock) so the model itself holds no clock. Not thread-safe on its own.
 class ConverterModel
@@ -18,8 +20,11 @@ public:
     Setpoints setpoints() const { return set; }
     void setOutputOn(bool on, qint64 nowMs);
     bool outputOn() const { return on; }
-    void setLoadResistance(double ohms) { loadOhms = ohms; }
-    double loadResistance() const { return loadOhms; }
+    // A fixed load ends a profile; a profile starts at startMs.
+    void setLoadResistance(double ohms);
+    void setLoadProfile(const std::optional<LoadProfile> &profile, qint64 startMs);
+    std::optional<LoadProfile> loadProfile() const { return profile; }
+    double loadResistance(qint64 nowMs) const;
     void setInputVoltage(int millivolts) { inputMv = millivolts; }
     void setReferenceVoltage(int millivolts) { referenceMv = millivolts; }
     void setNoise(bool enabled) { noise = enabled; }
@@ -27,8 +32,8 @@ public:
     void setFixedStatus(std::optional<OutputStatus> value) { fixedStatus = value; }
     void setFixedAdc(std::optional<AdcReadings> value) { fixedAdc = value; }
 
-    OutputStatus status() const;
-    AdcReadings adc() const;
+    OutputStatus status(qint64 nowMs) const;
+    AdcReadings adc(qint64 nowMs) const;
 
     CalibrationBlock calibration() const { return calib; }
     void setCalibration(const CalibrationBlock &block) { calib = block; }
@@ -49,12 +54,14 @@ private:
         bool constantCurrent = false;
         bool constantVoltage = false;
     };
-    OperatingPoint operatingPoint() const;
+    OperatingPoint operatingPoint(qint64 nowMs) const;
     bool fineRange(double milliamps) const;
 
     Setpoints set;
     bool on = false;
     double loadOhms = 10.0;
+    std::optional<LoadProfile> profile;
+    qint64 profileStartMs = 0;
     int inputMv = 24000;
     int referenceMv = 2500;
     bool noise = false;

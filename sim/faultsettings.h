@@ -16,7 +16,7 @@ struct FaultSettings
     bool lowerCase = false; // hex digits a-f in lower case
     bool oddDigits = false; // drop the last digit so the count is odd
     QByteArray trailing;    // bytes sent after the CR
-    bool nak = false;       // answer writes with byte 1 = NakCode instead of AckCode
+    bool nak = false;       // refuse every write: byte 1 = NakCode, nothing is changed
     bool stale = false;     // answer each request with the reply to the previous one
 
     static QByteArray defaultGarbage() { return QByteArrayLiteral("\xFF\x00*?~"); }

@@ -18,6 +18,9 @@ public:
     void close();
     bool isOpen() const { return masterFd >= 0; }
     int master() const { return masterFd; }
+    // The emulator's own descriptor of the slave, through which the far end's line settings
+    // can be read.
+    int slave() const { return slaveFd; }
     QString slavePath() const { return slaveName; }
 
     // Keeps a symbolic link at path pointing at the slave while open. An existing symbolic link

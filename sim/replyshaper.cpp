@@ -1,6 +1,5 @@
 #include "sim/replyshaper.h"
 
-#include "sim/converteremulator.h"
 #include "sim/simcodec.h"
 
 namespace ReplyShaper {
@@ -17,10 +16,8 @@ QByteArray withoutFramingChars(QByteArray bytes)
 
 } // namespace
 
-QVector<Piece> shape(QByteArray headerAndPayload, bool isWrite, const FaultSettings &faults)
+QVector<Piece> shape(const QByteArray &headerAndPayload, const FaultSettings &faults)
 {
-    if (faults.nak && isWrite && headerAndPayload.size() >= 2)
-        headerAndPayload[1] = char(ConverterEmulator::NakCode);
     QByteArray bytes = SimCodec::withCrc(headerAndPayload);
     if (faults.badCrc)
         bytes[bytes.size() - 1] = char(bytes.at(bytes.size() - 1) ^ 0xFF);

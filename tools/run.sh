@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, starts the converter emulator on a pseudo-terminal and the
-# panel with that port first in its list. Click "Подключить" to see live values. The emulator
-# stops when the panel closes. Extra arguments go to the emulator (see: vornex-sim --help).
+# panel with that port first in its list. The emulator's output is on at 12 V into 22 ohm, so
+# "Подключить" shows live values at once. The emulator stops when the panel closes. Extra
+# arguments go to the emulator; a value given again there wins (see: vornex-sim --help).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -11,7 +12,8 @@ cmake --build build/release -j "$(nproc)"
 
 runtime=$(mktemp -d)
 link="$runtime/ttyVORNEX"
-build/release/sim/vornex-sim --link "$link" --load 22 "$@" >"$runtime/sim.log" 2>&1 &
+build/release/sim/vornex-sim --link "$link" --output-on --voltage 12000 --current 1000 \
+    --load 22 "$@" >"$runtime/sim.log" 2>&1 &
 sim=$!
 trap 'kill "$sim" 2>/dev/null; wait "$sim" 2>/dev/null; rm -rf "$runtime"' EXIT
 for _ in $(seq 50); do

@@ -42,8 +42,8 @@ bool TestEmulatorLink::OpenOn(const QString &path)
     port->setPortName(path);
     if (!port->open(QIODevice::ReadWrite))
         return false;
-    port->setBaudRate(9200); // a pseudo-terminal may refuse; the bytes flow anyway
-    return true;
+    // The emulator answers only a line set like the panel's: 9200 baud, and 8N1 by default.
+    return port->setBaudRate(9200);
 }
 
 void TestEmulatorLink::init()

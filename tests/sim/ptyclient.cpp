@@ -1,5 +1,7 @@
 #include "ptyclient.h"
 
+#include "sim/linesettings.h"
+
 #include <QEventLoop>
 #include <QFile>
 #include <QSocketNotifier>
@@ -20,7 +22,8 @@ bool PtyClient::open(const QString &path)
     fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     gone = false;
     buffer.clear();
-    return fd >= 0;
+    // Set as the panel sets its port: the emulator understands nothing else.
+    return fd >= 0 && LineSettings::converterLine().applyTo(fd);
 }
 
 void PtyClient::close()

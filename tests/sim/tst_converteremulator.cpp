@@ -96,7 +96,8 @@ private slots:
     void badFramesGetNoReply();
     void faultLines_data();
     void faultLines();
-    void nakRefusesWritesOnly();
+    void nakChangesNothing_data();
+    void nakChangesNothing();
     void splitReplyArrivesInPieces();
     void delayHoldsTheReply();
     void silentFirstRequests();
@@ -107,6 +108,7 @@ private slots:
     void adapterHandsRepliesOverInBatches();
     void adapterHoldsAShortReplyForItsLatency();
     void hangUpAndReturnAtTheLink();
+    void hangUpForAWhile();
     void stateFileKeepsBlocks();
     void badStateFileIsRefused();
     void runsInAWorkerThread();
@@ -391,14 +393,52 @@ void TestConverterEmulator::faultLines()
     QCOMPARE(exchange("#01013E1F\r"), KnownStatusLine);
 }
 
-void TestConverterEmulator::nakRefusesWritesOnly()
+void TestConverterEmulator::nakChangesNothing_data()
 {
+    QTest::addColumn<QByteArray>("request");
+    QTest::addColumn<bool>("startsOn");
+    QTest::newRow("setpoints") << frame(0x03, 0x11, words({12000, 1500})) << false;
+    QTest::newRow("output on") << QByteArray("#07119A1BF5C4\r") << false;
+    QTest::newRow("output off") << QByteArray("#07110000A1BE\r") << true;
+    QTest::newRow("calibration") << frame(0xA8, 0x11,
+                                          words({900, -2, 1100, 3, 1000, 4, 1000, -6, 1000, 7, 25}))
+                                 << false;
+    QTest::newRow("user parameters")
+        << frame(0xAB, 0x11, words({0, 0, 3, 4, 5, 6, 7, 8, 9, 10, 11})) << false;
+}
+
+void TestConverterEmulator::nakChangesNothing()
+{
+    QFETCH(QByteArray, request);
+    QFETCH(bool, startsOn);
+    QTemporaryDir dir;
+    const QString stateFile = dir.filePath(QStringLiteral("state.json"));
+    QVERIFY(emulator->setStateFile(stateFile));
+    emulator->setOutputOn(startsOn);
+    // Everything a write could change, as the line reports it.
+    const auto stored = [this] {
+        QByteArray blocks;
+        for (quint8 reg : {0x03, 0xA8, 0xAB})
+            blocks += decoded(exchange(readFrame(reg)));
+        return blocks + char(emulator->outputOn());
+    };
+    const QByteArray before = stored();
+    QCOMPARE(before.size(), 8 + 26 + 26 + 1);
+
     FaultSettings f;
     f.nak = true;
     emulator->setFaults(f);
-    const QByteArray refused = decoded(exchange("#07119A1BF5C4\r"));
-    QCOMPARE(refused.left(2), QByteArray::fromHex("0715"));
-    QCOMPARE(decoded(exchange(readFrame(0x03))).size(), 8); // reads unaffected
+    const QByteArray refused = decoded(exchange(request));
+    QCOMPARE(refused.size(), 4);
+    QCOMPARE(refused.at(0), QByteArray::fromHex(request.mid(1, 2)).at(0));
+    QCOMPARE(int(quint8(refused.at(1))), 0x15);
+    QCOMPARE(stored(), before);
+    QVERIFY(!QFileInfo::exists(stateFile));
+
+    // The same write goes through once the fault is off.
+    emulator->clearFaults();
+    QCOMPARE(int(quint8(decoded(exchange(request)).at(1))), 0x1F);
+    QVERIFY(stored() != before);
 }
 
 void TestConverterEmulator::splitReplyArrivesInPieces()
@@ -555,6 +595,29 @@ void TestConverterEmulator::hangUpAndReturnAtTheLink()
 
     emulator->stop();
     QVERIFY(!QFileInfo(link).isSymLink());
+}
+
+void TestConverterEmulator::hangUpForAWhile()
+{
+    QTemporaryDir dir;
+    const QString link = dir.filePath(QStringLiteral("ttyVORNEX"));
+    emulator->setLinkPath(link);
+    QSignalSpy paths(emulator.get(), &ConverterEmulator::serialPathChanged);
+    QElapsedTimer timer;
+    timer.start();
+    // A plain hang-up cancels the first return; the second is due 300 ms from the start.
+    emulator->hangUpFor(100);
+    emulator->hangUp();
+    emulator->hangUpFor(300);
+    QVERIFY(client.waitForHangUp());
+    QVERIFY(!QFileInfo(link).isSymLink());
+    QTRY_COMPARE_WITH_TIMEOUT(paths.size(), 2, 5000);
+    QVERIFY2(timer.elapsed() >= 299, qPrintable(QString::number(timer.elapsed())));
+    QVERIFY(paths.at(0).at(0).toString().isEmpty());
+    QCOMPARE(paths.at(1).at(0).toString(), emulator->serialPath());
+    QCOMPARE(QFileInfo(link).symLinkTarget(), emulator->serialPath());
+    QVERIFY(client.open(link));
+    QCOMPARE(exchange("#01013E1F\r").left(5), QByteArray("^0108"));
 }
 
 void TestConverterEmulator::stateFileKeepsBlocks()

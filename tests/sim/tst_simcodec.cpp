@@ -28,6 +28,7 @@ private slots:
     void logLine_data();
     void logLine();
     void consoleCommands();
+    void consoleHangUpComesBack();
 };
 
 void TestSimCodec::crc_data()
@@ -151,8 +152,7 @@ void TestSimCodec::shaperSplitsAndDelays()
     faults.splitGapMs = 7;
     faults.delayMs = 100;
     faults.garbage = QByteArrayLiteral("a^b#c\rd"); // framing characters never pass as noise
-    const auto pieces =
-        ReplyShaper::shape(QByteArray::fromHex("01080000000000000000"), false, faults);
+    const auto pieces = ReplyShaper::shape(QByteArray::fromHex("01080000000000000000"), faults);
     QByteArray joined;
     for (int i = 0; i < pieces.size(); ++i) {
         QCOMPARE(pieces.at(i).offsetMs, 100 + 7 * i);
@@ -210,22 +210,57 @@ void TestSimCodec::consoleCommands()
 
     ConsoleCommands::execute(emulator, QStringLiteral("load 2.5"));
     QCOMPARE(emulator.loadResistance(), 2.5);
+    QVERIFY(!emulator.loadProfile());
     ConsoleCommands::execute(emulator, QStringLiteral("set 12000 1500"));
     QCOMPARE(emulator.setpoints().voltage, 12000);
     QCOMPARE(emulator.setpoints().current, 1500);
     ConsoleCommands::execute(emulator, QStringLiteral("latency 16"));
     QCOMPARE(emulator.adapterLatencyMs(), 16);
+    ConsoleCommands::execute(emulator, QStringLiteral("line-check off"));
+    QVERIFY(!emulator.lineCheck());
 
     // Nonsense changes nothing and says so.
-    for (const char *bad :
-         {"load -3", "set 70000 1", "delay x", "fault everything", "split", "latency -1"}) {
+    for (const char *bad : {"load -3", "set 70000 1", "delay x", "fault everything", "split",
+                            "latency -1", "line-check maybe", "load-profile 10,x",
+                            "load-profile 10 0", "load-profile 10 5 jump", "load-profile"}) {
         const auto result = ConsoleCommands::execute(emulator, QString::fromLatin1(bad));
         QVERIFY2(result.text.startsWith(QLatin1String("not understood")), bad);
     }
     QCOMPARE(emulator.loadResistance(), 2.5);
     QCOMPARE(emulator.setpoints().voltage, 12000);
     QCOMPARE(emulator.adapterLatencyMs(), 16);
+    QVERIFY(!emulator.lineCheck());
+    QVERIFY(!emulator.loadProfile());
+
+    ConsoleCommands::execute(emulator, QStringLiteral("load-profile 10,22 5 ramp"));
+    QCOMPARE(emulator.loadProfile()->ohms, (QVector<double>{10, 22}));
+    QCOMPARE(emulator.loadProfile()->stepMs, qint64(5000));
+    QVERIFY(emulator.loadProfile()->ramp);
+    ConsoleCommands::execute(emulator, QStringLiteral("load-profile off"));
+    QVERIFY(!emulator.loadProfile());
+    ConsoleCommands::execute(emulator, QStringLiteral("load-profile 7,8"));
+    QCOMPARE(emulator.loadProfile()->stepMs, qint64(30000));
     QVERIFY(ConsoleCommands::execute(emulator, QStringLiteral("quit")).quit);
+}
+
+void TestSimCodec::consoleHangUpComesBack()
+{
+    ConverterEmulator emulator;
+    emulator.setPaced(false);
+    QVERIFY(emulator.start());
+    const auto run = [&emulator](const char *line) {
+        return ConsoleCommands::execute(emulator, QString::fromLatin1(line)).text;
+    };
+    QCOMPARE(run("hangup 0.1"), QString("hung up; back in 0.1 s"));
+    QVERIFY(emulator.serialPath().isEmpty());
+    QTRY_VERIFY_WITH_TIMEOUT(!emulator.serialPath().isEmpty(), 5000);
+
+    for (const char *bad : {"hangup -1", "hangup soon", "hangup 1 2", "hangup 1e9"})
+        QVERIFY2(run(bad).startsWith(QLatin1String("not understood")), bad);
+    QVERIFY(!emulator.serialPath().isEmpty());
+    run("hangup");
+    QVERIFY(emulator.serialPath().isEmpty());
+    QVERIFY(run("return").startsWith(QLatin1String("back at /dev/")));
 }
 
 QTEST_GUILESS_MAIN(TestSimCodec)
