@@ -41,14 +41,8 @@ qint32 ToMilli(double value)
     return qint32((value + setpointRounding) * 1000.0);
 }
 
-QStringList ExtraPorts()
-{
-    return qEnvironmentVariable("VORNEX_EXTRA_PORTS")
-        .split(QDir::listSeparator(), Qt::SkipEmptyParts);
-}
-
 // Where ports come and go: the system's device folders and those of the extra port paths.
-QStringList PortFolders()
+QStringList PortFolders(const QString &extraPorts)
 {
     QStringList folders;
     if (QFileInfo(QStringLiteral("/dev")).isDir())
@@ -57,7 +51,7 @@ QStringList PortFolders()
         if (!info.systemLocation().isEmpty())
             folders << QFileInfo(info.systemLocation()).absolutePath();
     }
-    for (const QString &extra : ExtraPorts()) {
+    for (const QString &extra : extraPorts.split(QDir::listSeparator(), Qt::SkipEmptyParts)) {
         if (QFileInfo(extra).isAbsolute())
             folders << QFileInfo(extra).absolutePath();
     }
@@ -80,8 +74,9 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
 
     tickClock = logTime.Now();
 
+    extraPorts = qEnvironmentVariable("VORNEX_EXTRA_PORTS");
     RefreshPorts();
-    portWatch = new PortChangeWatch(PortFolders(), portRefreshMs, this);
+    portWatch = new PortChangeWatch(PortFolders(extraPorts), portRefreshMs, this);
     connect(portWatch, &PortChangeWatch::changed, this, &MainWindow::RefreshPortsIfIdle);
     connect(portComboBox, &PortComboBox::aboutToShowPopup, this, &MainWindow::RefreshPorts);
 
@@ -150,6 +145,7 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
     ui->labelAmA->setText("   A");
 
     linkStatus = new QLabel;
+    linkStatus->setObjectName(QStringLiteral("labelLinkStatus"));
     ui->statusBar->addWidget(linkStatus);
 
     // The view only ever grows by appended lines; an undo history of them would double the
@@ -260,9 +256,8 @@ void MainWindow::RefreshPorts()
     QStringList enumerated;
     for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts())
         enumerated << info.portName();
-    const QStringList names =
-        PortNames(enumerated, qEnvironmentVariable("VORNEX_EXTRA_PORTS"),
-                  [](const QString &path) { return QFileInfo::exists(path); });
+    const QStringList names = PortNames(
+        enumerated, extraPorts, [](const QString &path) { return QFileInfo::exists(path); });
     QStringList shown;
     for (int i = 0; i < portComboBox->count(); ++i)
         shown << portComboBox->itemText(i);

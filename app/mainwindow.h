@@ -86,6 +86,8 @@ private:
     QAction *disconnectAction = nullptr;
     QAction *aboutAction = nullptr;
     DeviceSession *session = nullptr;
+    // Ports named in the environment at start-up, listed first while they exist.
+    QString extraPorts;
     // Fills the port list anew when a port may have come or gone.
     PortChangeWatch *portWatch = nullptr;
     QLabel *linkStatus = nullptr;

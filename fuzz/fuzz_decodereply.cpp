@@ -5,7 +5,9 @@
 #include <cstdlib>
 
 // Any bytes from the serial line, decoded as a reply line: the decoder must stay inside the
-// line, keep its count in range and agree with the bytes it hands back.
+// line, keep its count in range and agree with the bytes it hands back. The same bytes as a
+// line being assembled must come out of the length bound as a tail of themselves that can
+// still end in time.
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const QByteArray line(reinterpret_cast<const char *>(data), int(size));
@@ -35,6 +37,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         if (!ok && byte != 0x5A)
             std::abort();
         if (ok && FrameCodec::HexByte(framing, byte) != line.left(2))
+            std::abort();
+    }
+    if (line.startsWith(framing.replyStart)) {
+        QByteArray bounded = line;
+        const bool dropped = FrameCodec::DropOverlongLine(framing, bounded);
+        if (!line.endsWith(bounded) || dropped == (bounded == line))
+            std::abort();
+        if (!bounded.isEmpty() && !bounded.startsWith(framing.replyStart))
+            std::abort();
+        const int end = bounded.indexOf(framing.endChar);
+        if (end >= FrameCodec::MaxReplyLine ||
+            (end < 0 && bounded.size() >= FrameCodec::MaxReplyLine))
             std::abort();
     }
     return 0;

@@ -1,3 +1,4 @@
+#include "link/deviceprotocol.h"
 #include "link/devicerecords.h"
 #include "link/framecodec.h"
 #include "link/recordlayout.h"
@@ -14,13 +15,14 @@ const FramingChars Framing = FrameCodec::DefaultFraming();
 
 // Runs one typed read's judging on line: the transaction's checks, then the exact-length rule
 // and field extraction. Returns the decoded reply when the record was filled.
-bool ReadAs(const QByteArray &line, int payload,
+bool ReadAs(const QByteArray &line, quint8 registerCode, int payload,
             const std::function<bool(const QByteArray &)> &take, QByteArray &reply)
 {
-    if (ReplyCheck::JudgeReadLine(Framing, line, quint8(RecordLayout::MinimumReply(payload)),
-                                  reply) != Success)
+    if (ReplyCheck::JudgeReadLine(Framing, line, registerCode,
+                                  quint8(RecordLayout::MinimumReply(payload)), reply) != Success)
         return false;
-    if (FrameCodec::Crc16(reply) != 0 || reply.size() < RecordLayout::MinimumReply(payload))
+    if (FrameCodec::Crc16(reply) != 0 || reply.size() < RecordLayout::MinimumReply(payload) ||
+        quint8(reply.at(0)) != registerCode)
         std::abort();
     const bool taken = take(reply);
     if (taken != (reply.size() == RecordLayout::CompleteReply(payload)))
@@ -43,29 +45,32 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     QByteArray reply;
 
     OutputStatus status;
-    ReadAs(line, RecordLayout::StatusPayload,
-           [&](const QByteArray &r) { return RecordLayout::TakeStatus(r, status); }, reply);
+    ReadAs(
+        line, DeviceRegister::Status, RecordLayout::StatusPayload,
+        [&](const QByteArray &r) { return RecordLayout::TakeStatus(r, status); }, reply);
 
     AdcReadings adc;
-    ReadAs(line, RecordLayout::AdcPayload,
-           [&](const QByteArray &r) { return RecordLayout::TakeAdc(r, adc); }, reply);
+    ReadAs(
+        line, DeviceRegister::Adc, RecordLayout::AdcPayload,
+        [&](const QByteArray &r) { return RecordLayout::TakeAdc(r, adc); }, reply);
 
     Setpoints setpoints;
-    if (ReadAs(line, RecordLayout::SetpointsPayload,
-               [&](const QByteArray &r) { return RecordLayout::TakeSetpoints(r, setpoints); },
-               reply))
+    if (ReadAs(
+            line, DeviceRegister::Setpoints, RecordLayout::SetpointsPayload,
+            [&](const QByteArray &r) { return RecordLayout::TakeSetpoints(r, setpoints); }, reply))
         CheckPacksBack(reply, RecordLayout::PackSetpoints(setpoints));
 
     CalibrationBlock calibration;
-    if (ReadAs(line, RecordLayout::CalibrationPayload,
-               [&](const QByteArray &r) { return RecordLayout::TakeCalibration(r, calibration); },
-               reply))
+    if (ReadAs(
+            line, DeviceRegister::Calibration, RecordLayout::CalibrationPayload,
+            [&](const QByteArray &r) { return RecordLayout::TakeCalibration(r, calibration); },
+            reply))
         CheckPacksBack(reply, RecordLayout::PackCalibration(calibration));
 
     UserParamBlock user;
-    if (ReadAs(line, RecordLayout::UserParamsPayload,
-               [&](const QByteArray &r) { return RecordLayout::TakeUserParams(r, user); },
-               reply)) {
+    if (ReadAs(
+            line, DeviceRegister::UserParams, RecordLayout::UserParamsPayload,
+            [&](const QByteArray &r) { return RecordLayout::TakeUserParams(r, user); }, reply)) {
         QByteArray expected = reply.mid(2, RecordLayout::UserParamsPayload);
         expected[2] = expected[3] = '\0'; // the life counter is never written back
         if (RecordLayout::PackUserParams(user) != expected)

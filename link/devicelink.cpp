@@ -132,6 +132,8 @@ bool DeviceLink::ReadChunk(QByteArray &line)
         line = chunk.mid(start);
         trace << "line=" << QString::fromLatin1(line) << '\n';
     }
+    // Noise without an end never becomes a line of unbounded length.
+    FrameCodec::DropOverlongLine(Framing(), line);
     if (!line.contains(endChar))
         return false;
     trace << "\nLineCode = " << QString::fromLatin1(line) << '\n';
@@ -196,7 +198,7 @@ LinkResult DeviceLink::ReadCommand(QByteArray &reply, quint8 registerCode, quint
     }
     if (!received)
         return NoReply;
-    return ReplyCheck::JudgeReadLine(Framing(), line, minimum, reply);
+    return ReplyCheck::JudgeReadLine(Framing(), line, registerCode, minimum, reply);
 }
 
 LinkResult DeviceLink::ReadBlock(quint8 registerCode, quint8 operationCode, int payload,

@@ -106,4 +106,22 @@ int DecodeReply(const FramingChars &framing, const QByteArray &line, QByteArray 
     return out.size();
 }
 
+bool DropOverlongLine(const FramingChars &framing, QByteArray &line)
+{
+    bool dropped = false;
+    for (;;) {
+        const int end = line.indexOf(framing.endChar);
+        const bool overlong = end >= MaxReplyLine || (end < 0 && line.size() >= MaxReplyLine);
+        if (!overlong)
+            return dropped;
+        dropped = true;
+        const int next = line.indexOf(framing.replyStart, 1);
+        if (next < 0) {
+            line.clear();
+            return true;
+        }
+        line.remove(0, next);
+    }
+}
+
 } // namespace FrameCodec

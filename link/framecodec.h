@@ -11,6 +11,8 @@ namespace FrameCodec {
 
 // Longest reply body a decoder accepts; the count travels in eight bits.
 constexpr int MaxReplyBytes = 255;
+// Longest reply line: the start, two digits a byte and the end character.
+constexpr int MaxReplyLine = 2 + 2 * MaxReplyBytes;
 
 // "0123456789ABCDEF", '#', '^' and CR.
 FramingChars DefaultFraming();
@@ -34,5 +36,10 @@ bool DecodeHexPair(const FramingChars &framing, const char *pair, quint8 &out);
 // without a reply start, with a character that is not a digit, an odd digit count or a body
 // longer than MaxReplyBytes.
 int DecodeReply(const FramingChars &framing, const QByteArray &line, QByteArray &out);
+
+// Bounds a reply line being assembled (it starts at a reply start). A line that cannot end
+// within MaxReplyLine characters is noise: it is dropped up to the next reply start in it, or
+// whole. Returns whether anything was dropped.
+bool DropOverlongLine(const FramingChars &framing, QByteArray &line);
 
 } // namespace FrameCodec

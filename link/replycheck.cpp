@@ -5,13 +5,15 @@
 
 namespace ReplyCheck {
 
-LinkResult JudgeReadLine(const FramingChars &framing, const QByteArray &line, quint8 minimum,
-                         QByteArray &reply)
+LinkResult JudgeReadLine(const FramingChars &framing, const QByteArray &line, quint8 registerCode,
+                         quint8 minimum, QByteArray &reply)
 {
     const int count = FrameCodec::DecodeReply(framing, line, reply);
     if (count <= 0 || count < minimum)
         return BadReply;
-    return FrameCodec::Crc16(reply) == 0 ? Success : BadReply;
+    if (FrameCodec::Crc16(reply) != 0)
+        return BadReply;
+    return quint8(reply.at(0)) == registerCode ? Success : BadReply;
 }
 
 LinkResult JudgeWriteLine(const FramingChars &framing, const QByteArray &line)

@@ -9,10 +9,11 @@
 // How a transaction judges the reply line it received.
 namespace ReplyCheck {
 
-// A read reply must decode to at least minimum bytes (and at least one) and carry a CRC over
-// all of them that ends at zero. On Success, reply holds every decoded byte.
-LinkResult JudgeReadLine(const FramingChars &framing, const QByteArray &line, quint8 minimum,
-                         QByteArray &reply);
+// A read reply must decode to at least minimum bytes (and at least one), carry a CRC over all
+// of them that ends at zero and start with the register it was asked for: a late reply to
+// another read can have the same length. On Success, reply holds every decoded byte.
+LinkResult JudgeReadLine(const FramingChars &framing, const QByteArray &line, quint8 registerCode,
+                         quint8 minimum, QByteArray &reply);
 
 // A write is acknowledged when the first two reply bytes decode and byte 1 is the ack code;
 // nothing else in the line matters.

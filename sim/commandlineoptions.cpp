@@ -106,6 +106,10 @@ void addTo(QCommandLineParser &parser)
         {"trailing", "Fault: bytes after the reply's CR."},
         {"nak", "Fault: refuse every write (byte 1 is not 0x1F, nothing changes)."},
         {"stale", "Fault: answer each request with the previous reply."},
+        {"flood",
+         "Fault: instead of replies, noise as fast as the line takes it: 'random' bytes, or "
+         "'hex', '^' and hex digits that never end.",
+         "kind"},
         {"hangup-after", "Fault: the device disappears after <s> seconds.", "s"},
         {"return-after", "...and comes back <s> seconds later.", "s"},
     });
@@ -168,6 +172,18 @@ bool apply(const QCommandLineParser &parser, ConverterEmulator &emulator, Progra
     faults.trailing = parser.isSet("trailing") ? FaultSettings::defaultTrailing() : QByteArray();
     faults.nak = parser.isSet("nak");
     faults.stale = parser.isSet("stale");
+    if (parser.isSet("flood")) {
+        const QString kind = parser.value("flood");
+        if (kind == QLatin1String("random")) {
+            faults.flood = FaultSettings::Flood::RandomBytes;
+        } else if (kind == QLatin1String("hex")) {
+            faults.flood = FaultSettings::Flood::HexWithoutEnd;
+        } else {
+            if (error)
+                *error = QStringLiteral("--flood needs 'random' or 'hex', not '%1'").arg(kind);
+            return false;
+        }
+    }
     emulator.setFaults(faults);
 
     program.link = parser.value("link");

@@ -46,6 +46,10 @@ QString faultText(const FaultSettings &f)
         on << QStringLiteral("nak");
     if (f.stale)
         on << QStringLiteral("stale");
+    if (f.flood == FaultSettings::Flood::RandomBytes)
+        on << QStringLiteral("flood");
+    if (f.flood == FaultSettings::Flood::HexWithoutEnd)
+        on << QStringLiteral("flood-hex");
     return on.isEmpty() ? QStringLiteral("none") : on.join(QStringLiteral(", "));
 }
 
@@ -102,6 +106,10 @@ bool applyFault(FaultSettings &f, const QString &name)
         f.nak = true;
     else if (name == QLatin1String("stale"))
         f.stale = true;
+    else if (name == QLatin1String("flood"))
+        f.flood = FaultSettings::Flood::RandomBytes;
+    else if (name == QLatin1String("flood-hex"))
+        f.flood = FaultSettings::Flood::HexWithoutEnd;
     else
         return false;
     return true;
@@ -130,7 +138,9 @@ QString help()
         "commands:\n"
         "  show                      setpoints, readings, faults and line settings now\n"
         "  fault NAME                add a fault: silent, garbage, bad-crc, lower-case, odd,\n"
-        "                            trailing, nak, stale; 'fault none' clears all faults\n"
+        "                            trailing, nak, stale, flood (random bytes at full\n"
+        "                            speed instead of replies), flood-hex ('^' and hex\n"
+        "                            digits, never a CR); 'fault none' clears all faults\n"
         "  delay MS                  delay every reply (0: off)\n"
         "  split N [GAP_MS]          send replies in pieces of N characters (0: off)\n"
         "  silent-first K            ignore the next K requests\n"

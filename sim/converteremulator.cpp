@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QMetaObject>
 #include <QMutexLocker>
+#include <QRandomGenerator>
 #include <QSocketNotifier>
 #include <QThread>
 #include <QTimer>
@@ -351,9 +352,14 @@ bool ConverterEmulator::setStateFile(const QString &path, QString *error)
 
 void ConverterEmulator::setFaults(const FaultSettings &faults)
 {
-    QMutexLocker lock(&mutex);
-    faultSettings = faults;
-    silentLeft = qMax(0, faults.silentFirst);
+    inOwnThread([&] {
+        QMutexLocker lock(&mutex);
+        faultSettings = faults;
+        silentLeft = qMax(0, faults.silentFirst);
+        // The flood runs on the master's write notifier, so it goes only as fast as the line.
+        if (writeNotifier != nullptr && faults.flood != FaultSettings::Flood::Off)
+            writeNotifier->setEnabled(true);
+    });
 }
 
 FaultSettings ConverterEmulator::faults() const
@@ -489,10 +495,33 @@ void ConverterEmulator::writeMaster()
 {
     {
         QMutexLocker lock(&mutex);
+        if (faultSettings.flood != FaultSettings::Flood::Off && terminal->isOpen()) {
+            writeNoise();
+            return;
+        }
         if (writeNotifier)
             writeNotifier->setEnabled(false);
     }
     serviceLine();
+}
+
+void ConverterEmulator::writeNoise()
+{
+    constexpr int NoiseChunk = 4096;
+    static const char HexDigits[] = "0123456789ABCDEF";
+    QByteArray noise(NoiseChunk, Qt::Uninitialized);
+    QRandomGenerator *random = QRandomGenerator::global();
+    for (int i = 0; i < NoiseChunk; ++i) {
+        const quint32 value = random->generate();
+        noise[i] = faultSettings.flood == FaultSettings::Flood::RandomBytes
+                       ? char(value & 0xFF)
+                       : HexDigits[value & 0x0F];
+    }
+    if (faultSettings.flood == FaultSettings::Flood::HexWithoutEnd)
+        noise[0] = SimCodec::ReplyStart;
+    // A full line (EAGAIN) just waits for the next notification.
+    [[maybe_unused]] const ssize_t written =
+        ::write(terminal->master(), noise.constData(), size_t(noise.size()));
 }
 
 void ConverterEmulator::serviceLine()
@@ -545,7 +574,8 @@ void ConverterEmulator::handleFrame(const QByteArray &text, bool complete,
         request.crcValid = SimCodec::crc16(*bytes) == 0;
     }
 
-    if (request.crcValid && !faultSettings.silent && silentLeft == 0) {
+    if (request.crcValid && !faultSettings.silent && silentLeft == 0 &&
+        faultSettings.flood == FaultSettings::Flood::Off) {
         const qint64 nowMs = clock.elapsed();
         const std::optional<CommandSet::Answer> answer = CommandSet::answer(
             *model, request.registerCode, request.operationCode, request.data, nowMs,

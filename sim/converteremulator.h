@@ -132,6 +132,7 @@ private:
     qint64 nowUs() const { return clock.nsecsElapsed() / 1000; }
     void readMaster();
     void writeMaster();
+    void writeNoise();
     void serviceLine();
     // The following expect the mutex held.
     void takeArrivedBytes(qint64 now, QVector<EmulatorRequest> &received);

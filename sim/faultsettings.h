@@ -6,6 +6,14 @@
 // a delayed, split reply with a bad CRC is one reply with all three faults.
 struct FaultSettings
 {
+    // Noise written as fast as the line takes it, in place of every reply.
+    enum class Flood
+    {
+        Off,
+        RandomBytes,   // any byte value, CR and '^' included
+        HexWithoutEnd, // '^' and hex digits that never end in a CR
+    };
+
     bool silent = false;    // never answer
     int silentFirst = 0;    // ignore this many requests after the settings are applied
     int delayMs = 0;        // wait this long after a request before the reply starts
@@ -18,6 +26,7 @@ struct FaultSettings
     QByteArray trailing;    // bytes sent after the CR
     bool nak = false;       // refuse every write: byte 1 = NakCode, nothing is changed
     bool stale = false;     // answer each request with the reply to the previous one
+    Flood flood = Flood::Off;
 
     static QByteArray defaultGarbage() { return QByteArrayLiteral("\xFF\x00*?~"); }
     static QByteArray defaultTrailing() { return QByteArrayLiteral("\x00\xFFZZ"); }

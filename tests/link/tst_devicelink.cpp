@@ -39,7 +39,7 @@ double ProcessCpuMs()
 
 const QByteArray StatusPayload = QByteArray::fromHex("D204370200000101");
 const QByteArray StatusReply = ReplyText(QByteArray::fromHex("0108") + StatusPayload);
-const QByteArray AdcReply = ReplyText(QByteArray::fromHex("0110010002000300040005000600"));
+const QByteArray AdcReply = ReplyText(QByteArray::fromHex("100C010002000300040005000600"));
 const QByteArray Ack = ReplyText(QByteArray::fromHex("031F"));
 
 QByteArray Frame(quint8 registerCode, quint8 operationCode, const QByteArray &data)
@@ -129,7 +129,9 @@ void TestDeviceLink::framesOnTheWire_data()
     UserParamBlock user;
     qint32 voltage = 0;
     qint32 current = 0;
-    const QByteArray calibrationReply = ReplyText(ReplyBytes(QByteArray(22, '\0')).chopped(2));
+    const QByteArray calibrationReply =
+        ReplyText(QByteArray::fromHex("A816") + QByteArray(22, '\0'));
+    const QByteArray userReply = ReplyText(QByteArray::fromHex("AB16") + QByteArray(22, '\0'));
     QTest::newRow("GetStatus") << Command([status](DeviceLink &l) mutable {
         return l.GetStatus(status);
     }) << StatusReply << QByteArray("#01013E1F\r");
@@ -137,14 +139,14 @@ void TestDeviceLink::framesOnTheWire_data()
                             << AdcReply << Frame(0x10, 0x01, {});
     QTest::newRow("GetSetpoints") << Command([voltage, current](DeviceLink &l) mutable {
         return l.GetSetpoints(voltage, current);
-    }) << ReplyText(QByteArray::fromHex("0103E02EDC05"))
+    }) << ReplyText(QByteArray::fromHex("0304E02EDC05"))
                                   << Frame(0x03, 0x01, {});
     QTest::newRow("GetCalibration") << Command([calibration](DeviceLink &l) mutable {
         return l.GetCalibration(calibration, 0x01);
     }) << calibrationReply << Frame(0xA8, 0x01, {});
     QTest::newRow("GetUserParams")
         << Command([user](DeviceLink &l) mutable { return l.GetUserParams(user, 0x01); })
-        << calibrationReply << Frame(0xAB, 0x01, {});
+        << userReply << Frame(0xAB, 0x01, {});
     QTest::newRow("SetSetpoints") << Command([](DeviceLink &l) {
         return l.SetSetpoints(12000, 1500);
     }) << Ack << QByteArray("#0311E02EDC057739\r");

@@ -18,6 +18,8 @@ private slots:
     void decodeFailureKeepsBytesBeforeTheBadPair();
     void decodeWithoutReplyStartLeavesOutput();
     void longestAcceptedBody();
+    void overlongLine_data();
+    void overlongLine();
 };
 
 void TestFrameCodec::crcCheckValue()
@@ -142,6 +144,36 @@ void TestFrameCodec::longestAcceptedBody()
     const QByteArray line = "^" + QByteArray(510, 'F') + "\r";
     QCOMPARE(FrameCodec::DecodeReply(FrameCodec::DefaultFraming(), line, out), 255);
     QCOMPARE(out, QByteArray(255, '\xFF'));
+}
+
+void TestFrameCodec::overlongLine_data()
+{
+    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<QByteArray>("kept");
+
+    const QByteArray longest = "^" + QByteArray(510, 'A') + "\r";
+    QTest::newRow("longest reply line stays") << longest << longest;
+    QTest::newRow("511 characters may still end") << longest.chopped(1) << longest.chopped(1);
+    QTest::newRow("512 without an end is noise") << longest.chopped(1) + 'A' << QByteArray();
+    QTest::newRow("end one character too late")
+        << "^" + QByteArray(511, 'A') + "\r" << QByteArray();
+    QTest::newRow("noise then a reply start")
+        << "^" + QByteArray(600, 'B') + "^0A1B" << QByteArray("^0A1B");
+    QTest::newRow("noise then a whole reply")
+        << "^" + QByteArray(600, 'B') + "^0A1B\r" << QByteArray("^0A1B\r");
+    QTest::newRow("reply start after the bound keeps looking")
+        << "^" + QByteArray(520, 'C') + "^" + QByteArray(520, 'D') + "^01" << QByteArray("^01");
+    QTest::newRow("short line without an end") << QByteArray("^0A1") << QByteArray("^0A1");
+}
+
+void TestFrameCodec::overlongLine()
+{
+    QFETCH(QByteArray, line);
+    QFETCH(QByteArray, kept);
+    QByteArray bounded = line;
+    const bool dropped = FrameCodec::DropOverlongLine(FrameCodec::DefaultFraming(), bounded);
+    QCOMPARE(bounded, kept);
+    QCOMPARE(dropped, kept != line);
 }
 
 QTEST_GUILESS_MAIN(TestFrameCodec)

@@ -145,32 +145,46 @@ void TestReplyLayout::onlyCompleteRepliesFillRecords()
 void TestReplyLayout::readLine_data()
 {
     QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<int>("registerCode");
     QTest::addColumn<int>("minimum");
     QTest::addColumn<int>("result");
 
     const QByteArray status = ReplyText(QByteArray::fromHex("0108D204370200000101"));
-    QTest::newRow("good status") << status << 9 << int(Success);
-    QTest::newRow("exactly the minimum") << ReplyText(QByteArray(7, '\x01')) << 9 << int(Success);
+    QTest::newRow("good status") << status << 0x01 << 9 << int(Success);
+    QTest::newRow("exactly the minimum")
+        << ReplyText(QByteArray(7, '\x01')) << 0x01 << 9 << int(Success);
     QTest::newRow("one below the minimum")
-        << ReplyText(QByteArray(6, '\x01')) << 9 << int(BadReply);
+        << ReplyText(QByteArray(6, '\x01')) << 0x01 << 9 << int(BadReply);
     QByteArray corrupted = status;
     corrupted[5] = corrupted[5] == '0' ? '1' : '0';
-    QTest::newRow("one digit corrupted") << corrupted << 9 << int(BadReply);
-    QTest::newRow("start then CR") << QByteArray("^\r") << 0 << int(BadReply);
-    QTest::newRow("lower case") << status.toLower() << 9 << int(BadReply);
-    QTest::newRow("no start") << status.mid(1) << 9 << int(BadReply);
-    QTest::newRow("too long for 8 bits") << "^" + QByteArray(600, '0') + "\r" << 9 << int(BadReply);
+    QTest::newRow("one digit corrupted") << corrupted << 0x01 << 9 << int(BadReply);
+    QTest::newRow("start then CR") << QByteArray("^\r") << 0x01 << 0 << int(BadReply);
+    QTest::newRow("lower case") << status.toLower() << 0x01 << 9 << int(BadReply);
+    QTest::newRow("no start") << status.mid(1) << 0x01 << 9 << int(BadReply);
+    QTest::newRow("too long for 8 bits")
+        << "^" + QByteArray(600, '0') + "\r" << 0x01 << 9 << int(BadReply);
+    // Same length and a good CRC, but the block of another register: a late reply.
+    QTest::newRow("setpoints block for an ADC read")
+        << ReplyText(QByteArray::fromHex("030C") + QByteArray(12, '\x05')) << 0x10 << 13
+        << int(BadReply);
+    QTest::newRow("calibration block for a user-parameter read")
+        << ReplyText(QByteArray::fromHex("A816") + QByteArray(22, '\x07')) << 0xAB << 23
+        << int(BadReply);
+    QTest::newRow("user-parameter block for its own read")
+        << ReplyText(QByteArray::fromHex("AB16") + QByteArray(22, '\x07')) << 0xAB << 23
+        << int(Success);
 }
 
 void TestReplyLayout::readLine()
 {
     QFETCH(QByteArray, line);
+    QFETCH(int, registerCode);
     QFETCH(int, minimum);
     QFETCH(int, result);
     QByteArray reply;
-    QCOMPARE(
-        int(ReplyCheck::JudgeReadLine(FrameCodec::DefaultFraming(), line, quint8(minimum), reply)),
-        result);
+    QCOMPARE(int(ReplyCheck::JudgeReadLine(FrameCodec::DefaultFraming(), line, quint8(registerCode),
+                                           quint8(minimum), reply)),
+             result);
 }
 
 void TestReplyLayout::writeLine_data()

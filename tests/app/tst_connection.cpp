@@ -1,0 +1,267 @@
+#include "messageboxwatcher.h"
+#include "paneldriver.h"
+
+#include "log/settingskeys.h"
+
+#include <QComboBox>
+#include <QDialog>
+#include <QDoubleSpinBox>
+#include <QElapsedTimer>
+#include <QLCDNumber>
+#include <QLabel>
+#include <QSerialPort>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTextEdit>
+#include <QTimeEdit>
+
+namespace {
+
+constexpr quint8 Read = 0x01;
+constexpr quint8 StatusReg = 0x01;
+constexpr quint8 SetpointReg = 0x03;
+constexpr int waitMs = 5000;
+
+OutputStatus Status(int voltage, int current, int range = 0)
+{
+    OutputStatus status;
+    status.voltage = voltage;
+    status.current = current;
+    status.currentRange = range;
+    status.cvMode = 1;
+    status.outputOn = 1;
+    return status;
+}
+
+QSettings Store()
+{
+    return QSettings(SettingsStore::organisation, SettingsStore::application);
+}
+
+QStringList Items(const QComboBox *box)
+{
+    QStringList items;
+    for (int i = 0; i < box->count(); ++i)
+        items << box->itemText(i);
+    return items;
+}
+
+} // namespace
+
+// The connection as an operator on a bench sees it: the status bar, a device that stops
+// answering, an adapter pulled and plugged back, ports that come and go, the port remembered
+// from the last run.
+class ConnectionTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void lostPortIsReopenedWithoutTheOperator();
+    void disconnectStopsTheRecovery();
+    void silentDeviceIsNoAnswerUntilItReplies();
+    void portCreatedAfterStartUpIsListedWhenOpened();
+    void rememberedPortIsPreselected_data();
+    void rememberedPortIsPreselected();
+    void fineRangeShowsAmperes();
+
+private:
+    static QString statusText(const PanelDriver &panel);
+    static bool displaysLookStale(const PanelDriver &panel);
+};
+
+void ConnectionTest::init()
+{
+    Store().clear();
+}
+
+QString ConnectionTest::statusText(const PanelDriver &panel)
+{
+    return panel.widget<QLabel>("labelLinkStatus")->text();
+}
+
+bool ConnectionTest::displaysLookStale(const PanelDriver &panel)
+{
+    return !panel.widget<QLCDNumber>("lcdNumberV")->isEnabled() &&
+           !panel.widget<QLCDNumber>("lcdNumberA")->isEnabled() &&
+           !panel.widget<QLabel>("label_cv")->isEnabled() &&
+           !panel.widget<QDoubleSpinBox>("doubleSpinBoxVsdadc")->isEnabled();
+}
+
+void ConnectionTest::lostPortIsReopenedWithoutTheOperator()
+{
+    QTemporaryDir dir;
+    const QString link = dir.filePath("ttyVORNEX");
+    PanelDriver panel(link, link);
+    QVERIFY(panel.started);
+    MessageBoxWatcher boxes;
+    panel.emulator.setFixedStatus(Status(1234, 567));
+    panel.connectPort();
+    QCOMPARE(statusText(panel), QString("Подключено: ") + link);
+    QTRY_COMPARE_WITH_TIMEOUT(panel.widget<QLCDNumber>("lcdNumberV")->value(), 12.34, waitMs);
+    QVERIFY(!displaysLookStale(panel));
+
+    // Logging goes on through the loss and picks up the new values by itself.
+    auto *dialog = panel.window->findChild<QDialog *>("DialogSettingsLog");
+    dialog->findChild<QTimeEdit *>("timeEdit")->setTime(QTime(0, 0, 1));
+    panel.click("pushButtonLogStart");
+
+    auto *port = panel.window->findChild<QSerialPort *>();
+    int errors = 0;
+    QObject::connect(
+        port, &QSerialPort::errorOccurred, panel.window.get(),
+        [&errors](QSerialPort::SerialPortError error) { errors += error != QSerialPort::NoError; });
+    QElapsedTimer lost;
+    lost.start();
+    panel.emulator.hangUp();
+    QTRY_COMPARE_WITH_TIMEOUT(statusText(panel),
+                              QString("Порт потерян: %1 — ожидание подключения").arg(link), waitMs);
+    QVERIFY(displaysLookStale(panel));
+    QCOMPARE(panel.widget<QLCDNumber>("lcdNumberV")->value(), 12.34);
+    QVERIFY(panel.action("Отключить")->isEnabled());
+
+    // The device comes back with other setpoints and readings while the port is away.
+    panel.emulator.setSetpoints({15000, 800});
+    panel.emulator.setFixedStatus(Status(1500, 420));
+    const int setpointReads = panel.countFor(SetpointReg, Read);
+    // Away for a few reopen attempts.
+    QTest::qWait(2500);
+    QVERIFY(panel.emulator.comeBack());
+    QTRY_COMPARE_WITH_TIMEOUT(statusText(panel), QString("Подключено: ") + link, waitMs);
+    // One failed reopen a second at most, and the hang-up itself: no storm of errors.
+    QVERIFY2(errors <= 2 + lost.elapsed() / DeviceSession::ReopenIntervalMs,
+             qPrintable(QString::number(errors)));
+    QTRY_COMPARE_WITH_TIMEOUT(panel.widget<QDoubleSpinBox>("doubleSpinBoxV")->value(), 15.0,
+                              waitMs);
+    QCOMPARE(panel.countFor(SetpointReg, Read), setpointReads + 1);
+    QTRY_COMPARE_WITH_TIMEOUT(panel.widget<QLCDNumber>("lcdNumberV")->value(), 15.0, waitMs);
+    QTRY_VERIFY_WITH_TIMEOUT(!displaysLookStale(panel) &&
+                                 panel.widget<QDoubleSpinBox>("doubleSpinBoxVsdadc")->isEnabled(),
+                             waitMs);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        panel.widget<QTextEdit>("textEditLog")->toPlainText().contains("15.000 0.4200"), waitMs);
+    QVERIFY(boxes.seen.isEmpty());
+    QCOMPARE(Store().value(SettingsKeys::lastPort).toString(), link);
+}
+
+void ConnectionTest::disconnectStopsTheRecovery()
+{
+    QTemporaryDir dir;
+    const QString link = dir.filePath("ttyVORNEX");
+    PanelDriver panel(link, link);
+    panel.connectPort();
+    QTRY_VERIFY_WITH_TIMEOUT(panel.countFor(StatusReg, Read) > 0, waitMs);
+    panel.emulator.hangUp();
+    QTRY_VERIFY_WITH_TIMEOUT(statusText(panel).startsWith("Порт потерян"), waitMs);
+
+    panel.disconnectPort();
+    QCOMPARE(statusText(panel), QString());
+    QVERIFY(panel.action("Подключить")->isEnabled());
+    QVERIFY(!panel.action("Отключить")->isEnabled());
+    QVERIFY(!panel.widget<QWidget>("tab")->isEnabled());
+    // Reopening runs from the poll tick, and the ticks have stopped.
+    QVERIFY(!panel.window->findChild<QTimer *>()->isActive());
+    QVERIFY(panel.emulator.comeBack());
+    panel.emulator.clearRequests();
+    // Longer than a reopen interval: nothing may open the port or reach the device.
+    QTest::qWait(1500);
+    QVERIFY(!panel.window->findChild<QSerialPort *>()->isOpen());
+    QCOMPARE(panel.emulator.requests().size(), 0);
+
+    panel.connectPort();
+    QTRY_VERIFY_WITH_TIMEOUT(panel.countFor(StatusReg, Read) > 0, waitMs);
+    QCOMPARE(statusText(panel), QString("Подключено: ") + link);
+}
+
+void ConnectionTest::silentDeviceIsNoAnswerUntilItReplies()
+{
+    PanelDriver panel;
+    panel.emulator.setFixedStatus(Status(1234, 567));
+    panel.connectPort();
+    QTRY_COMPARE_WITH_TIMEOUT(panel.widget<QLCDNumber>("lcdNumberV")->value(), 12.34, waitMs);
+
+    FaultSettings silent;
+    silent.silent = true;
+    panel.emulator.setFaults(silent);
+    QTRY_COMPARE_WITH_TIMEOUT(statusText(panel), QString("Нет ответа от преобразователя"), waitMs);
+    QVERIFY(displaysLookStale(panel));
+    QCOMPARE(panel.widget<QLCDNumber>("lcdNumberV")->value(), 12.34);
+
+    panel.emulator.clearFaults();
+    QTRY_VERIFY_WITH_TIMEOUT(statusText(panel).startsWith("Подключено: "), waitMs);
+    QTRY_VERIFY_WITH_TIMEOUT(panel.widget<QLCDNumber>("lcdNumberV")->isEnabled(), waitMs);
+}
+
+void ConnectionTest::portCreatedAfterStartUpIsListedWhenOpened()
+{
+    QTemporaryDir dir;
+    const QString link = dir.filePath("ttyLATER");
+    ConverterEmulator later;
+    later.setPaced(false);
+    PanelDriver panel(link);
+    auto *ports = panel.widget<QComboBox>("portComboBox");
+    QVERIFY(!Items(ports).contains(link));
+
+    later.setLinkPath(link);
+    QVERIFY(later.start());
+    ports->showPopup();
+    QVERIFY(Items(ports).contains(link));
+    QCOMPARE(Items(ports).first(), link);
+    ports->hidePopup();
+
+    later.stop();
+    ports->showPopup();
+    QVERIFY(!Items(ports).contains(link));
+    ports->hidePopup();
+}
+
+void ConnectionTest::rememberedPortIsPreselected_data()
+{
+    QTest::addColumn<QVariant>("stored");
+    QTest::addColumn<int>("selected");
+
+    QTest::newRow("remembered port listed") << QVariant("second") << 1;
+    QTest::newRow("nothing stored") << QVariant() << 0;
+    QTest::newRow("remembered port gone") << QVariant("/nonexistent/ttyUSB9") << 0;
+    QTest::newRow("garbage") << QVariant(QStringList{"\x01", "second"}) << 0;
+    QTest::newRow("a number") << QVariant(42) << 0;
+}
+
+void ConnectionTest::rememberedPortIsPreselected()
+{
+    QFETCH(QVariant, stored);
+    QFETCH(int, selected);
+    QTemporaryDir dir;
+    const QString first = dir.filePath("first");
+    const QString second = dir.filePath("second");
+    QFile(first).open(QIODevice::WriteOnly);
+    QFile(second).open(QIODevice::WriteOnly);
+    const QString value = stored.toString();
+    Store().setValue(SettingsKeys::lastPort,
+                     value == QLatin1String("second") ? QVariant(second) : stored);
+
+    qputenv("VORNEX_EXTRA_PORTS", (first + QDir::listSeparator() + second).toLocal8Bit());
+    MainWindow window;
+    qunsetenv("VORNEX_EXTRA_PORTS");
+    auto *ports = window.findChild<QComboBox *>("portComboBox");
+    QCOMPARE(ports->currentIndex(), selected);
+}
+
+void ConnectionTest::fineRangeShowsAmperes()
+{
+    PanelDriver panel;
+    auto *dialog = panel.window->findChild<QDialog *>("DialogSettingsLog");
+    dialog->findChild<QTimeEdit *>("timeEdit")->setTime(QTime(0, 0, 1));
+    panel.emulator.setFixedStatus(Status(500, 1234, 1));
+    panel.connectPort();
+    panel.click("pushButtonLogStart");
+    QTRY_COMPARE_WITH_TIMEOUT(panel.widget<QLCDNumber>("lcdNumberA")->value(), 0.123, waitMs);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        panel.widget<QTextEdit>("textEditLog")->toPlainText().contains("5.000 0.1234\n"), waitMs);
+
+    panel.emulator.setFixedStatus(Status(500, 1234, 0));
+    QTRY_COMPARE_WITH_TIMEOUT(panel.widget<QLCDNumber>("lcdNumberA")->value(), 1.234, waitMs);
+}
+
+QTEST_MAIN(ConnectionTest)
+#include "tst_connection.moc"
