@@ -9,10 +9,25 @@ namespace {
 struct Quantity
 {
     const char *name;
-    double value;
-    int decimals;
-    const char *unit; // nullptr: an on/off value
+    double value = 0;
+    int decimals = 0;
+    const char *unit = nullptr; // nullptr: an on/off state, value 1 or 0
 };
+
+Quantity Measured(const char *name, double value, int decimals, const char *unit)
+{
+    return Quantity{name, value, decimals, unit};
+}
+
+Quantity Switch(const char *name, bool on)
+{
+    return Quantity{name, on ? 1.0 : 0.0};
+}
+
+QByteArray JsonLine(const QJsonObject &object)
+{
+    return QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
+}
 
 QByteArray Lines(std::initializer_list<Quantity> quantities, bool json)
 {
@@ -24,7 +39,7 @@ QByteArray Lines(std::initializer_list<Quantity> quantities, bool json)
             else
                 object.insert(QLatin1String(quantity.name), quantity.value != 0);
         }
-        return QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
+        return JsonLine(object);
     }
     QByteArray text;
     for (const Quantity &quantity : quantities) {
@@ -36,11 +51,6 @@ QByteArray Lines(std::initializer_list<Quantity> quantities, bool json)
             text += quantity.value != 0 ? " on\n" : " off\n";
     }
     return text;
-}
-
-QByteArray JsonLine(const QJsonObject &object)
-{
-    return QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
 }
 
 QByteArray Prefixed(const QString &message)
@@ -58,35 +68,33 @@ QByteArray Status(const OutputStatus &status, bool json)
     bool adcFresh = false;
     const LogSample sample = *TakeLogSample(0, status, AdcReadings(), statusFresh, adcFresh);
     const bool fine = status.currentRange != 0;
-    return Lines({{"voltage", double(sample.voltage) / 1000, 2, "V"},
-                  {"current", double(sample.current) / 10000, fine ? 4 : 3, "A"},
-                  {"cv", double(status.cvMode != 0), 0, nullptr},
-                  {"cc", double(status.ccMode != 0), 0, nullptr},
-                  {"output", double(status.outputOn != 0), 0, nullptr},
-                  {"fineRange", double(fine), 0, nullptr}},
+    return Lines({Measured("voltage", double(sample.voltage) / 1000, 2, "V"),
+                  Measured("current", double(sample.current) / 10000, fine ? 4 : 3, "A"),
+                  Switch("cv", status.cvMode != 0), Switch("cc", status.ccMode != 0),
+                  Switch("output", status.outputOn != 0), Switch("fineRange", fine)},
                  json);
 }
 
 QByteArray Adc(const AdcReadings &adc, bool json)
 {
-    return Lines({{"sdadcVoltage", adc.sdadcVoltage / 1000.0, 3, "V"},
-                  {"sdadcCurrent", adc.sdadcCurrent / 1000.0, 3, "A"},
-                  {"fineCurrent", adc.fineCurrent / 10000.0, 4, "A"},
-                  {"inputVoltage", adc.inputVoltage / 1000.0, 3, "V"},
-                  {"referenceVoltage", adc.referenceVoltage / 1000.0, 3, "V"}},
+    return Lines({Measured("sdadcVoltage", adc.sdadcVoltage / 1000.0, 3, "V"),
+                  Measured("sdadcCurrent", adc.sdadcCurrent / 1000.0, 3, "A"),
+                  Measured("fineCurrent", adc.fineCurrent / 10000.0, 4, "A"),
+                  Measured("inputVoltage", adc.inputVoltage / 1000.0, 3, "V"),
+                  Measured("referenceVoltage", adc.referenceVoltage / 1000.0, 3, "V")},
                  json);
 }
 
 QByteArray SetpointValues(const Setpoints &setpoints, bool json)
 {
-    return Lines({{"voltage", setpoints.voltage / 1000.0, 3, "V"},
-                  {"current", setpoints.current / 1000.0, 3, "A"}},
+    return Lines({Measured("voltage", setpoints.voltage / 1000.0, 3, "V"),
+                  Measured("current", setpoints.current / 1000.0, 3, "A")},
                  json);
 }
 
 QByteArray Output(bool on, bool json)
 {
-    return Lines({{"output", double(on), 0, nullptr}}, json);
+    return Lines({Switch("output", on)}, json);
 }
 
 QByteArray LogEntryLine(const LogEntry &entry, bool json)
