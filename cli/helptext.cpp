@@ -49,7 +49,7 @@ const QMap<QString, const char *> Commands{
   cv on, cc off        режимы стабилизации напряжения и тока
   output on            выход включён
   fineRange off        точный диапазон тока
-С --json: {"voltage":12.34,"current":0.567,"cv":true,...}
+С --json: {"cc":false,"current":0.567,"cv":true,...,"voltage":12.34}
 )"},
     {"adc", R"(Использование: vornexctl adc
 
@@ -117,7 +117,8 @@ routUser (0–200), fanGainCurrent (50–250), fanDelay (3–30) и fanDutyOff (
 Период без свежего показания проходит без строки, как на панели. Когда
 преобразователь перестаёт отвечать, лог продолжается и сообщает об этом в
 стандартный поток ошибок.
-С --json каждая строка — объект {"time":"00:00:01","voltage":12.34,"current":0.567}.
+С --json каждая строка — объект {"current":0.567,"time":"00:00:01","voltage":12.34}
+(time — только со столбцом времени).
 )"},
 };
 
