@@ -2,7 +2,10 @@
 # same number the About box shows.
 include(GNUInstallDirs)
 
-install(TARGETS vornexcontrol vornex-sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS vornexcontrol vornex-sim vornexctl RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+if(VORNEXCTL_MANPAGE)
+    install(FILES ${VORNEXCTL_MANPAGE} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+endif()
 install(FILES ${PROJECT_SOURCE_DIR}/resources/app/vornexcontrol.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${PROJECT_SOURCE_DIR}/resources/app/vornexcontrol.png
@@ -29,8 +32,11 @@ port: seven-segment voltage and current displays with CV/CC lamps,
 setpoints and output switch, ADC readings, calibration and user
 parameters, and a timed voltage/current log that can be saved to a file.
 
-Also contains vornex-sim, an emulator of the converter on a
-pseudo-terminal for trying the panel out without hardware.")
+Also contains vornexctl, the same converter control from the command
+line for scripts and test benches (readings, setpoints, output switch,
+calibration and user blocks as JSON files, the timed log), and
+vornex-sim, an emulator of the converter on a pseudo-terminal for trying
+the panel out without hardware.")
 # dpkg-shlibdeps turns the programs' shared libraries (Qt 5 Core, Gui, Widgets, SerialPort and
 # the C++ runtime) into Depends with the versions the build saw.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)

@@ -23,13 +23,29 @@ const quint8 *Bytes(const QByteArray &data)
     return reinterpret_cast<const quint8 *>(data.constData());
 }
 
+// Trace lines carry reply bytes as received; Latin-1 writes each byte unchanged.
+void WriteBytesUnchanged(QTextStream &trace)
+{
+    trace.setCodec(QTextCodec::codecForName("ISO-8859-1"));
+}
+
 } // namespace
 
 DeviceLink::DeviceLink()
 {
-    // Trace lines carry reply bytes as received; Latin-1 writes each byte unchanged.
-    trace.setCodec(QTextCodec::codecForName("ISO-8859-1"));
+    WriteBytesUnchanged(trace);
     SetFraming(FrameCodec::DefaultFraming());
+}
+
+void DeviceLink::SetTrace(QIODevice *device)
+{
+    trace.flush();
+    tracing = device != nullptr;
+    if (!tracing)
+        return;
+    // A new device resets the stream's codec.
+    trace.setDevice(device);
+    WriteBytesUnchanged(trace);
 }
 
 void DeviceLink::SetPort(QIODevice *port)
@@ -124,19 +140,22 @@ bool DeviceLink::ReadChunk(QByteArray &line)
     const QByteArray chunk = port->read(ChunkSize);
     if (line.contains(replyStart)) {
         line.append(chunk);
-        trace << "line+" << QString::fromLatin1(chunk) << '\n';
+        if (tracing)
+            trace << "line+" << QString::fromLatin1(chunk) << '\n';
     } else {
         const int start = chunk.indexOf(replyStart);
         if (start < 0)
             return false;
         line = chunk.mid(start);
-        trace << "line=" << QString::fromLatin1(line) << '\n';
+        if (tracing)
+            trace << "line=" << QString::fromLatin1(line) << '\n';
     }
     // Noise without an end never becomes a line of unbounded length.
     FrameCodec::DropOverlongLine(Framing(), line);
     if (!line.contains(endChar))
         return false;
-    trace << "\nLineCode = " << QString::fromLatin1(line) << '\n';
+    if (tracing)
+        trace << "\nLineCode = " << QString::fromLatin1(line) << '\n';
     return true;
 }
 
@@ -144,12 +163,14 @@ bool DeviceLink::GetLine(QByteArray &line, int timeoutMs)
 {
     QElapsedTimer stopwatch;
     stopwatch.start();
-    trace << "Call GetLine\n";
+    if (tracing)
+        trace << "Call GetLine\n";
     line.clear();
     const bool complete = WaitForLine(line, timeoutMs, stopwatch);
     // One write per wait: a reply may come a character at a time, and a flush per piece
     // would cost a system call each.
-    trace.flush();
+    if (tracing)
+        trace.flush();
     return complete;
 }
 

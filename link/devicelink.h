@@ -29,6 +29,8 @@ public:
     // dropped and every wait runs to its time-out).
     void SetPort(QIODevice *port);
     void SetFraming(const FramingChars &framing);
+    // Where the trace lines go: standard output unless changed; nullptr: nowhere.
+    void SetTrace(QIODevice *device);
 
     // Typed commands, each with the 200 ms time-out. A read fills its record only on Success.
     LinkResult GetStatus(OutputStatus &status);
@@ -86,4 +88,5 @@ private:
     char replyStart = 0;
     char endChar = 0;
     QTextStream trace{stdout};
+    bool tracing = true;
 };

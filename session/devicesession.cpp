@@ -57,10 +57,12 @@ bool DeviceSession::Open(const QString &portName)
     serialPort->setPortName(portName);
     if (!serialPort->open(QIODevice::ReadWrite)) {
         openError = serialPort->errorString();
+        openFailure = serialPort->error();
         serialPort->clearError();
         return false;
     }
     openError.clear();
+    openFailure = QSerialPort::NoError;
     ApplyLineSettings();
     // Only a listed port can be told apart from another by its adapter's serial number.
     const QSerialPortInfo info(*serialPort);
@@ -73,6 +75,11 @@ bool DeviceSession::Open(const QString &portName)
     ReadSetpoints();
     pollTimer->start();
     return true;
+}
+
+void DeviceSession::SetTrace(QIODevice *device)
+{
+    link->SetTrace(device);
 }
 
 void DeviceSession::Close()

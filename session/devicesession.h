@@ -6,13 +6,13 @@
 
 #include <QElapsedTimer>
 #include <QObject>
+#include <QSerialPort>
 #include <QString>
 
 #include <functional>
 #include <memory>
 #include <optional>
 
-class QSerialPort;
 class QTimer;
 class DeviceLink;
 class PortChangeWatch;
@@ -74,6 +74,9 @@ public:
     QString PortName() const;
     // Why the last Open() failed, as the port reported it.
     QString OpenError() const { return openError; }
+    QSerialPort::SerialPortError OpenFailure() const { return openFailure; }
+    // Where the link's trace lines go (standard output unless changed; nullptr: nowhere).
+    void SetTrace(QIODevice *device);
 
     // The last successful reads; zero before the first.
     const OutputStatus &Status() const { return status; }
@@ -160,4 +163,5 @@ private:
     PortChangeWatch *returnWatch = nullptr;
     bool portsMayHaveChanged = false;
     QString openError;
+    QSerialPort::SerialPortError openFailure = QSerialPort::NoError;
 };

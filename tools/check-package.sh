@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the Debian package from a configured build tree, installs it, checks that the programs,
-# the desktop entry and the icon are where a desktop menu looks for them, starts the installed
-# panel on the offscreen platform and removes the package again.
+# the desktop entry and the icon are where a desktop menu looks for them, that the command-line
+# tool and its manual page work, starts the installed panel on the offscreen platform and removes
+# the package again.
 #
 #   tools/check-package.sh [build-dir]      (default: build/release)
 #
@@ -24,7 +25,7 @@ quietly() {
 }
 
 [ -f "$build/CPackConfig.cmake" ] || fail "$build is not a configured build tree"
-cmake --build "$build" --target vornexcontrol vornex-sim >/dev/null
+cmake --build "$build" --target vornexcontrol vornex-sim vornexctl vornexctl_manpage >/dev/null
 rm -f "$build"/vornexcontrol_*.deb
 quietly cpack -G DEB --config "$build/CPackConfig.cmake" -B "$build" || fail "cpack failed"
 debs=("$build"/vornexcontrol_*.deb)
@@ -66,15 +67,20 @@ esac
 echo "installed ($mode)"
 
 panel=$root/usr/bin/vornexcontrol
+tool=$root/usr/bin/vornexctl
+manpage=$root/usr/share/man/man1/vornexctl.1.gz
 desktop=$root/usr/share/applications/vornexcontrol.desktop
-for file in "$panel" "$root/usr/bin/vornex-sim" "$desktop"; do
+for file in "$panel" "$root/usr/bin/vornex-sim" "$tool" "$manpage" "$desktop"; do
     [ -e "$file" ] || fail "missing $file"
 done
-[ -x "$panel" ] && [ -x "$root/usr/bin/vornex-sim" ] || fail "the programs are not executable"
-if ldd "$panel" | grep -q 'not found'; then
-    ldd "$panel" >&2
-    fail "the panel misses shared libraries"
-fi
+[ -x "$panel" ] && [ -x "$root/usr/bin/vornex-sim" ] && [ -x "$tool" ] ||
+    fail "the programs are not executable"
+for program in "$panel" "$tool"; do
+    if ldd "$program" | grep -q 'not found'; then
+        ldd "$program" >&2
+        fail "$(basename "$program") misses shared libraries"
+    fi
+done
 
 desktop-file-validate "$desktop" || fail "invalid desktop entry"
 exec_name=$(sed -n 's/^Exec=\([^ ]*\).*/\1/p' "$desktop")
@@ -92,6 +98,19 @@ icon=$root/usr/share/icons/hicolor/256x256/apps/$icon_name.png
 echo "desktop entry and icon: ok"
 
 "$root/usr/bin/vornex-sim" --help >/dev/null || fail "vornex-sim --help failed"
+
+# The tool needs no port for its help; an unknown command is a usage error (2).
+"$tool" --help | grep -q '^Коды завершения:' || fail "vornexctl --help failed"
+"$tool" log --help >/dev/null || fail "vornexctl log --help failed"
+status=0
+"$tool" no-such-command 2>/dev/null || status=$?
+[ "$status" -eq 2 ] || fail "vornexctl gave $status for an unknown command, not 2"
+gzip -t "$manpage" || fail "$manpage is not gzip"
+if command -v groff >/dev/null; then
+    warnings=$(zcat "$manpage" | groff -k -man -Tutf8 -ww -z 2>&1)
+    [ -z "$warnings" ] || fail "the manual page has troff warnings: $warnings"
+fi
+echo "vornexctl and its manual page: ok"
 
 # The panel interprets no arguments, so it gets a private home for its settings store, shows its
 # window and runs until the timeout ends it: 124 means it was still alive then.

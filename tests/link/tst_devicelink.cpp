@@ -72,6 +72,7 @@ private slots:
     void closedDeviceGetsNothing();
     void replyAssembledFromPieces_data();
     void replyAssembledFromPieces();
+    void traceGoesWhereItIsSent();
     void readSendsASecondRequest();
     void writeSendsOnce();
     void closedPortRunsFullTimeOuts_data();
@@ -250,6 +251,26 @@ void TestDeviceLink::replyAssembledFromPieces()
     QCOMPARE(capture.text(), trace);
     QCOMPARE(status.voltage, 1234);
     QCOMPARE(status.current, 567);
+}
+
+// A front end whose standard output carries its results sends the trace elsewhere, or nowhere.
+void TestDeviceLink::traceGoesWhereItIsSent()
+{
+    QBuffer elsewhere;
+    elsewhere.open(QIODevice::WriteOnly);
+    OutputStatus status;
+    StdoutCapture capture;
+    link->SetTrace(&elsewhere);
+    peer->queueReply(StatusReply + "\xE9");
+    QCOMPARE(int(link->GetStatus(status)), int(Success));
+    QCOMPARE(elsewhere.data(),
+             "Call GetLine\nline=" + StatusReply + "\xE9\n\nLineCode = " + StatusReply + "\xE9\n");
+    const QByteArray traced = elsewhere.data();
+    link->SetTrace(nullptr);
+    peer->queueReply(StatusReply);
+    QCOMPARE(int(link->GetStatus(status)), int(Success));
+    QCOMPARE(elsewhere.data(), traced);
+    QCOMPARE(capture.text(), QByteArray());
 }
 
 void TestDeviceLink::readSendsASecondRequest()

@@ -1,0 +1,37 @@
+#pragma once
+
+#include "link/devicerecords.h"
+#include "log/logsettings.h"
+
+#include <QString>
+
+enum class CliAction
+{
+    Help,
+    Version,
+    Status,
+    Adc,
+    Setpoints,
+    Set,
+    On,
+    Off,
+    CalibrationGet,
+    CalibrationSet,
+    UserGet,
+    UserSet,
+    Log,
+};
+
+// What one run of vornexctl is to do, as its command line asked.
+struct CliCommand
+{
+    CliAction action = CliAction::Help;
+    QString helpTopic; // Help: the command asked about; empty for the overview
+    QString port;
+    bool json = false;
+    bool trace = false;
+    Setpoints setpoints; // Set: mV and mA, as they will be sent
+    QString file;        // calibration and user: the block file; empty for get: standard output
+    LogSettings log;     // Log: period, source, time column, separator
+    int count = 0;       // Log: lines to write; 0: until stopped
+};

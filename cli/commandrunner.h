@@ -1,0 +1,68 @@
+#pragma once
+
+#include "cli/clicommand.h"
+#include "cli/failure.h"
+#include "link/devicerecords.h"
+#include "link/linkresult.h"
+#include "session/devicesession.h"
+
+#include <QObject>
+#include <QString>
+
+#include <memory>
+#include <optional>
+
+class Console;
+class LogRecorder;
+struct LogEntry;
+
+// Carries out one device command over a DeviceSession, exactly as the panel would: the session's
+// poll tick runs the transactions, so frames, time-outs and write attempts are the panel's.
+// Results go to standard output, failures to standard error, both through the console.
+class CommandRunner : public QObject
+{
+    Q_OBJECT
+
+public:
+    CommandRunner(const CliCommand &command, Console &console, QObject *parent = nullptr);
+    ~CommandRunner() override;
+
+    // Checks the command's file, opens the port and starts the command. finished() follows
+    // once, possibly before this returns.
+    void Start();
+
+signals:
+    void finished(int exitStatus);
+
+private:
+    bool LoadBlockFile();
+    void RequestCommand();
+    void Tick();
+    void ShowStatus(const OutputStatus &status);
+    void ShowAdc(const AdcReadings &adc);
+    void ShowSetpoints(const Setpoints &setpoints);
+    void TakeCalibration(const CalibrationBlock &block);
+    void TakeUserParams(const UserParamBlock &block);
+    void HandleReadFailure(DeviceSession::Block block, LinkResult result);
+    void HandleWriteDone(DeviceSession::Block block);
+    void HandleWriteFailure(DeviceSession::Block block, LinkResult result);
+    void ReportLinkState(DeviceSession::LinkState state);
+    void WriteLogLine(const LogEntry &entry);
+    void SaveBlock(const QJsonObject &block);
+    void Fail(Failure failure, const QString &message);
+    void Succeed();
+    void Finish(int exitStatus);
+
+    CliCommand command;
+    Console &console;
+    DeviceSession *session = nullptr;
+    std::unique_ptr<LogRecorder> recorder;
+    CalibrationBlock fileCalibration;
+    UserParamBlock fileUserParams;
+    bool writeCalibrationNext = false;
+    int linesWritten = 0;
+    bool linkTroubleReported = false;
+    // Set once the command has its outcome; the run ends after the current step.
+    std::optional<int> outcome;
+    bool finishedAlready = false;
+};

@@ -1,0 +1,39 @@
+#include "cli/commandline.h"
+#include "cli/commandrunner.h"
+#include "cli/console.h"
+#include "cli/failure.h"
+#include "cli/helptext.h"
+#include "cli/resulttext.h"
+
+#include <QCoreApplication>
+#include <QTimer>
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    Console console;
+    const ParsedCommandLine parsed = ParseCommandLine(
+        app.arguments().mid(1), PortEnvironment{qEnvironmentVariable("VORNEX_PORT"),
+                                                qEnvironmentVariable("VORNEX_EXTRA_PORTS")});
+    const CliCommand &command = parsed.command;
+    if (!parsed.error.isEmpty()) {
+        console.Complain(ResultText::Error(
+            Failure::Usage, parsed.error + QStringLiteral(" (справка: vornexctl --help)"),
+            command.json));
+        return ExitStatusOf(Failure::Usage);
+    }
+    if (command.action == CliAction::Help) {
+        console.Print(HelpText(command.helpTopic).toUtf8());
+        return ExitSuccess;
+    }
+    if (command.action == CliAction::Version) {
+        console.Print("vornexctl " VORNEXCTL_VERSION "\n");
+        return ExitSuccess;
+    }
+
+    CommandRunner runner(command, console);
+    QObject::connect(&runner, &CommandRunner::finished, &app, &QCoreApplication::exit);
+    // Started from the event loop, so that the end of the command can end the loop.
+    QTimer::singleShot(0, &runner, &CommandRunner::Start);
+    return app.exec();
+}

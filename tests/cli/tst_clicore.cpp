@@ -1,0 +1,445 @@
+#include "cli/blockfile.h"
+#include "cli/commandline.h"
+#include "cli/failure.h"
+#include "cli/portproblem.h"
+#include "cli/resulttext.h"
+#include "session/valuelimits.h"
+
+#include <QJsonDocument>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+const char *ActionName(CliAction action)
+{
+    static const char *const names[] = {
+        "help", "version",         "status",          "adc",      "setpoints", "set", "on",
+        "off",  "calibration-get", "calibration-set", "user-get", "user-set",  "log"};
+    return names[int(action)];
+}
+
+// The parts of a command that its action uses, in one comparable line.
+QString Describe(const CliCommand &command)
+{
+    QString text = QString::fromLatin1(ActionName(command.action));
+    switch (command.action) {
+    case CliAction::Help:
+        return text + QLatin1Char(' ') + command.helpTopic;
+    case CliAction::Version:
+        return text;
+    case CliAction::Set:
+        text +=
+            QStringLiteral(" %1 %2").arg(command.setpoints.voltage).arg(command.setpoints.current);
+        break;
+    case CliAction::CalibrationGet:
+    case CliAction::CalibrationSet:
+    case CliAction::UserGet:
+    case CliAction::UserSet:
+        text += QStringLiteral(" file=") + command.file;
+        break;
+    case CliAction::Log:
+        text += QStringLiteral(" period=%1 count=%2 source=%3 time=%4/%5 comma=%6")
+                    .arg(command.log.logPeriod.toString(QStringLiteral("mm:ss")))
+                    .arg(command.count)
+                    .arg(command.log.logValue)
+                    .arg(command.log.addTime)
+                    .arg(command.log.timeForm)
+                    .arg(command.log.commeDot);
+        break;
+    default:
+        break;
+    }
+    return text + QStringLiteral(" port=%1 json=%2 trace=%3")
+                      .arg(command.port)
+                      .arg(command.json)
+                      .arg(command.trace);
+}
+
+CalibrationBlock SomeCalibration()
+{
+    return CalibrationBlock{1001, 1002, 1003, 1004, 1005, -5, 6, -7, 8, -900, 10};
+}
+
+QJsonObject CalibrationWith(const char *key, const QJsonValue &value)
+{
+    QJsonObject object = CalibrationToJson(SomeCalibration());
+    if (value.isUndefined())
+        object.remove(QLatin1String(key));
+    else
+        object.insert(QLatin1String(key), value);
+    return object;
+}
+
+QJsonObject SomeUserParams(const QJsonValue &lifeCounter)
+{
+    QJsonObject object =
+        UserParamsToJson(UserParamBlock{1, 0, 0, 20, 5000, 30000, 150, 0, 100, 5, 400});
+    if (lifeCounter.isUndefined())
+        object.remove(QStringLiteral("lifeCounter"));
+    else
+        object.insert(QStringLiteral("lifeCounter"), lifeCounter);
+    return object;
+}
+
+} // namespace
+
+class CliCoreTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void parse_data();
+    void parse();
+    void blockFromJson_data();
+    void blockFromJson();
+    void blockRoundTrip();
+    void blockFiles();
+    void backupPath_data();
+    void backupPath();
+    void openFailure_data();
+    void openFailure();
+    void exitStatuses();
+    void resultText_data();
+    void resultText();
+};
+
+void CliCoreTest::parse_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("envPort");
+    QTest::addColumn<QString>("envExtra");
+    // A successful parse's description, or a piece of the usage error.
+    QTest::addColumn<QString>("expected");
+
+    const QString none;
+    auto row = [](const char *name, const QString &arguments, const QString &port,
+                  const QString &extra, const QString &expected) {
+        QTest::newRow(name) << arguments.split(QLatin1Char(' '), Qt::SkipEmptyParts) << port
+                            << extra << expected;
+    };
+    row("status", "--port /dev/x status", none, none, "status port=/dev/x json=0 trace=0");
+    row("options after the command", "status --json --trace --port=/dev/y", none, none,
+        "status port=/dev/y json=1 trace=1");
+    row("port from VORNEX_PORT", "adc", "/dev/env", "/dev/a:/dev/b",
+        "adc port=/dev/env json=0 trace=0");
+    row("first extra port", "setpoints", none, ":/dev/a:/dev/b",
+        "setpoints port=/dev/a json=0 trace=0");
+    row("option wins over environment", "on --port /dev/o", "/dev/env", "/dev/a",
+        "on port=/dev/o json=0 trace=0");
+    row("no port", "status", none, none, "не задан порт");
+
+    row("set", "set 12 1.5 --port p", none, none, "set 12000 1500 port=p json=0 trace=0");
+    row("set lowest", "set 0.01 0.005 --port p", none, none, "set 10 5 port=p json=0 trace=0");
+    row("set highest", "set 30.00 9.999 --port p", none, none,
+        "set 30000 9999 port=p json=0 trace=0");
+    row("set trailing zeros", "set 12.340 1.5000 --port p", none, none,
+        "set 12340 1500 port=p json=0 trace=0");
+    row("set above range", "set 30.01 1 --port p", none, none,
+        "«30.01» вне диапазона от 0.01 до 30.00 В");
+    row("set zero volts", "set 0 1 --port p", none, none, "напряжение: «0» вне диапазона");
+    row("set negative", "set -1 1 --port p", none, none, "напряжение: «-1» вне диапазона");
+    row("set 10 A", "set 12 10 --port p", none, none,
+        "ток: «10» вне диапазона от 0.005 до 9.999 А");
+    row("set too fine", "set 12.345 1 --port p", none, none, "не больше 2 знаков после точки");
+    row("set current too fine", "set 12 0.0005 --port p", none, none, "не больше 3 знаков");
+    row("set comma", "set 12,5 1 --port p", none, none, "десятичный разделитель — точка");
+    row("set word", "set abc 1 --port p", none, none, "«abc» — не число");
+    row("set exponent", "set 1e1 1 --port p", none, none, "«1e1» — не число");
+    row("set infinity", "set inf 1 --port p", none, none, "«inf» — не число");
+    row("set one value", "set 12 --port p", none, none, "set ждёт два числа");
+    row("extra argument", "on now --port p", none, none, "лишний аргумент «now»");
+
+    row("calibration get", "calibration get --port p", none, none,
+        "calibration-get file= port=p json=0 trace=0");
+    row("calibration get file", "calibration get cal.json --port p", none, none,
+        "calibration-get file=cal.json port=p json=0 trace=0");
+    row("calibration set", "calibration set cal.json --port p", none, none,
+        "calibration-set file=cal.json port=p json=0 trace=0");
+    row("calibration set without file", "calibration set --port p", none, none,
+        "calibration get [ФАЙЛ] или calibration set ФАЙЛ");
+    row("user put", "user put u.json --port p", none, none, "user get [ФАЙЛ] или user set ФАЙЛ");
+    row("user set", "user set u.json --port p", none, none,
+        "user-set file=u.json port=p json=0 trace=0");
+
+    row("log", "log --period 1 --port p", none, none,
+        "log period=00:01 count=0 source=0 time=0/0 comma=0 port=p json=0 trace=0");
+    row("log, every option",
+        "log --period=600 --count 3 --source adc --time clock --comma --port p", none, none,
+        "log period=10:00 count=3 source=1 time=1/3 comma=1 port=p json=0 trace=0");
+    row("log time ms", "log --period 5 --time ms --port p", none, none,
+        "log period=00:05 count=0 source=0 time=1/1 comma=0 port=p json=0 trace=0");
+    row("log without period", "log --port p", none, none, "для log нужен --period");
+    row("log period too long", "log --period 601 --port p", none, none,
+        "«601» вне диапазона от 1 до 600");
+    row("log period fraction", "log --period 1.5 --port p", none, none, "«1.5» — не целое число");
+    row("log count zero", "log --period 1 --count 0 --port p", none, none,
+        "--count: «0» вне диапазона");
+    row("log bad source", "log --period 1 --source lcd --port p", none, none,
+        "ожидается display или adc");
+    row("log bad time", "log --period 1 --time iso --port p", none, none,
+        "ожидается hms, ms, s или clock");
+    row("log option elsewhere", "status --period 1 --port p", none, none,
+        "--period — только для log");
+
+    row("help", "--help", none, none, "help ");
+    row("help of a command", "set --help", none, none, "help set");
+    row("help word", "help log", none, none, "help log");
+    row("short help", "-h calibration set", none, none, "help calibration");
+    row("help of nothing known", "help frobnicate", none, none, "неизвестная команда «frobnicate»");
+    row("version", "--version", none, none, "version");
+    row("unknown option", "--bogus status", none, none, "неизвестный параметр --bogus");
+    row("single dash", "-x status", none, none, "неизвестный параметр -x");
+    row("flag with value", "--json=1 status", none, none, "--json не принимает значения");
+    row("option without value", "status --port", none, none, "для параметра --port нужно значение");
+    row("nothing", "", none, none, "не задана команда");
+    row("unknown command", "reboot --port p", none, none, "неизвестная команда «reboot»");
+}
+
+void CliCoreTest::parse()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, envPort);
+    QFETCH(QString, envExtra);
+    QFETCH(QString, expected);
+    const ParsedCommandLine parsed =
+        ParseCommandLine(arguments, PortEnvironment{envPort, envExtra});
+    if (parsed.error.isEmpty())
+        QCOMPARE(Describe(parsed.command), expected);
+    else
+        QVERIFY2(parsed.error.contains(expected), qPrintable(parsed.error));
+}
+
+void CliCoreTest::blockFromJson_data()
+{
+    QTest::addColumn<bool>("calibration");
+    QTest::addColumn<QJsonObject>("object");
+    QTest::addColumn<QString>("problems"); // empty: accepted
+
+    const QJsonValue missing(QJsonValue::Undefined);
+    QTest::newRow("calibration") << true << CalibrationWith("rout", 10) << "";
+    QTest::newRow("missing field") << true << CalibrationWith("rout", missing) << "нет поля «rout»";
+    QTest::newRow("extra field") << true << CalibrationWith("comment", "x")
+                                 << "лишнее поле «comment»";
+    QTest::newRow("string") << true << CalibrationWith("kuDacVolt", "1000")
+                            << "поле «kuDacVolt»: ожидается целое число, а не строка";
+    QTest::newRow("fraction") << true << CalibrationWith("kuDacVolt", 1000.5)
+                              << "поле «kuDacVolt»: ожидается целое число, а не 1000.5";
+    QTest::newRow("null") << true << CalibrationWith("rout", QJsonValue::Null)
+                          << "поле «rout»: ожидается целое число, а не null";
+    QTest::newRow("above its box") << true << CalibrationWith("kuAdcVolt", 1500)
+                                   << "поле «kuAdcVolt» = 1500 вне диапазона от 800 до 1200";
+    QTest::newRow("offset below its box")
+        << true << CalibrationWith("offDacVolt", -201)
+        << "поле «offDacVolt» = -201 вне диапазона от -200 до 200";
+    QTest::newRow("fine offset has the wider box")
+        << true << CalibrationWith("offAdcCurrFine", 900) << "";
+    QTest::newRow("nothing of a block")
+        << true << QJsonObject{{"comment", 1}} << "нет поля «kuDacVolt»";
+    QTest::newRow("user parameters") << false << SomeUserParams(0) << "";
+    QTest::newRow("any life counter") << false << SomeUserParams(123456) << "";
+    QTest::newRow("life counter must be there")
+        << false << SomeUserParams(missing) << "нет поля «lifeCounter»";
+    QTest::newRow("life counter must be a number")
+        << false << SomeUserParams("lots")
+        << "поле «lifeCounter»: ожидается целое число, а не строка";
+    QTest::newRow("calibration is not user parameters")
+        << false << CalibrationToJson(SomeCalibration()) << "лишнее поле «kuDacVolt»";
+}
+
+void CliCoreTest::blockFromJson()
+{
+    QFETCH(bool, calibration);
+    QFETCH(QJsonObject, object);
+    QFETCH(QString, problems);
+    QStringList found;
+    bool accepted = false;
+    if (calibration) {
+        const std::optional<CalibrationBlock> block = CalibrationFromJson(object, found);
+        accepted = block.has_value();
+    } else {
+        const std::optional<UserParamBlock> block = UserParamsFromJson(object, found);
+        accepted = block.has_value();
+        if (block)
+            QCOMPARE(block->lifeCounter, 0); // sent as 0, whatever the file says
+    }
+    QCOMPARE(accepted, problems.isEmpty());
+    QCOMPARE(found.isEmpty(), problems.isEmpty());
+    if (!problems.isEmpty())
+        QVERIFY2(found.contains(problems), qPrintable(found.join(QLatin1Char('\n'))));
+}
+
+void CliCoreTest::blockRoundTrip()
+{
+    QStringList problems;
+    const CalibrationBlock sent = SomeCalibration();
+    const std::optional<CalibrationBlock> back =
+        CalibrationFromJson(CalibrationToJson(sent), problems);
+    QVERIFY(back);
+    for (const BlockField<CalibrationBlock> &field : CalibrationFields)
+        QCOMPARE(back.value().*field.member, sent.*field.member);
+    // A block read from the device is written as it came, outside the boxes' ranges too.
+    CalibrationBlock odd;
+    odd.kuDacVolt = 65535;
+    QCOMPARE(CalibrationToJson(odd).value("kuDacVolt").toInt(), 65535);
+}
+
+void CliCoreTest::blockFiles()
+{
+    QTemporaryDir dir;
+    auto write = [&dir](const char *name, const QByteArray &text) {
+        QFile file(dir.filePath(QLatin1String(name)));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(text);
+    };
+    write("bad.json", "{\n  \"rout\": 1,\n  oops\n}");
+    write("array.json", "[1, 2]");
+    write("huge.json", QByteArray(100 * 1024, ' ') + "{}");
+    QString problem;
+    QVERIFY(!ReadJsonObjectFile(dir.filePath("none.json"), problem));
+    QVERIFY2(problem.contains("не найден"), qPrintable(problem));
+    QVERIFY(!ReadJsonObjectFile(dir.filePath("bad.json"), problem));
+    QVERIFY2(problem.contains("строка 3, столбец"), qPrintable(problem));
+    QVERIFY(!ReadJsonObjectFile(dir.filePath("array.json"), problem));
+    QVERIFY2(problem.contains("ожидается объект JSON"), qPrintable(problem));
+    QVERIFY(!ReadJsonObjectFile(dir.filePath("huge.json"), problem));
+    QVERIFY2(problem.contains("слишком велик"), qPrintable(problem));
+
+    const QJsonObject block = CalibrationToJson(SomeCalibration());
+    QVERIFY(WriteJsonFile(dir.filePath("cal.json"), block, problem));
+    QCOMPARE(ReadJsonObjectFile(dir.filePath("cal.json"), problem).value_or(QJsonObject()), block);
+    QVERIFY(!WriteJsonFile(dir.filePath("no/such/folder/cal.json"), block, problem));
+    QVERIFY2(problem.startsWith("Не удается сохранить файл"), qPrintable(problem));
+}
+
+void CliCoreTest::backupPath_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QStringList>("taken");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("beside the file")
+        << "/data/cal.json" << QStringList() << "/data/cal.backup-20240506-070809.json";
+    QTest::newRow("name without .json")
+        << "/data/cal" << QStringList() << "/data/cal.backup-20240506-070809.json";
+    QTest::newRow("upper-case suffix")
+        << "/data/My.Cal.JSON" << QStringList() << "/data/My.Cal.backup-20240506-070809.json";
+    QTest::newRow("name taken twice") << "/data/cal.json"
+                                      << QStringList{"/data/cal.backup-20240506-070809.json",
+                                                     "/data/cal.backup-20240506-070809-2.json"}
+                                      << "/data/cal.backup-20240506-070809-3.json";
+}
+
+void CliCoreTest::backupPath()
+{
+    QFETCH(QString, file);
+    QFETCH(QStringList, taken);
+    const QDateTime now(QDate(2024, 5, 6), QTime(7, 8, 9));
+    QTEST(BackupPath(file, now, [&taken](const QString &path) { return taken.contains(path); }),
+          "expected");
+}
+
+void CliCoreTest::openFailure_data()
+{
+    QTest::addColumn<int>("error");
+    QTest::addColumn<bool>("known");
+    QTest::addColumn<bool>("exists");
+    QTest::addColumn<bool>("readWrite");
+    QTest::addColumn<int>("expected");
+    const int permission = QSerialPort::PermissionError;
+    QTest::newRow("locked by another program")
+        << permission << true << true << true << int(Failure::PortBusy);
+    QTest::newRow("no rights to the device")
+        << permission << true << true << false << int(Failure::PortPermission);
+    QTest::newRow("refused on Windows")
+        << permission << false << false << false << int(Failure::PortBusy);
+    QTest::newRow("not found") << int(QSerialPort::DeviceNotFoundError) << true << false << false
+                               << int(Failure::PortMissing);
+    QTest::newRow("not found on Windows") << int(QSerialPort::DeviceNotFoundError) << false << false
+                                          << false << int(Failure::PortMissing);
+    QTest::newRow("no file, other error")
+        << int(QSerialPort::UnknownError) << true << false << false << int(Failure::PortMissing);
+    QTest::newRow("other error") << int(QSerialPort::UnsupportedOperationError) << true << true
+                                 << true << int(Failure::PortOther);
+}
+
+void CliCoreTest::openFailure()
+{
+    QFETCH(int, error);
+    QFETCH(bool, known);
+    QFETCH(bool, exists);
+    QFETCH(bool, readWrite);
+    QFETCH(int, expected);
+    const Failure failure = ClassifyOpenFailure(QSerialPort::SerialPortError(error),
+                                                PortFile{known, exists, readWrite});
+    QCOMPARE(int(failure), expected);
+}
+
+void CliCoreTest::exitStatuses()
+{
+    const QVector<QPair<Failure, int>> statuses{
+        {Failure::Usage, 2},          {Failure::PortBusy, 3},  {Failure::PortMissing, 3},
+        {Failure::PortPermission, 3}, {Failure::PortOther, 3}, {Failure::NoReply, 4},
+        {Failure::BadReply, 5},       {Failure::BadFile, 6}};
+    QStringList keys;
+    for (const auto &[failure, status] : statuses) {
+        QCOMPARE(ExitStatusOf(failure), status);
+        keys << FailureKey(failure);
+    }
+    QCOMPARE(keys.join(' '), QStringLiteral("usage port-busy port-missing port-permission "
+                                            "port-open no-reply bad-reply bad-file"));
+    QCOMPARE(FailureOf(NoReply), Failure::NoReply);
+    QCOMPARE(FailureOf(BadReply), Failure::BadReply);
+}
+
+void CliCoreTest::resultText_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QByteArray>("expected");
+
+    const OutputStatus status{1234, 567, 0, 1, 0, 1};
+    const OutputStatus fine{5, 1234, 1, 0, 1, 0};
+    const AdcReadings adc{12345, 567, 5678, 24000, 7, 2500};
+    QTest::newRow("status") << ResultText::Status(status, false)
+                            << QByteArray("voltage 12.34 V\ncurrent 0.567 A\ncv on\ncc off\n"
+                                          "output on\nfineRange off\n");
+    QTest::newRow("status, fine range") << ResultText::Status(fine, false)
+                                        << QByteArray("voltage 0.05 V\ncurrent 0.1234 A\ncv off\n"
+                                                      "cc on\noutput off\nfineRange on\n");
+    QTest::newRow("status JSON")
+        << ResultText::Status(status, true)
+        << QByteArray("{\"cc\":false,\"current\":0.567,\"cv\":true,\"fineRange\":false,"
+                      "\"output\":true,\"voltage\":12.34}\n");
+    QTest::newRow("adc") << ResultText::Adc(adc, false)
+                         << QByteArray("sdadcVoltage 12.345 V\nsdadcCurrent 0.567 A\n"
+                                       "fineCurrent 0.5678 A\ninputVoltage 24.000 V\n"
+                                       "referenceVoltage 2.500 V\n");
+    QTest::newRow("setpoints") << ResultText::SetpointValues(Setpoints{12000, 5}, false)
+                               << QByteArray("voltage 12.000 V\ncurrent 0.005 A\n");
+    QTest::newRow("setpoints JSON") << ResultText::SetpointValues(Setpoints{12000, 1500}, true)
+                                    << QByteArray("{\"current\":1.5,\"voltage\":12}\n");
+    QTest::newRow("output") << ResultText::Output(false, false) << QByteArray("output off\n");
+    const LogEntry entry{LogSample{12340, 5670}, QStringLiteral("00:00:01"),
+                         QStringLiteral("00:00:01 12,340 0,5670\n")};
+    QTest::newRow("log line as the panel writes it")
+        << ResultText::LogEntryLine(entry, false) << QByteArray("00:00:01 12,340 0,5670\n");
+    QTest::newRow("log line JSON")
+        << ResultText::LogEntryLine(entry, true)
+        << QByteArray("{\"current\":0.567,\"time\":\"00:00:01\",\"voltage\":12.34}\n");
+    QTest::newRow("fact") << ResultText::Fact("backup", "/d/c.json", false)
+                          << QByteArray("backup /d/c.json\n");
+    QTest::newRow("error") << ResultText::Error(Failure::PortBusy, "занят", false)
+                           << QByteArray("vornexctl: занят\n");
+    QTest::newRow("error JSON")
+        << ResultText::Error(Failure::NoReply, "нет \"ответа\"", true)
+        << QByteArray("{\"error\":\"no-reply\",\"message\":\"нет \\\"ответа\\\"\"}\n");
+}
+
+void CliCoreTest::resultText()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(QByteArray, expected);
+    QCOMPARE(QString::fromUtf8(text), QString::fromUtf8(expected));
+}
+
+QTEST_GUILESS_MAIN(CliCoreTest)
+#include "tst_clicore.moc"

@@ -1,0 +1,544 @@
+#include "cli/blockfile.h"
+#include "cli/portproblem.h"
+#include "session/devicesession.h"
+#include "sim/converteremulator.h"
+
+#include <QJsonDocument>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <functional>
+#include <memory>
+
+namespace {
+
+struct ToolRun
+{
+    int exitCode = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+const OutputStatus FixedStatus{1234, 567, 0, 1, 0, 1};
+const AdcReadings FixedAdc{12345, 567, 5678, 24000, 0, 2500};
+
+const CalibrationBlock DeviceCalibration{1010, 990, 1020, 980, 1000, -5, 6, -7, 8, 0, 3};
+const CalibrationBlock NewCalibration{1100, 900, 1200, 800, 1000, 200, -200, 10, -10, 0, 10};
+
+QByteArray WriteData(const QVector<EmulatorRequest> &requests, quint8 reg)
+{
+    for (const EmulatorRequest &request : requests) {
+        if (request.parsed && request.registerCode == reg && request.operationCode == 0x11)
+            return request.data.toHex().toUpper();
+    }
+    return QByteArray();
+}
+
+QByteArray JsonText(const QJsonObject &object)
+{
+    return QJsonDocument(object).toJson();
+}
+
+} // namespace
+
+using Setup = std::function<void(ConverterEmulator &)>;
+Q_DECLARE_METATYPE(Setup)
+
+// The real vornexctl program as a child process, against the converter emulator running in this
+// process on a pseudo-terminal.
+class VornexctlTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void readings_data();
+    void readings();
+    void writes_data();
+    void writes();
+    void failedExchanges_data();
+    void failedExchanges();
+    void calibrationBackupBeforeWrite();
+    void calibrationNotWrittenWithoutBackup();
+    void badBlockFilesSendNothing_data();
+    void badBlockFilesSendNothing();
+    void userParamsWriteSendsNoLifeCounter();
+    void blocksRead();
+    void logLines_data();
+    void logLines();
+    void logLineArrivesAsItIsWritten();
+    void logGoesOnThroughSilence();
+    void portHeldByThePanelIsBusy();
+    void portProblems();
+    void helpAndUsage_data();
+    void helpAndUsage();
+    void traceGoesToStandardError();
+
+private:
+    ToolRun Run(const QStringList &arguments, const QProcessEnvironment &extra = {});
+    QProcessEnvironment Environment(const QProcessEnvironment &extra) const;
+    int CountFor(quint8 reg, quint8 operation) const;
+
+    std::unique_ptr<ConverterEmulator> emulator;
+    QString port;
+};
+
+void VornexctlTest::initTestCase()
+{
+    // QProcess::finished carries it; the spy needs to know the type.
+    qRegisterMetaType<QProcess::ExitStatus>();
+}
+
+void VornexctlTest::init()
+{
+    emulator = std::make_unique<ConverterEmulator>();
+    emulator->setPaced(false);
+    QString error;
+    QVERIFY2(emulator->start(&error), qPrintable(error));
+    port = emulator->serialPath();
+    emulator->setFixedStatus(FixedStatus);
+    emulator->setFixedAdc(FixedAdc);
+    emulator->setCalibration(DeviceCalibration);
+}
+
+void VornexctlTest::cleanup()
+{
+    emulator->stop();
+    emulator.reset();
+}
+
+QProcessEnvironment VornexctlTest::Environment(const QProcessEnvironment &extra) const
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(QStringLiteral("VORNEX_PORT"));
+    environment.remove(QStringLiteral("VORNEX_EXTRA_PORTS"));
+    environment.insert(extra);
+    return environment;
+}
+
+// Runs vornexctl to its end; the emulator is served by the event loop meanwhile.
+ToolRun VornexctlTest::Run(const QStringList &arguments, const QProcessEnvironment &extra)
+{
+    QProcess process;
+    process.setProcessEnvironment(Environment(extra));
+    QSignalSpy finished(&process, QOverload<int, QProcess::ExitStatus>::of(&QProcess::finished));
+    process.start(QStringLiteral(VORNEXCTL_PATH), arguments);
+    ToolRun run;
+    if (!finished.wait(60000)) {
+        process.kill();
+        process.waitForFinished();
+        return run;
+    }
+    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    run.out = process.readAllStandardOutput();
+    run.err = process.readAllStandardError();
+    return run;
+}
+
+int VornexctlTest::CountFor(quint8 reg, quint8 operation) const
+{
+    int count = 0;
+    for (const EmulatorRequest &request : emulator->requests())
+        count +=
+            request.parsed && request.registerCode == reg && request.operationCode == operation;
+    return count;
+}
+
+void VornexctlTest::readings_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QByteArray>("out");
+    QTest::newRow("status") << QStringList{"status"}
+                            << QByteArray("voltage 12.34 V\ncurrent 0.567 A\ncv on\ncc off\n"
+                                          "output on\nfineRange off\n");
+    QTest::newRow("status JSON")
+        << QStringList{"--json", "status"}
+        << QByteArray("{\"cc\":false,\"current\":0.567,\"cv\":true,\"fineRange\":false,"
+                      "\"output\":true,\"voltage\":12.34}\n");
+    QTest::newRow("adc") << QStringList{"adc"}
+                         << QByteArray("sdadcVoltage 12.345 V\nsdadcCurrent 0.567 A\n"
+                                       "fineCurrent 0.5678 A\ninputVoltage 24.000 V\n"
+                                       "referenceVoltage 2.500 V\n");
+    QTest::newRow("setpoints") << QStringList{"setpoints"}
+                               << QByteArray("voltage 5.000 V\ncurrent 1.000 A\n");
+    QTest::newRow("setpoints JSON")
+        << QStringList{"setpoints", "--json"} << QByteArray("{\"current\":1,\"voltage\":5}\n");
+}
+
+void VornexctlTest::readings()
+{
+    QFETCH(QStringList, arguments);
+    const ToolRun run = Run(arguments << "--port" << port);
+    QCOMPARE(run.err, QByteArray());
+    QCOMPARE(run.exitCode, 0);
+    QTEST(run.out, "out");
+}
+
+void VornexctlTest::writes_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QByteArray>("out");
+    QTest::addColumn<int>("reg");
+    QTest::addColumn<QByteArray>("data");
+    QTest::newRow("set") << QStringList{"set", "12", "1.5"}
+                         << QByteArray("voltage 12.000 V\ncurrent 1.500 A\n") << 0x03
+                         << QByteArray("E02EDC05");
+    QTest::newRow("set smallest") << QStringList{"set", "0.01", "0.005"}
+                                  << QByteArray("voltage 0.010 V\ncurrent 0.005 A\n") << 0x03
+                                  << QByteArray("0A000500");
+    QTest::newRow("on") << QStringList{"on"} << QByteArray("output on\n") << 0x07
+                        << QByteArray("9A1B");
+    QTest::newRow("off JSON") << QStringList{"off", "--json"} << QByteArray("{\"output\":false}\n")
+                              << 0x07 << QByteArray("0000");
+}
+
+void VornexctlTest::writes()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, reg);
+    emulator->setOutputOn(true);
+    const ToolRun run = Run(arguments << "--port" << port);
+    QCOMPARE(run.err, QByteArray());
+    QCOMPARE(run.exitCode, 0);
+    QTEST(run.out, "out");
+    QCOMPARE(CountFor(quint8(reg), 0x11), 1);
+    QTEST(WriteData(emulator->requests(), quint8(reg)), "data");
+}
+
+void VornexctlTest::failedExchanges_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<int>("reg");
+    QTest::addColumn<int>("operation");
+    QTest::addColumn<int>("requests");
+    QTest::addColumn<QString>("message");
+    const QString write = QStringLiteral("Ошибка записи: преобразователь не отвечает (4 попытки)");
+    const QString refused = QStringLiteral("Ошибка записи: неверный ответ преобразователя");
+    QTest::newRow("set, silent") << QStringList{"set", "12", "1.5"} << "silent" << 4 << 0x03 << 0x11
+                                 << 4 << write;
+    QTest::newRow("on, silent") << QStringList{"on"} << "silent" << 4 << 0x07 << 0x11 << 4 << write;
+    QTest::newRow("set, NAK") << QStringList{"set", "12", "1.5"} << "nak" << 5 << 0x03 << 0x11 << 4
+                              << refused + QStringLiteral(" (4 попытки)");
+    QTest::newRow("off, NAK") << QStringList{"off"} << "nak" << 5 << 0x07 << 0x11 << 4 << refused;
+    QTest::newRow("user set, NAK")
+        << QStringList{"user", "set", "USERFILE"} << "nak" << 5 << 0xAB << 0x11 << 1 << refused;
+    QTest::newRow("status, silent") << QStringList{"status"} << "silent" << 4 << 0x01 << 0x01 << 2
+                                    << "Ошибка чтения: преобразователь не отвечает";
+    QTest::newRow("status, bad CRC") << QStringList{"status"} << "bad-crc" << 5 << 0x01 << 0x01 << 1
+                                     << "Ошибка чтения: неверный ответ преобразователя";
+    QTest::newRow("setpoints, bad CRC")
+        << QStringList{"setpoints"} << "bad-crc" << 5 << 0x03 << 0x01 << 1 << "Ошибка чтения";
+    QTest::newRow("calibration get, silent") << QStringList{"calibration", "get"} << "silent" << 4
+                                             << 0xA8 << 0x01 << 2 << "Ошибка чтения";
+    QTest::newRow("user get, bad CRC") << QStringList{"user", "get", "--json"} << "bad-crc" << 5
+                                       << 0xAB << 0x01 << 1 << "\"error\":\"bad-reply\"";
+}
+
+void VornexctlTest::failedExchanges()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, fault);
+    QFETCH(int, reg);
+    QFETCH(int, operation);
+    QFETCH(QString, message);
+    QTemporaryDir dir;
+    const QString userFile = dir.filePath("user.json");
+    QString problem;
+    QVERIFY(WriteJsonFile(userFile, UserParamsToJson(emulator->userParams()), problem));
+    arguments.replaceInStrings(QStringLiteral("USERFILE"), userFile);
+
+    FaultSettings faults;
+    faults.silent = fault == QLatin1String("silent");
+    faults.nak = fault == QLatin1String("nak");
+    faults.badCrc = fault == QLatin1String("bad-crc");
+    emulator->setFaults(faults);
+    const ToolRun run = Run(arguments << "--port" << port);
+    QTEST(run.exitCode, "exitCode");
+    QTEST(CountFor(quint8(reg), quint8(operation)), "requests");
+    QVERIFY2(QString::fromUtf8(run.err).contains(message), run.err.constData());
+    QCOMPARE(run.out, QByteArray());
+}
+
+void VornexctlTest::calibrationBackupBeforeWrite()
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath("cal.json");
+    QString problem;
+    QVERIFY(WriteJsonFile(file, CalibrationToJson(NewCalibration), problem));
+
+    const ToolRun run = Run({"--port", port, "calibration", "set", file});
+    QCOMPARE(run.err, QByteArray());
+    QCOMPARE(run.exitCode, 0);
+    const QStringList backups = QDir(dir.path()).entryList({"cal.backup-*.json"});
+    QCOMPARE(backups.size(), 1);
+    QVERIFY2(
+        QRegularExpression("^cal\\.backup-\\d{8}-\\d{6}\\.json$").match(backups.first()).hasMatch(),
+        qPrintable(backups.first()));
+    const QString backup = dir.filePath(backups.first());
+    QCOMPARE(run.out, "backup " + backup.toUtf8() + "\nwritten calibration\n");
+    QCOMPARE(JsonText(ReadJsonObjectFile(backup, problem).value_or(QJsonObject())),
+             JsonText(CalibrationToJson(DeviceCalibration)));
+    QCOMPARE(JsonText(CalibrationToJson(emulator->calibration())),
+             JsonText(CalibrationToJson(NewCalibration)));
+
+    QStringList calibrationRequests;
+    for (const EmulatorRequest &request : emulator->requests()) {
+        if (request.registerCode == 0xA8)
+            calibrationRequests << QString::number(request.operationCode, 16);
+    }
+    QCOMPARE(calibrationRequests, (QStringList{"1", "11"}));
+}
+
+void VornexctlTest::calibrationNotWrittenWithoutBackup()
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath("cal.json");
+    QString problem;
+    QVERIFY(WriteJsonFile(file, CalibrationToJson(NewCalibration), problem));
+    FaultSettings faults;
+    faults.badCrc = true;
+    emulator->setFaults(faults);
+
+    const ToolRun run = Run({"--port", port, "calibration", "set", file});
+    QCOMPARE(run.exitCode, 5);
+    QVERIFY2(QString::fromUtf8(run.err).contains("без резервной копии калибровка не записывается"),
+             run.err.constData());
+    QCOMPARE(CountFor(0xA8, 0x01), 1);
+    QCOMPARE(CountFor(0xA8, 0x11), 0);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"cal.json"});
+}
+
+void VornexctlTest::badBlockFilesSendNothing_data()
+{
+    QTest::addColumn<QString>("block");
+    QTest::addColumn<QByteArray>("text"); // empty: no file at all
+    QTest::addColumn<QString>("message");
+    const QByteArray calibration = JsonText(CalibrationToJson(NewCalibration));
+    QByteArray missing = calibration;
+    missing.replace("\"rout\": 10", "\"rou\": 10");
+    QByteArray mistyped = calibration;
+    mistyped.replace("\"rout\": 10", "\"rout\": \"10\"");
+    QByteArray outside = calibration;
+    outside.replace("\"rout\": 10", "\"rout\": 11");
+    QTest::newRow("missing and extra field")
+        << "calibration" << missing << "нет поля «rout»; лишнее поле «rou»; ничего не отправлено";
+    QTest::newRow("mistyped field")
+        << "calibration" << mistyped << "поле «rout»: ожидается целое число, а не строка";
+    QTest::newRow("beyond its box")
+        << "calibration" << outside << "поле «rout» = 11 вне диапазона от 0 до 10";
+    QTest::newRow("not JSON") << "calibration" << QByteArray("{\"rout\": 1,") << "неверный JSON";
+    QTest::newRow("no file") << "calibration" << QByteArray() << "не найден";
+    QTest::newRow("user parameters, missing life counter")
+        << "user" << JsonText(QJsonObject{{"nvpStatus", 1}}) << "нет поля «lifeCounter»";
+}
+
+void VornexctlTest::badBlockFilesSendNothing()
+{
+    QFETCH(QString, block);
+    QFETCH(QByteArray, text);
+    QFETCH(QString, message);
+    QTemporaryDir dir;
+    const QString file = dir.filePath("block.json");
+    if (!text.isEmpty()) {
+        QFile out(file);
+        QVERIFY(out.open(QIODevice::WriteOnly));
+        out.write(text);
+    }
+    const ToolRun run = Run({"--port", port, block, "set", file});
+    QCOMPARE(run.exitCode, 6);
+    QVERIFY2(QString::fromUtf8(run.err).contains(message), run.err.constData());
+    QCOMPARE(emulator->requests().size(), 0);
+    QCOMPARE(run.out, QByteArray());
+}
+
+void VornexctlTest::userParamsWriteSendsNoLifeCounter()
+{
+    UserParamBlock block = emulator->userParams();
+    block.lifeCounter = 1234;
+    block.fanDelay = 30;
+    QTemporaryDir dir;
+    const QString file = dir.filePath("user.json");
+    QString problem;
+    QVERIFY(WriteJsonFile(file, UserParamsToJson(block), problem));
+    const ToolRun run = Run({"--port", port, "--json", "user", "set", file});
+    QCOMPARE(run.err, QByteArray());
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(run.out, QByteArray("{\"written\":\"user\"}\n"));
+    QCOMPARE(WriteData(emulator->requests(), 0xAB).mid(4, 4), QByteArray("0000"));
+    QCOMPARE(emulator->userParams().fanDelay, 30);
+}
+
+void VornexctlTest::blocksRead()
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath("cal.json");
+    ToolRun run = Run({"--port", port, "calibration", "get", file});
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(run.out, "saved " + file.toUtf8() + "\n");
+    QString problem;
+    QCOMPARE(JsonText(ReadJsonObjectFile(file, problem).value_or(QJsonObject())),
+             JsonText(CalibrationToJson(DeviceCalibration)));
+
+    run = Run({"--port", port, "user", "get"});
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(run.out, JsonText(UserParamsToJson(emulator->userParams())));
+}
+
+void VornexctlTest::logLines_data()
+{
+    QTest::addColumn<QStringList>("options");
+    // Every line must match this.
+    QTest::addColumn<QString>("line");
+    QTest::newRow("display") << QStringList{} << "^12\\.340 0\\.5670$";
+    QTest::newRow("comma") << QStringList{"--comma"} << "^12,340 0,5670$";
+    QTest::newRow("adc") << QStringList{"--source", "adc"} << "^12\\.345 0\\.5670$";
+    QTest::newRow("running time") << QStringList{"--time", "hms"}
+                                  << "^00:00:0\\d 12\\.340 0\\.5670$";
+    QTest::newRow("seconds, JSON")
+        << QStringList{"--time", "s", "--json"}
+        << "^\\{\"current\":0\\.567,\"time\":\"\\d\",\"voltage\":12\\.34\\}$";
+}
+
+// Three lines in the panel's own format (the first row is the panel's worked example).
+void VornexctlTest::logLines()
+{
+    QFETCH(QStringList, options);
+    QFETCH(QString, line);
+    const ToolRun run =
+        Run(QStringList{"--port", port, "log", "--period", "1", "--count", "3"} + options);
+    QCOMPARE(run.err, QByteArray());
+    QCOMPARE(run.exitCode, 0);
+    QVERIFY(run.out.endsWith('\n'));
+    const QStringList lines = QString::fromUtf8(run.out.chopped(1)).split(QLatin1Char('\n'));
+    QCOMPARE(lines.size(), 3);
+    for (const QString &text : lines)
+        QVERIFY2(QRegularExpression(line).match(text).hasMatch(), qPrintable(text));
+}
+
+void VornexctlTest::logLineArrivesAsItIsWritten()
+{
+    QProcess process;
+    process.setProcessEnvironment(Environment({}));
+    process.start(QStringLiteral(VORNEXCTL_PATH),
+                  {"--port", port, "log", "--period", "1", "--count", "3"});
+    QTRY_VERIFY_WITH_TIMEOUT(process.canReadLine(), 20000);
+    QCOMPARE(process.state(), QProcess::Running);
+    QCOMPARE(process.readLine(), QByteArray("12.340 0.5670\n"));
+    QTRY_COMPARE_WITH_TIMEOUT(process.state(), QProcess::NotRunning, 20000);
+    QCOMPARE(process.exitCode(), 0);
+}
+
+// The first requests go unanswered: the log says so, waits, and writes its lines once the
+// converter answers again.
+void VornexctlTest::logGoesOnThroughSilence()
+{
+    FaultSettings faults;
+    faults.silentFirst = 10;
+    emulator->setFaults(faults);
+    const ToolRun run = Run({"--port", port, "log", "--period", "1", "--count", "2"});
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(run.out, QByteArray("12.340 0.5670\n12.340 0.5670\n"));
+    QCOMPARE(QString::fromUtf8(run.err), QStringLiteral("vornexctl: преобразователь не отвечает\n"
+                                                        "vornexctl: связь восстановлена\n"));
+}
+
+// Two programs on one line is what the port's lock prevents: the panel's session holds the port
+// and the tool is refused before it sends anything.
+void VornexctlTest::portHeldByThePanelIsBusy()
+{
+    DeviceSession panel;
+    panel.SetTrace(nullptr);
+    QVERIFY(panel.Open(port));
+    emulator->clearRequests();
+
+    const ToolRun run = Run({"--port", port, "status"});
+    QCOMPARE(run.exitCode, 3);
+    QCOMPARE(QString::fromUtf8(run.err),
+             QStringLiteral("vornexctl: Не удается открыть порт %1: порт занят другой программой\n")
+                 .arg(port));
+    QCOMPARE(emulator->requests().size(), 0);
+
+    DeviceSession second;
+    second.SetTrace(nullptr);
+    QVERIFY(!second.Open(port));
+    QCOMPARE(ClassifyOpenFailure(second.OpenFailure(), LookAtPortFile(port)), Failure::PortBusy);
+}
+
+void VornexctlTest::portProblems()
+{
+    ToolRun run = Run({"--port", "/dev/vornex-no-such-port", "status"});
+    QCOMPARE(run.exitCode, 3);
+    QVERIFY2(run.err.contains("/dev/vornex-no-such-port: порт не найден"), run.err.constData());
+
+    run = Run({"status"});
+    QCOMPARE(run.exitCode, 2);
+    QVERIFY2(run.err.contains("не задан порт"), run.err.constData());
+
+    QProcessEnvironment environment;
+    environment.insert(QStringLiteral("VORNEX_PORT"), port);
+    QCOMPARE(Run({"setpoints"}, environment).exitCode, 0);
+    environment.clear();
+    environment.insert(QStringLiteral("VORNEX_EXTRA_PORTS"), port + ":/dev/vornex-no-such-port");
+    QCOMPARE(Run({"setpoints"}, environment).exitCode, 0);
+}
+
+void VornexctlTest::helpAndUsage_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("out");
+    QTest::addColumn<QString>("err");
+    QTest::newRow("overview") << QStringList{"--help"} << 0 << "Коды завершения:"
+                              << "";
+    for (const char *command :
+         {"status", "adc", "setpoints", "set", "on", "off", "calibration", "user", "log"}) {
+        QTest::addRow("%s --help", command)
+            << QStringList{command, "--help"} << 0
+            << QStringLiteral("Использование: vornexctl %1").arg(command) << "";
+    }
+    QTest::newRow("help calibration set")
+        << QStringList{"help", "calibration"} << 0 << "calibration set ФАЙЛ"
+        << "";
+    QTest::newRow("version") << QStringList{"--version"} << 0 << "vornexctl 1."
+                             << "";
+    QTest::newRow("out of range") << QStringList{"set", "31", "1"} << 2 << ""
+                                  << "«31» вне диапазона от 0.01 до 30.00 В";
+    QTest::newRow("unknown command") << QStringList{"reset"} << 2 << ""
+                                     << "неизвестная команда «reset»";
+    QTest::newRow("usage error as JSON")
+        << QStringList{"--json", "set", "1", "x"} << 2 << ""
+        << "{\"error\":\"usage\",\"message\":\"ток: «x» — не число";
+}
+
+void VornexctlTest::helpAndUsage()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, out);
+    QFETCH(QString, err);
+    const ToolRun run = Run(arguments << "--port" << port);
+    QTEST(run.exitCode, "exitCode");
+    QVERIFY2(QString::fromUtf8(run.out).contains(out), run.out.constData());
+    QVERIFY2(QString::fromUtf8(run.err).contains(err), run.err.constData());
+    QCOMPARE(run.out.isEmpty(), out.isEmpty());
+    QCOMPARE(run.err.isEmpty(), err.isEmpty());
+    QCOMPARE(emulator->requests().size(), 0);
+}
+
+void VornexctlTest::traceGoesToStandardError()
+{
+    const ToolRun run = Run({"--trace", "--port", port, "status"});
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(run.out, QByteArray("voltage 12.34 V\ncurrent 0.567 A\ncv on\ncc off\noutput on\n"
+                                 "fineRange off\n"));
+    QVERIFY2(run.err.startsWith("Call GetLine\n"), run.err.constData());
+    QVERIFY2(run.err.contains("\nLineCode = ^"), run.err.constData());
+}
+
+QTEST_GUILESS_MAIN(VornexctlTest)
+#include "tst_vornexctl.moc"
