@@ -9,6 +9,7 @@
 #include "log/logline.h"
 #include "log/settingskeys.h"
 #include "session/portchangewatch.h"
+#include "session/setpointunits.h"
 #include "ui_mainwindow.h"
 
 #include <QAbstractItemView>
@@ -26,20 +27,12 @@
 
 namespace {
 
-// Keeps a value such as 0.005 from truncating to 4 when it becomes an integer.
-constexpr double setpointRounding = 0.0002;
-
 const char *const ledGreen = ":/new/prefix1/rec/LED_ON_GREEN.png";
 const char *const ledRed = ":/new/prefix1/rec/LED_ON_RED.png";
 const char *const ledOff = ":/new/prefix1/rec/LED_OFF.png";
 
 // The port list is filled again at most this often when ports come and go.
 constexpr int portRefreshMs = 2000;
-
-qint32 ToMilli(double value)
-{
-    return qint32((value + setpointRounding) * 1000.0);
-}
 
 // Where ports come and go: the system's device folders and those of the extra port paths.
 QStringList PortFolders(const QString &extraPorts)
@@ -401,7 +394,8 @@ void MainWindow::ShowSetpoints(const Setpoints &setpoints)
 // Each attempt of a setpoint write takes what the boxes hold at that moment.
 Setpoints MainWindow::SetpointsFromBoxes() const
 {
-    return Setpoints{ToMilli(ui->doubleSpinBoxV->value()), ToMilli(ui->doubleSpinBoxA->value())};
+    return Setpoints{SetpointMilli(ui->doubleSpinBoxV->value()),
+                     SetpointMilli(ui->doubleSpinBoxA->value())};
 }
 
 void MainWindow::ShowCalibration(const CalibrationBlock &block)
