@@ -139,7 +139,9 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
 
     linkStatus = new QLabel;
     linkStatus->setObjectName(QStringLiteral("labelLinkStatus"));
-    ui->statusBar->addWidget(linkStatus);
+    // A long port path is cut at the window's edge rather than widening the window.
+    linkStatus->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    ui->statusBar->addWidget(linkStatus, 1);
 
     // The view only ever grows by appended lines; an undo history of them would double the
     // memory of a week-long log for nothing.
@@ -211,6 +213,7 @@ void MainWindow::ShowLinkState(DeviceSession::LinkState state)
     portComboBox->setEnabled(!connected);
     ui->tab->setEnabled(connected);
     linkStatus->setText(LinkStatusText(state, session->PortName()));
+    linkStatus->setToolTip(linkStatus->text());
     if (state == DeviceSession::LinkState::NoAnswer ||
         state == DeviceSession::LinkState::PortLost) {
         ShowPanelStale(true);

@@ -9,9 +9,11 @@
 #include <QDir>
 #include <QDoubleSpinBox>
 #include <QEventLoop>
+#include <QLabel>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTabWidget>
+#include <QTemporaryDir>
 #include <QTextEdit>
 #include <QTimer>
 
@@ -115,13 +117,17 @@ int main(int argc, char *argv[])
     if (!folder.mkpath(QStringLiteral(".")))
         Fail("cannot make the output folder");
 
+    // The port as tools/run.sh offers it: a link that outlives the emulator's hang-ups.
+    const QTemporaryDir runtime;
+    const QString link = runtime.filePath(QStringLiteral("ttyVORNEX"));
     ConverterEmulator emulator;
     SetUpBench(emulator);
+    emulator.setLinkPath(link);
     QString error;
     if (!emulator.start(&error))
         Fail(qPrintable(error));
 
-    qputenv("VORNEX_EXTRA_PORTS", emulator.serialPath().toLocal8Bit());
+    qputenv("VORNEX_EXTRA_PORTS", link.toLocal8Bit());
     auto window = std::make_unique<MainWindow>();
     window->show();
 
@@ -169,6 +175,14 @@ int main(int argc, char *argv[])
         tabs->setCurrentIndex(page++);
         Save(window.get(), folder, file);
     }
+
+    // The adapter pulled while connected: the status bar says so, the displays look stale.
+    tabs->setCurrentIndex(0);
+    emulator.hangUp();
+    auto *linkStatus = Find<QLabel>(window.get(), "labelLinkStatus");
+    WaitFor([&] { return linkStatus->text().startsWith(QStringLiteral("Порт потерян")); },
+            "the lost port was not noticed");
+    Save(window.get(), folder, "lost-link.png");
 
     window.reset();
     emulator.stop();
