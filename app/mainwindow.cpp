@@ -4,6 +4,7 @@
 #include "app/linkstatustext.h"
 #include "app/portcombobox.h"
 #include "app/portlist.h"
+#include "chart/logchart.h"
 #include "log/dialogsettingslog.h"
 #include "log/logexport.h"
 #include "log/logline.h"
@@ -95,6 +96,7 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
     ui->tabWidget->setTabText(2, tr("АЦП"));
     ui->tabWidget->setTabText(3, tr("Калибр."));
     ui->tabWidget->setTabText(4, tr("UserMenu"));
+    ui->tabWidget->setTabText(5, tr("График"));
 
     lampGreen.load(ledGreen);
     lampRed.load(ledRed);
@@ -156,6 +158,8 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
     // out as the boxes' initial values rather than as anything undefined.
     calibration.kuAdcCurrFine = ui->spinBoxKuAdcCurrFune->value();
     calibration.offAdcCurrFine = ui->spinBoxOffAdcCurrFine->value();
+
+    ui->logChart->SetSettingsStore(logDialog->Settings());
 }
 
 MainWindow::~MainWindow()
@@ -472,6 +476,7 @@ void MainWindow::StartLog()
     ui->pushButtoLogStop->setEnabled(true);
     ui->pushButtonLogStart->setEnabled(false);
     logTime.Start(intervalClock, tickClock, startClock, logClock);
+    ui->logChart->BeginRun();
 }
 
 void MainWindow::StopLog()
@@ -484,6 +489,7 @@ void MainWindow::StopLog()
 void MainWindow::ClearLog()
 {
     ui->textEditLog->clear();
+    ui->logChart->Clear();
 }
 
 void MainWindow::LogStep()
@@ -495,6 +501,7 @@ void MainWindow::LogStep()
         return;
     const std::optional<LogSample> sample = TakeLogSample(logSettings.logValue, session->Status(),
                                                           session->Adc(), statusFresh, adcFresh);
+    ui->logChart->AddPeriod(logClock, sample);
     if (!sample)
         return;
     AppendLogLine(LogLine(logSettings, *sample, logClock, startClock, tickClock));
