@@ -4,6 +4,7 @@
 #include "app/linkstatustext.h"
 #include "app/portcombobox.h"
 #include "app/portlist.h"
+#include "app/windowfit.h"
 #include "chart/logchart.h"
 #include "log/dialogsettingslog.h"
 #include "log/logexport.h"
@@ -160,6 +161,7 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
     calibration.offAdcCurrFine = ui->spinBoxOffAdcCurrFine->value();
 
     ui->logChart->SetSettingsStore(logDialog->Settings());
+    FitWindowToContents(*this, *ui->tabWidget);
 }
 
 MainWindow::~MainWindow()
