@@ -124,7 +124,7 @@ LogChart::LogChart(QWidget *parent) : QWidget(parent)
     followButton = new QToolButton(this);
     followButton->setObjectName(QStringLiteral("toolButtonChartFollow"));
     followButton->setIcon(style()->standardIcon(QStyle::SP_MediaSkipForward));
-    followButton->setText(tr("Следить"));
+    followButton->setAccessibleName(tr("Следить"));
     followButton->setToolTip(
         tr("Следить: весь лог до нового отсчёта (или двойной щелчок по графику)"));
     saveButton = new QPushButton(tr("Сохранить изображение"), this);
