@@ -73,10 +73,13 @@ private:
     const SampleTrack &track;
 };
 
-QwtText AxisTitle(const QString &text, const QColor &colour)
+// Qwt makes titles bold; on the narrow page they would take the plot's room.
+QwtText AxisTitle(const QString &text, const QFont &font, const QColor &colour = QColor())
 {
     QwtText title(text);
-    title.setColor(colour);
+    title.setFont(font);
+    if (colour.isValid())
+        title.setColor(colour);
     return title;
 }
 
@@ -91,9 +94,9 @@ LogChart::LogChart(QWidget *parent) : QWidget(parent)
     // and the labels thin out by themselves.
     plot->setMinimumSize(160, 120);
     plot->enableAxis(QwtPlot::yRight);
-    plot->setAxisTitle(QwtPlot::yLeft, AxisTitle(tr("Напряжение, В"), voltageColour));
-    plot->setAxisTitle(QwtPlot::yRight, AxisTitle(tr("Ток, А"), currentColour));
-    plot->setAxisTitle(QwtPlot::xBottom, tr("Время, ч:мм"));
+    plot->setAxisTitle(QwtPlot::yLeft, AxisTitle(tr("Напряжение, В"), font(), voltageColour));
+    plot->setAxisTitle(QwtPlot::yRight, AxisTitle(tr("Ток, А"), font(), currentColour));
+    plot->setAxisTitle(QwtPlot::xBottom, AxisTitle(tr("Время, ч:мм"), font()));
     plot->setAxisScaleEngine(QwtPlot::xBottom, new TimeScaleEngine);
     plot->setAxisScaleDraw(QwtPlot::xBottom, new TimeScaleDraw);
     // "1:00:00" labels need room: a few ticks on the narrow page.
