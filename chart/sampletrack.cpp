@@ -1,13 +1,7 @@
 #include "chart/sampletrack.h"
 
 #include <algorithm>
-#include <cmath>
 #include <limits>
-
-bool SampleTrack::Entry::IsGap() const
-{
-    return std::isnan(voltage);
-}
 
 SampleTrack::SampleTrack() = default;
 SampleTrack::~SampleTrack() = default;

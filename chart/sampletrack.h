@@ -2,6 +2,7 @@
 
 #include <QtGlobal>
 
+#include <cmath>
 #include <memory>
 #include <vector>
 
@@ -24,7 +25,7 @@ public:
         qint64 timeMs = 0;
         float voltage = 0;
         float current = 0;
-        bool IsGap() const;
+        bool IsGap() const { return std::isnan(voltage); }
         float Value(Channel channel) const { return channel == Voltage ? voltage : current; }
     };
 

@@ -21,14 +21,23 @@ TraceSummary SummarizeTrace(const SampleTrack &track, SampleTrack::Channel chann
         if (open)
             summary.before = EdgeSample{previous.timeMs, previous.Value(channel)};
     }
+    // The samples come in time order, so the column only ever moves right; its end is found
+    // once per column instead of dividing for every sample. Column c starts at the first time t
+    // with (t - fromMs) * columns / span >= c.
+    const auto columnStart = [&](int c) {
+        return fromMs + (qint64(c) * span + columns - 1) / columns;
+    };
+    int index = 0;
+    qint64 nextStart = columnStart(1);
     ColumnSummary *const first = summary.columns.data();
     track.ForEach(begin, end, [&](const SampleTrack::Entry &entry) {
         if (entry.IsGap()) {
             open = false;
             return;
         }
+        while (index < columns - 1 && entry.timeMs >= nextStart)
+            nextStart = columnStart(++index + 1);
         const float value = entry.Value(channel);
-        const int index = int(qMin<qint64>((entry.timeMs - fromMs) * columns / span, columns - 1));
         ColumnSummary &column = first[index];
         if (column.count == 0) {
             column.first = value;
