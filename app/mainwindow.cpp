@@ -4,6 +4,8 @@
 #include "app/linkstatustext.h"
 #include "app/portcombobox.h"
 #include "app/portlist.h"
+#include "app/windowfit.h"
+#include "chart/logchart.h"
 #include "log/dialogsettingslog.h"
 #include "log/logexport.h"
 #include "log/logline.h"
@@ -88,6 +90,7 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
     ui->tabWidget->setTabText(2, tr("АЦП"));
     ui->tabWidget->setTabText(3, tr("Калибр."));
     ui->tabWidget->setTabText(4, tr("UserMenu"));
+    ui->tabWidget->setTabText(5, tr("График"));
 
     lampGreen.load(ledGreen);
     lampRed.load(ledRed);
@@ -151,6 +154,9 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
     // out as the boxes' initial values rather than as anything undefined.
     calibration.kuAdcCurrFine = ui->spinBoxKuAdcCurrFune->value();
     calibration.offAdcCurrFine = ui->spinBoxOffAdcCurrFine->value();
+
+    ui->logChart->SetSettingsStore(logDialog->Settings());
+    FitWindowToContents(*this, *ui->tabWidget);
 }
 
 MainWindow::~MainWindow()
@@ -469,6 +475,7 @@ void MainWindow::StartLog()
     ui->pushButtoLogStop->setEnabled(true);
     ui->pushButtonLogStart->setEnabled(false);
     logTime.Start(intervalClock, tickClock, startClock, logClock);
+    ui->logChart->BeginRun();
 }
 
 void MainWindow::StopLog()
@@ -481,6 +488,7 @@ void MainWindow::StopLog()
 void MainWindow::ClearLog()
 {
     ui->textEditLog->clear();
+    ui->logChart->Clear();
 }
 
 void MainWindow::LogStep()
@@ -492,6 +500,7 @@ void MainWindow::LogStep()
         return;
     const std::optional<LogSample> sample = TakeLogSample(logSettings.logValue, session->Status(),
                                                           session->Adc(), statusFresh, adcFresh);
+    ui->logChart->AddPeriod(logClock, sample);
     if (!sample)
         return;
     AppendLogLine(LogLine(logSettings, *sample, logClock, startClock, tickClock));

@@ -30,15 +30,16 @@ set(CPACK_PACKAGE_DESCRIPTION
     "A desktop panel for VORNEX laboratory power supplies on a serial (COM)
 port: seven-segment voltage and current displays with CV/CC lamps,
 setpoints and output switch, ADC readings, calibration and user
-parameters, and a timed voltage/current log that can be saved to a file.
+parameters, and a timed voltage/current log that can be saved to a file
+and is plotted as a chart.
 
 Also contains vornexctl, the same converter control from the command
 line for scripts and test benches (readings, setpoints, output switch,
 calibration and user blocks as JSON files, the timed log), and
 vornex-sim, an emulator of the converter on a pseudo-terminal for trying
 the panel out without hardware.")
-# dpkg-shlibdeps turns the programs' shared libraries (Qt 5 Core, Gui, Widgets, SerialPort and
-# the C++ runtime) into Depends with the versions the build saw.
+# dpkg-shlibdeps turns the programs' shared libraries (Qt 5 Core, Gui, Widgets, SerialPort, Svg,
+# Qwt and the C++ runtime) into Depends with the versions the build saw.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 
 include(CPack)

@@ -4,7 +4,7 @@ set -euo pipefail
 
 packages=(
     build-essential cmake ninja-build pkg-config
-    qtbase5-dev qtbase5-dev-tools libqt5serialport5-dev
+    qtbase5-dev qtbase5-dev-tools libqt5serialport5-dev libqt5svg5-dev libqwt-qt5-dev
     clang libclang-rt-14-dev
     fonts-dejavu-core tzdata
     dpkg-dev desktop-file-utils

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Renews the README's screenshots: builds the release tree and a small driver program that runs
 # the real panel against the converter emulator on the offscreen platform, connects, runs a log,
-# reads the service pages and grabs the five pages and the log settings dialog as PNG files.
+# reads the service pages, grabs the pages and the log settings dialog as PNG files, then runs an
+# hour of log time with a changing load for the chart page. It runs twice: at the usual font
+# size, and with large fonts (144 DPI, a 150 % desktop) into the folder 144dpi.
 #
 #   tools/screenshots.sh [output-folder]      (default: docs/screenshots)
 set -euo pipefail
@@ -16,5 +18,10 @@ cmake --build build/release --target vornex-screenshots >/dev/null
 # trace on standard output is of no interest here.
 home=$(mktemp -d)
 trap 'rm -rf "$home"' EXIT
-HOME=$home XDG_CONFIG_HOME=$home/.config XDG_RUNTIME_DIR=$home QT_QPA_PLATFORM=offscreen \
-    build/release/tools/screenshots/vornex-screenshots "$out" >/dev/null
+for dpi in 96 144; do
+    folder=$out
+    [ "$dpi" = 96 ] || folder=$out/${dpi}dpi
+    rm -rf "$home/.config"
+    HOME=$home XDG_CONFIG_HOME=$home/.config XDG_RUNTIME_DIR=$home QT_QPA_PLATFORM=offscreen \
+        QT_FONT_DPI=$dpi build/release/tools/screenshots/vornex-screenshots "$folder" >/dev/null
+done

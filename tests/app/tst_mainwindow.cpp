@@ -97,7 +97,7 @@ void MainWindowTest::disconnectedState()
 void MainWindowTest::tabCaptions()
 {
     auto *tabs = window->findChild<QTabWidget *>("tabWidget");
-    const QStringList expected{"Панель", "Лог", "АЦП", "Калибр.", "UserMenu"};
+    const QStringList expected{"Панель", "Лог", "АЦП", "Калибр.", "UserMenu", "График"};
     QCOMPARE(tabs->count(), expected.size());
     for (int i = 0; i < expected.size(); ++i)
         QCOMPARE(tabs->tabText(i), expected.at(i));

@@ -133,7 +133,8 @@ void FormsTest::mainWindowProperties_data()
     AddRow("tabWidget", "QTabWidget", "geometry", QRect(10, 10, 297, 396));
     AddRow("tabWidget", "QTabWidget", "maximumSize", QSize(500, 500));
     AddRow("tabWidget", "QTabWidget", "currentIndex", 0);
-    AddRow("tabWidget", "QTabWidget", "count", 5);
+    // The five designed pages and the chart page after them.
+    AddRow("tabWidget", "QTabWidget", "count", 6);
     AddRow("menuBar", "QMenuBar", "geometry", QRect(0, 0, 330, 21));
     AddRow("mainToolBar", "QToolBar", "enabled", true);
     AddRow("statusBar", "QStatusBar", "enabled", true);
@@ -409,6 +410,7 @@ void FormsTest::gridPositions_data()
         {"spinBoxRout", "gridLayout_7", 10, 2, 1, 1},
         {"pushButtonReadCalibr", "gridLayout_7", 11, 1, 1, 1},
         {"pushButtonApplyCalibr", "gridLayout_7", 11, 2, 1, 1},
+        {"logChart", "gridLayout_9", 0, 0, 1, 1},
     };
     for (const auto &cell : cells) {
         QTest::addRow("%s in %s", cell.item, cell.grid)
@@ -438,8 +440,8 @@ void FormsTest::gridPositions()
 
 void FormsTest::pagesAndFrame()
 {
-    const QStringList pages{"tab", "tab_4", "tab_2", "tab_3", "tab_5"};
-    const QStringList titles{"Tab 1", "Страница", "Tab 2", "Страница", "Страница"};
+    const QStringList pages{"tab", "tab_4", "tab_2", "tab_3", "tab_5", "tab_6"};
+    const QStringList titles{"Tab 1", "Страница", "Tab 2", "Страница", "Страница", "Страница"};
     for (int i = 0; i < pages.size(); ++i) {
         QCOMPARE(mainUi.tabWidget->widget(i)->objectName(), pages.at(i));
         QCOMPARE(mainUi.tabWidget->tabText(i), titles.at(i));
@@ -452,9 +454,9 @@ void FormsTest::pagesAndFrame()
     QCOMPARE(window->toolBarArea(mainUi.mainToolBar), Qt::TopToolBarArea);
     QVERIFY(mainUi.menuBar->actions().isEmpty());
     QVERIFY(mainUi.mainToolBar->actions().isEmpty());
-    for (QLayout *top : std::initializer_list<QLayout *>{mainUi.gridLayout_6, mainUi.gridLayout_5,
-                                                         mainUi.gridLayout_3, mainUi.gridLayout_8,
-                                                         mainUi.gridLayout_4, mainUi.gridLayout_7})
+    for (QLayout *top : std::initializer_list<QLayout *>{
+             mainUi.gridLayout_6, mainUi.gridLayout_5, mainUi.gridLayout_3, mainUi.gridLayout_8,
+             mainUi.gridLayout_4, mainUi.gridLayout_7, mainUi.gridLayout_9})
         QCOMPARE(top->contentsMargins(), QMargins(11, 11, 11, 11));
     for (QLayout *nested : std::initializer_list<QLayout *>{
              mainUi.gridLayout, mainUi.gridLayout_2, mainUi.horizontalLayout_3,
@@ -522,6 +524,7 @@ void FormsTest::childOrder_data()
                                           "layoutWidget_4",  "layoutWidget_5",  "layoutWidget_6",
                                           "layoutWidget_7",  "layoutWidget_8",  "layoutWidget_9",
                                           "layoutWidget_10", "layoutWidget_11", "widget"};
+    QTest::newRow("tab_6") << false << "tab_6" << QStringList{"logChart"};
     QTest::newRow("widget") << false << "widget"
                             << QStringList{"pushButtonReadUserParam", "pushButtonApplyUserParam"};
     QTest::newRow("DialogSettingsLog")

@@ -1,5 +1,6 @@
 #include "app/mainwindow.h"
 #include "sim/converteremulator.h"
+#include "sim/faultsettings.h"
 
 #include <QAction>
 #include <QApplication>
@@ -15,6 +16,7 @@
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTextEdit>
+#include <QTimeEdit>
 #include <QTimer>
 
 #include <cstdio>
@@ -26,6 +28,9 @@ namespace {
 
 constexpr int waitLimitMs = 30000;
 constexpr int logLines = 12;
+// The chart's run: an hour of log time at one line a second, half a second a tick.
+constexpr int chartRunMs = 60 * 60 * 1000;
+constexpr int chartTickMs = 500;
 
 void Fail(const char *what)
 {
@@ -106,6 +111,58 @@ void SetUpBench(ConverterEmulator &emulator)
     emulator.setUserParams(user);
 }
 
+// The bench load over the chart's hour, in ohms: steady, a slow rise, a short current-limited
+// stretch, steps, and back; 0 marks two minutes in which the converter does not answer.
+double LoadAt(double minute)
+{
+    if (minute < 10)
+        return 10;
+    if (minute < 20)
+        return 10 + 1.4 * (minute - 10);
+    if (minute < 30)
+        return 24;
+    if (minute < 32)
+        return 0;
+    if (minute < 40)
+        return 6;
+    if (minute < 50)
+        return 8 + 4 * int((minute - 40) / 3);
+    return 10;
+}
+
+// Runs the log for an hour of log time through the chart page, ticking the window directly
+// with an injected clock, the load following LoadAt.
+void RunChart(MainWindow &window, ConverterEmulator &emulator)
+{
+    QTime now(8, 0, 0);
+    window.SetLogClock(LogClock([&now] { return now; }));
+    // This run is the only caller of the tick; the real timer would re-enter it from the
+    // transaction's wait.
+    for (QTimer *timer : window.findChildren<QTimer *>()) {
+        if (timer->interval() == 250)
+            timer->stop();
+    }
+    auto *dialog = Find<QDialog>(&window, "DialogSettingsLog");
+    Find<QTimeEdit>(dialog, "timeEdit")->setTime(QTime(0, 0, 1));
+    Find<QPushButton>(&window, "pushButtonLogClear")->click();
+    Find<QPushButton>(&window, "pushButtonLogStart")->click();
+    FaultSettings faults;
+    for (int elapsed = 0; elapsed < chartRunMs;) {
+        const double load = LoadAt(elapsed / 60000.0);
+        faults.silent = load == 0;
+        emulator.setFaults(faults);
+        if (load > 0)
+            emulator.setLoadResistance(load);
+        // Unanswered requests wait for their time-out; the silent minutes go by in big steps.
+        const int step = faults.silent ? 10 * 1000 : chartTickMs;
+        now = now.addMSecs(step);
+        elapsed += step;
+        QMetaObject::invokeMethod(&window, "TimeOut", Qt::DirectConnection);
+    }
+    emulator.setFaults(FaultSettings());
+    Find<QPushButton>(&window, "pushButtoLogStop")->click();
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -166,7 +223,7 @@ int main(int argc, char *argv[])
     WaitFor([&] { return lifeCounter->value() == user.lifeCounter; },
             "the user parameters were not read");
 
-    // The pages in tab order.
+    // The pages in tab order; the chart after its own run.
     const char *const pages[] = {"panel.png", "log.png", "adc.png", "calibration.png",
                                  "user-params.png"};
     auto *tabs = Find<QTabWidget>(window.get(), "tabWidget");
@@ -175,6 +232,9 @@ int main(int argc, char *argv[])
         tabs->setCurrentIndex(page++);
         Save(window.get(), folder, file);
     }
+    tabs->setCurrentIndex(page);
+    RunChart(*window, emulator);
+    Save(window.get(), folder, "chart.png");
 
     // The adapter pulled while connected: the status bar says so, the displays look stale.
     tabs->setCurrentIndex(0);

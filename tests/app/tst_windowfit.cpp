@@ -1,0 +1,117 @@
+#include "app/mainwindow.h"
+
+#include <QAbstractButton>
+#include <QAbstractSpinBox>
+#include <QLabel>
+#include <QTabWidget>
+#include <QToolBar>
+#include <QtTest>
+
+// The window at this desktop's fonts (ctest runs it at 96 and 144 font DPI and at 2x scale):
+// on every page each caption, value and label gets the room its text needs and lies inside the
+// visible part of its page, and the toolbar shows all of its items.
+class WindowFitTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void neverBelowTheDesign();
+    void everyTextFits_data();
+    void everyTextFits();
+    void toolbarShowsEverything();
+
+private:
+    std::unique_ptr<MainWindow> window;
+};
+
+namespace {
+
+bool ShowsText(const QWidget *widget)
+{
+    if (const auto *button = qobject_cast<const QAbstractButton *>(widget))
+        return !button->text().isEmpty();
+    if (const auto *label = qobject_cast<const QLabel *>(widget))
+        return !label->text().isEmpty();
+    return qobject_cast<const QAbstractSpinBox *>(widget) != nullptr;
+}
+
+// The part of `widget` that its ancestors up to `top` leave visible, in top's coordinates.
+QRect VisibleRect(const QWidget *widget, const QWidget *top)
+{
+    QRect visible(widget->mapTo(top, QPoint(0, 0)), widget->size());
+    for (const QWidget *parent = widget->parentWidget(); parent != nullptr && parent != top;
+         parent = parent->parentWidget())
+        visible &= QRect(parent->mapTo(top, QPoint(0, 0)), parent->size());
+    return visible;
+}
+
+} // namespace
+
+void WindowFitTest::init()
+{
+    window = std::make_unique<MainWindow>();
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+}
+
+void WindowFitTest::cleanup()
+{
+    window.reset();
+}
+
+void WindowFitTest::neverBelowTheDesign()
+{
+    QVERIFY(window->width() >= 330);
+    QVERIFY(window->height() >= 470);
+    auto *tabs = window->findChild<QTabWidget *>(QStringLiteral("tabWidget"));
+    QVERIFY(tabs->width() >= 297);
+    QVERIFY(tabs->height() >= 396);
+    QCOMPARE(tabs->pos(), QPoint(10, 10));
+}
+
+void WindowFitTest::everyTextFits_data()
+{
+    QTest::addColumn<int>("page");
+    for (int page = 0; page < 6; ++page)
+        QTest::addRow("page %d", page) << page;
+}
+
+void WindowFitTest::everyTextFits()
+{
+    QFETCH(int, page);
+    auto *tabs = window->findChild<QTabWidget *>(QStringLiteral("tabWidget"));
+    tabs->setCurrentIndex(page);
+    QWidget *shown = tabs->widget(page);
+    QTRY_VERIFY(shown->isVisible());
+    QWidget *central = window->centralWidget();
+    for (const QWidget *widget : shown->findChildren<QWidget *>()) {
+        if (!widget->isVisible() || !ShowsText(widget))
+            continue;
+        const QString name = widget->objectName();
+        const QSize own = widget->minimumSizeHint();
+        QVERIFY2(widget->width() >= own.width(),
+                 qPrintable(
+                     QStringLiteral("%1 %2 < %3").arg(name).arg(widget->width()).arg(own.width())));
+        QVERIFY2(widget->height() >= widget->fontMetrics().height(), qPrintable(name));
+        const QRect whole(widget->mapTo(central, QPoint(0, 0)), widget->size());
+        QVERIFY2(VisibleRect(widget, central) == whole, qPrintable(name));
+        QVERIFY2(central->rect().contains(whole), qPrintable(name));
+    }
+}
+
+void WindowFitTest::toolbarShowsEverything()
+{
+    auto *toolbar = window->findChild<QToolBar *>(QStringLiteral("mainToolBar"));
+    for (QAction *action : toolbar->actions()) {
+        if (QWidget *widget = toolbar->widgetForAction(action))
+            QVERIFY2(widget->isVisible() && toolbar->rect().contains(widget->geometry()),
+                     qPrintable(action->text()));
+    }
+    auto *label = qobject_cast<QLabel *>(toolbar->widgetForAction(toolbar->actions().at(3)));
+    QVERIFY(label->width() >= label->minimumSizeHint().width());
+}
+
+QTEST_MAIN(WindowFitTest)
+#include "tst_windowfit.moc"
