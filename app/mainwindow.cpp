@@ -206,6 +206,8 @@ void MainWindow::OpenPort()
 void MainWindow::ClosePort()
 {
     session->Close();
+    // The time until the next connection has no samples; the chart must not join across it.
+    ui->logChart->BreakTrace();
     ui->pushButtonReadCalibr->setEnabled(false);
     ui->pushButtonApplyCalibr->setEnabled(false);
 }

@@ -163,6 +163,11 @@ void LogChart::BeginRun()
 {
     runningTime.BeginRun();
     // The last sample of the previous run is not joined to the first one of this run.
+    BreakTrace();
+}
+
+void LogChart::BreakTrace()
+{
     if (!track.IsEmpty() && !track.At(track.Size() - 1).IsGap())
         track.AppendGap(runningTime.Last());
 }

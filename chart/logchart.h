@@ -32,6 +32,8 @@ public:
     // One due log period at this reading of the log clock: the sample the log line was made
     // of, or a gap when the period brought no line.
     void AddPeriod(const QTime &logClock, const std::optional<LogSample> &sample);
+    // Ends the trace where it is: the next sample starts a new line (the port was closed).
+    void BreakTrace();
     // The log starts again; its clock restarts from zero, the chart carries on to the right.
     void BeginRun();
     void Clear();

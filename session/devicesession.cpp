@@ -49,12 +49,12 @@ DeviceSession::~DeviceSession() = default;
 
 QString DeviceSession::PortName() const
 {
-    return serialPort->portName();
+    return portName;
 }
 
-bool DeviceSession::Open(const QString &portName)
+bool DeviceSession::Open(const QString &name)
 {
-    serialPort->setPortName(portName);
+    serialPort->setPortName(name);
     if (!serialPort->open(QIODevice::ReadWrite)) {
         openError = serialPort->errorString();
         openFailure = serialPort->error();
@@ -63,10 +63,11 @@ bool DeviceSession::Open(const QString &portName)
     }
     openError.clear();
     openFailure = QSerialPort::NoError;
+    portName = name;
     ApplyLineSettings();
     // Only a listed port can be told apart from another by its adapter's serial number.
     const QSerialPortInfo info(*serialPort);
-    openedPort = PortIdentity{portName, info.serialNumber()};
+    openedPort = PortIdentity{name, info.serialNumber()};
     openedFolder = info.systemLocation().isEmpty()
                        ? QString()
                        : QFileInfo(info.systemLocation()).absolutePath();
@@ -156,6 +157,7 @@ bool DeviceSession::TryReopen()
         serialPort->clearError();
         return false;
     }
+    portName = name;
     ApplyLineSettings();
     EndRecovery();
     failedPollReads = 0;

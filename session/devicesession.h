@@ -65,12 +65,13 @@ public:
 
     // Opens portName at 9200 baud 8N1, reads the setpoints once and starts polling. False when
     // the port cannot be opened; nothing changes then.
-    bool Open(const QString &portName);
+    bool Open(const QString &name);
     // Closes the port and stops polling and any recovery. Commands and reads keep their state.
     void Close();
 
     LinkState State() const { return linkState; }
-    // The port in use (after a recovery, the name the adapter came back under).
+    // The port in use, named as it was opened (after a recovery, the name the adapter came back
+    // under).
     QString PortName() const;
     // Why the last Open() failed, as the port reported it.
     QString OpenError() const { return openError; }
@@ -156,6 +157,7 @@ private:
     int failedPollReads = 0;
     // The port as it was when opened, to find it again after a hang-up.
     PortIdentity openedPort;
+    QString portName;
     QString openedFolder;
     QElapsedTimer sinceReopenAttempt;
     // While an adapter with a serial number is lost: the ports are listed again only when its

@@ -83,6 +83,7 @@ private slots:
     void init();
     void samplesAndGapsAreTheLogLines();
     void stopStartContinuesAndClearEmpties();
+    void disconnectingBreaksTheTrace();
     void followingStopsOnZoomAndPanAndResumes();
     void savedImagesHaveTheChartSizeAndRememberTheFolder();
     void unwritableImageWarns();
@@ -192,6 +193,29 @@ std::unique_ptr<LogChart> LogChartTest::ShownChart()
         chart->AddPeriod(QTime(0, 0).addSecs(second), sample);
     }
     return chart;
+}
+
+void LogChartTest::disconnectingBreaksTheTrace()
+{
+    PanelDriver panel;
+    panel.emulator.setFixedStatus(Status(1000, 100));
+    startManualLog(panel);
+    auto *chart = panel.widget<LogChart>("logChart");
+    QTRY_COMPARE_WITH_TIMEOUT(chart->Samples().Size(), 1, waitMs);
+    stepTicks(panel, 4);
+    const int before = chart->Samples().Size();
+    panel.disconnectPort();
+    panel.disconnectPort();
+    QCOMPARE(chart->Samples().Size(), before + 1);
+    QVERIFY(chart->Samples().At(before).IsGap());
+
+    now = now.addSecs(600);
+    panel.connectPort();
+    stepTicks(panel, 8);
+    const SampleTrack &samples = chart->Samples();
+    QVERIFY(samples.Size() > before + 1);
+    QVERIFY(!samples.At(samples.Size() - 1).IsGap());
+    QVERIFY(samples.At(samples.Size() - 1).timeMs >= samples.At(before).timeMs + 600000);
 }
 
 void LogChartTest::followingStopsOnZoomAndPanAndResumes()
