@@ -88,21 +88,22 @@ void TestCommandLineOptions::programSettings()
 void TestCommandLineOptions::loadProfile()
 {
     // As tools/run.sh passes --load, the profile overrides it.
-    QCOMPARE(applied({"--load", "22", "--load-profile", "10,open,47", "--load-step", "0.5",
-                      "--load-ramp"}),
+    // Steps long enough that the first one still holds when it is looked at, however slow the
+    // build.
+    QCOMPARE(applied({"--load", "22", "--load-profile", "10,open,47", "--load-step", "600.5"}),
              QString());
     const std::optional<LoadProfile> profile = emulator->loadProfile();
     QVERIFY(profile);
     QCOMPARE(profile->ohms.size(), 3);
     QVERIFY(std::isinf(profile->ohms.at(1)));
-    QCOMPARE(profile->stepMs, qint64(500));
-    QVERIFY(profile->ramp);
+    QCOMPARE(profile->stepMs, qint64(600500));
+    QVERIFY(!profile->ramp);
     QCOMPARE(emulator->loadResistance(), 10.0);
 
     init();
-    QCOMPARE(applied({"--load-profile", "5,6"}), QString());
+    QCOMPARE(applied({"--load-profile", "5,6", "--load-ramp"}), QString());
     QCOMPARE(emulator->loadProfile()->stepMs, qint64(30000));
-    QVERIFY(!emulator->loadProfile()->ramp);
+    QVERIFY(emulator->loadProfile()->ramp);
 }
 
 void TestCommandLineOptions::badValuesAreRefused_data()
