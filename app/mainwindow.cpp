@@ -7,6 +7,7 @@
 #include "app/windowfit.h"
 #include "chart/logchart.h"
 #include "log/dialogsettingslog.h"
+#include "log/journalledlog.h"
 #include "log/logexport.h"
 #include "log/logline.h"
 #include "log/settingskeys.h"
@@ -25,7 +26,6 @@
 #include <QMessageBox>
 #include <QSerialPortInfo>
 #include <QSettings>
-#include <QTextCursor>
 
 namespace {
 
@@ -149,6 +149,8 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
     // The view only ever grows by appended lines; an undo history of them would double the
     // memory of a week-long log for nothing.
     ui->textEditLog->document()->setUndoRedoEnabled(false);
+    journalledLog = new JournalledLog(ui->textEditLog, ui->statusBar, this);
+    journalledLog->OpenJournal();
 
     // The fine-range pair is never edited on the page; until the device has been read it goes
     // out as the boxes' initial values rather than as anything undefined.
@@ -489,7 +491,7 @@ void MainWindow::StopLog()
 
 void MainWindow::ClearLog()
 {
-    ui->textEditLog->clear();
+    journalledLog->Clear();
     ui->logChart->Clear();
 }
 
@@ -512,12 +514,7 @@ void MainWindow::LogStep()
 // put them mid-log, or replace a selected part of it.
 void MainWindow::AppendLogLine(const QString &line)
 {
-    QTextCursor end(ui->textEditLog->document());
-    end.movePosition(QTextCursor::End, QTextCursor::MoveAnchor, 1);
-    end.insertText(line);
-    // Follow the newest line unless the operator is selecting text to copy.
-    if (!ui->textEditLog->textCursor().hasSelection())
-        ui->textEditLog->setTextCursor(end);
+    journalledLog->Append(line);
 }
 
 void MainWindow::SaveAsFile()
@@ -528,7 +525,7 @@ void MainWindow::SaveAsFile()
     if (fileName.isEmpty())
         return;
     StoreLogExportFolder(*store, fileName);
-    if (!WriteLogFile(fileName, ui->textEditLog->toPlainText()))
+    if (!WriteLogFile(fileName, journalledLog->PlainText()))
         QMessageBox::warning(this, tr("Ошибка"), tr("Не удается сохранить файл"), QMessageBox::Ok);
 }
 

@@ -17,6 +17,7 @@ class QLabel;
 class QLCDNumber;
 class QAction;
 class DialogSettingsLog;
+class JournalledLog;
 class PortChangeWatch;
 class PortComboBox;
 
@@ -98,6 +99,8 @@ private:
     CalibrationBlock calibration;
     UserParamBlock userParams;
     DialogSettingsLog *logDialog = nullptr;
+    // The log view and its journal on disk.
+    JournalledLog *journalledLog = nullptr;
     qint32 logRunning = 0;
     QTime intervalClock;
     QTime logClock;

@@ -14,7 +14,7 @@ bash tools/deps.sh
 cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build/release --target vornex-screenshots >/dev/null
 
-# A private home keeps the log settings of this run out of your own settings store; the link
+# A private home keeps the log settings and the log journal of this run out of your own; the link
 # trace on standard output is of no interest here.
 home=$(mktemp -d)
 trap 'rm -rf "$home"' EXIT
@@ -22,6 +22,7 @@ for dpi in 96 144; do
     folder=$out
     [ "$dpi" = 96 ] || folder=$out/${dpi}dpi
     rm -rf "$home/.config"
-    HOME=$home XDG_CONFIG_HOME=$home/.config XDG_RUNTIME_DIR=$home QT_QPA_PLATFORM=offscreen \
+    HOME=$home XDG_CONFIG_HOME=$home/.config XDG_DATA_HOME=$home/.local/share XDG_RUNTIME_DIR=$home \
+        QT_QPA_PLATFORM=offscreen \
         QT_FONT_DPI=$dpi build/release/tools/screenshots/vornex-screenshots "$folder" >/dev/null
 done
