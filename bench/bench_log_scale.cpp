@@ -1,18 +1,23 @@
-// The measurement log at the scale of a week at one line a second: cost of one logging tick at
-// the start, middle and end, memory per 100,000 lines, and the cost of exporting it all.
+// The measurement log at the scale of a week at one line a second: resident memory a line, the
+// cost of an append at the start, middle and end, and the cost of exporting it all, for the
+// window's grouped view (sixteen lines a block, journalled to disk) against a view with a block
+// a line (the former design, no journal), each in a process of its own, in the same run.
 //
 //     bench_log_scale [lines, default 604800]
 //
 // The real window is connected to an in-process emulator that answers at once; the log clock
 // is injected and moves half a second per tick, and the tick is invoked directly (one line every
 // other tick, when the status read has come back). A tick still costs a pty round trip of about
-// 2 ms, so only batches at the start, middle and end run real ticks; the lines between them go
-// into the same view the way the window appends them (end of document, cursor follows), which
-// is what decides how the document grows.
+// 2 ms, so only batches at the start, middle and end run real ticks (grouped design only); the
+// lines between them go into the same view the way the design appends them, which is what
+// decides how the document grows.
 
 #include "app/mainwindow.h"
 #include "bench/benchprocess.h"
 #include "log/logexport.h"
+#include "log/logjournal.h"
+#include "log/journalledlog.h"
+#include "log/logview.h"
 #include "sim/converteremulator.h"
 
 #include <QAction>
@@ -22,6 +27,8 @@
 #include <QDialog>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QMap>
+#include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTextCursor>
@@ -31,13 +38,14 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <fcntl.h>
-#include <unistd.h>
+#include <cstring>
 
 namespace {
 
 constexpr int batchLines = 2000;
 constexpr int tickAdvanceMs = 500;
+const char *const groupedDesign = "grouped";
+const char *const blockALineDesign = "block-a-line";
 
 FILE *out = stdout;
 
@@ -54,12 +62,19 @@ double Median(QVector<double> values)
     return values.at(values.size() / 2);
 }
 
+double MicrosSince(const QElapsedTimer &timer)
+{
+    return double(timer.nsecsElapsed()) / 1000.0;
+}
+
 class LogRun
 {
 public:
-    explicit LogRun(MainWindow &window, QTime &now) : window(window), now(now)
+    LogRun(MainWindow &window, QTime &now, bool grouped)
+        : window(window), now(now), grouped(grouped)
     {
         view = window.findChild<QTextEdit *>(QStringLiteral("textEditLog"));
+        recorder = window.findChild<JournalledLog *>();
     }
 
     int lines() const { return lineCount; }
@@ -73,11 +88,11 @@ public:
         QElapsedTimer timer;
         while (lineCount < target) {
             now = now.addMSecs(tickAdvanceMs);
-            const int blocksBefore = view->document()->blockCount();
+            const int charactersBefore = view->document()->characterCount();
             timer.start();
             QMetaObject::invokeMethod(&window, "TimeOut", Qt::DirectConnection);
-            const double us = double(timer.nsecsElapsed()) / 1000.0;
-            if (view->document()->blockCount() > blocksBefore) {
+            const double us = MicrosSince(timer);
+            if (view->document()->characterCount() > charactersBefore) {
                 ++lineCount;
                 appending.append(us);
             }
@@ -85,8 +100,9 @@ public:
         return appending;
     }
 
-    // Appends lines as the window does, without the transaction; returns the duration of each
-    // append in microseconds.
+    // Appends lines as the design does, without the transaction: the window's own recorder
+    // (grouped view and journal), or a block a line as the window did before; returns the
+    // duration of each append in microseconds.
     QVector<double> fill(int count)
     {
         QVector<double> appends;
@@ -97,12 +113,16 @@ public:
                 QTime(0, 0).addSecs(lineCount).toString(QStringLiteral("hh:mm:ss")) +
                 QStringLiteral(" 12.340 0.5670\n");
             timer.start();
-            QTextCursor end(view->document());
-            end.movePosition(QTextCursor::End, QTextCursor::MoveAnchor, 1);
-            end.insertText(line);
-            if (!view->textCursor().hasSelection())
-                view->setTextCursor(end);
-            appends.append(double(timer.nsecsElapsed()) / 1000.0);
+            if (grouped) {
+                recorder->Append(line);
+            } else {
+                QTextCursor end(view->document());
+                end.movePosition(QTextCursor::End, QTextCursor::MoveAnchor, 1);
+                end.insertText(line);
+                if (!view->textCursor().hasSelection())
+                    view->setTextCursor(end);
+            }
+            appends.append(MicrosSince(timer));
             ++lineCount;
         }
         return appends;
@@ -111,15 +131,15 @@ public:
 private:
     MainWindow &window;
     QTime &now;
+    bool grouped = true;
     QTextEdit *view = nullptr;
+    JournalledLog *recorder = nullptr;
     int lineCount = 0;
 };
 
-} // namespace
-
-int main(int argc, char *argv[])
+// One design in this process; prints its figures as "key value" lines.
+int RunDesign(int argc, char *argv[], bool grouped, int totalLines)
 {
-    const int totalLines = argc > 1 ? qMax(8 * batchLines, atoi(argv[1])) : 604800;
     QTemporaryDir config;
     out = PrepareBenchProcess(config);
 
@@ -160,35 +180,28 @@ int main(int argc, char *argv[])
     }
     window.findChild<QPushButton *>(QStringLiteral("pushButtonLogStart"))->click();
 
-    LogRun run(window, now);
+    LogRun run(window, now, grouped);
     QElapsedTimer wall;
     wall.start();
     const double rssStart = ResidentMiB();
-    const double startTick = Median(run.tickUntil(batchLines));
+    if (grouped)
+        std::fprintf(out, "tick_start %.1f\n", Median(run.tickUntil(batchLines)));
     const double startAppend = Median(run.fill(batchLines));
     run.fill(totalLines / 2 - run.lines() - batchLines);
-    const double rssMiddle = ResidentMiB();
-    const double middleTick = Median(run.tickUntil(batchLines));
+    if (grouped)
+        std::fprintf(out, "tick_middle %.1f\n", Median(run.tickUntil(batchLines)));
     const double middleAppend = Median(run.fill(batchLines));
     run.fill(totalLines - run.lines() - 2 * batchLines);
     const double endAppend = Median(run.fill(batchLines));
-    const double endTick = Median(run.tickUntil(batchLines));
+    if (grouped)
+        std::fprintf(out, "tick_end %.1f\n", Median(run.tickUntil(batchLines)));
+    else
+        run.fill(batchLines);
     const double rssEnd = ResidentMiB();
     const double fillSeconds = double(wall.elapsed()) / 1000.0;
 
-    // The same ticks with the log stopped: what the transaction costs without the append.
-    window.findChild<QPushButton *>(QStringLiteral("pushButtoLogStop"))->click();
-    QVector<double> quiet;
-    QElapsedTimer timer;
-    for (int i = 0; i < 2 * batchLines; ++i) {
-        now = now.addMSecs(tickAdvanceMs);
-        timer.start();
-        QMetaObject::invokeMethod(&window, "TimeOut", Qt::DirectConnection);
-        quiet.append(double(timer.nsecsElapsed()) / 1000.0);
-    }
-    const double quietTick = Median(quiet);
-
     auto *view = window.findChild<QTextEdit *>(QStringLiteral("textEditLog"));
+    QElapsedTimer timer;
     timer.start();
     const QString text = view->toPlainText();
     const double plainMs = double(timer.nsecsElapsed()) / 1e6;
@@ -198,34 +211,125 @@ int main(int argc, char *argv[])
     const bool written = WriteLogFile(file, text);
     const double writeMs = double(timer.nsecsElapsed()) / 1e6;
 
-    std::fprintf(out, "bench_log_scale: %d lines (%d fake seconds), filled in %.1f s\n",
-                 run.lines(), run.lines(), fillSeconds);
-    std::fprintf(out, "logging tick (status read + log line), median of %d:\n", batchLines);
-    std::fprintf(out, "  start   %8.1f us\n", startTick);
-    std::fprintf(out, "  middle  %8.1f us   (%.2f x start)\n", middleTick, middleTick / startTick);
-    std::fprintf(out, "  end     %8.1f us   (%.2f x start, goal <= 1.5)\n", endTick,
-                 endTick / startTick);
-    std::fprintf(out, "  same tick with the log stopped, at the end: %.1f us (%.2f x start)\n",
-                 quietTick, quietTick / startTick);
-    std::fprintf(out, "append alone (insert at the end, cursor follows), median of %d:\n",
-                 batchLines);
-    std::fprintf(out, "  start   %8.1f us\n", startAppend);
-    std::fprintf(out, "  middle  %8.1f us   (%.2f x start)\n", middleAppend,
-                 middleAppend / startAppend);
-    std::fprintf(out, "  end     %8.1f us   (%.2f x start, goal <= 1.5)\n", endAppend,
-                 endAppend / startAppend);
-    std::fprintf(out, "resident memory: start %.1f MiB, middle %.1f MiB, end %.1f MiB\n", rssStart,
-                 rssMiddle, rssEnd);
-    std::fprintf(out, "  growth %.2f MiB per 100,000 lines (text %.2f MiB per 100,000 lines)\n",
-                 (rssEnd - rssStart) * 100000.0 / run.lines(),
-                 double(text.size()) * 2.0 * 100000.0 / run.lines() / (1024.0 * 1024.0));
-    std::fprintf(out, "export: toPlainText %.1f ms, WriteLogFile %.1f ms (%s, %lld bytes)\n",
-                 plainMs, writeMs, written ? "written" : "FAILED",
-                 static_cast<long long>(QFile(file).size()));
-    std::fprintf(out, "  total %.1f ms (goal < 1000 ms: %.2f of goal)\n", plainMs + writeMs,
-                 (plainMs + writeMs) / 1000.0);
+    std::fprintf(out, "lines %d\n", run.lines());
+    std::fprintf(stderr, "%s: %d lines filled in %.1f s\n",
+                 grouped ? groupedDesign : blockALineDesign, run.lines(), fillSeconds);
+    std::fprintf(out, "append_start %.2f\nappend_middle %.2f\nappend_end %.2f\n", startAppend,
+                 middleAppend, endAppend);
+    std::fprintf(out, "rss_start %.1f\nrss_end %.1f\n", rssStart, rssEnd);
+    std::fprintf(out, "bytes_per_line %.1f\n", (rssEnd - rssStart) * 1024 * 1024 / run.lines());
+    std::fprintf(out, "text_bytes_per_line %.1f\n", double(text.size()) / run.lines());
+    std::fprintf(out, "plain_ms %.1f\nwrite_ms %.1f\nwritten %d\n", plainMs, writeMs,
+                 written && QFile(file).size() == text.toLocal8Bit().size() ? 1 : 0);
+    if (grouped) {
+        // What the journal holds must be what the export wrote.
+        QFile journal(LogJournal::DefaultFolder() + QStringLiteral("/journal-1.txt"));
+        std::fprintf(
+            out, "journal_equal %d\n",
+            journal.open(QIODevice::ReadOnly) && journal.readAll() == text.toLocal8Bit() ? 1 : 0);
+        // A restore puts the whole log into the empty view of a starting window, which waits
+        // for it; the view then lays it out once, when it is first shown.
+        QTextEdit restored;
+        LogView restoredView(&restored);
+        timer.start();
+        restoredView.Append(text);
+        const double restoreMs = double(timer.nsecsElapsed()) / 1e6;
+        timer.start();
+        restored.show();
+        restored.grab();
+        const double layoutMs = double(timer.nsecsElapsed()) / 1e6;
+        std::fprintf(out, "restore_ms %.1f\nlayout_ms %.1f\nrestore_equal %d\n", restoreMs,
+                     layoutMs, restoredView.PlainText() == text ? 1 : 0);
+    }
     std::fflush(out);
     window.close();
     emulator.stop();
+    return 0;
+}
+
+// Runs one design in a child process and collects its figures.
+QMap<QString, double> Measure(const char *program, const char *design, int lines)
+{
+    QProcess child;
+    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    child.start(QString::fromLocal8Bit(program),
+                {QStringLiteral("--design"), QString::fromLatin1(design), QString::number(lines)});
+    child.waitForFinished(-1);
+    QMap<QString, double> figures;
+    for (const QByteArray &line : child.readAllStandardOutput().split('\n')) {
+        const QList<QByteArray> fields = line.split(' ');
+        if (fields.size() == 2)
+            figures.insert(QString::fromLatin1(fields.at(0)), fields.at(1).toDouble());
+        else if (!line.isEmpty())
+            std::fprintf(out, "%s: %s\n", design, line.constData());
+    }
+    return figures;
+}
+
+void Row(const char *label, const QMap<QString, double> &grouped,
+         const QMap<QString, double> &blocks, const QString &key, const char *goal = "")
+{
+    const double a = grouped.value(key);
+    const double b = blocks.value(key);
+    std::fprintf(out, "  %-34s %10.1f %12.1f %9.2f  %s\n", label, a, b, b > 0 ? a / b : 0.0, goal);
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    if (argc == 4 && std::strcmp(argv[1], "--design") == 0)
+        return RunDesign(argc, argv, std::strcmp(argv[2], groupedDesign) == 0,
+                         qMax(8 * batchLines, atoi(argv[3])));
+
+    const int totalLines = argc > 1 ? qMax(8 * batchLines, atoi(argv[1])) : 604800;
+    QCoreApplication app(argc, argv);
+    QMap<QString, double> grouped = Measure(argv[0], groupedDesign, totalLines);
+    QMap<QString, double> blocks = Measure(argv[0], blockALineDesign, totalLines);
+    for (QMap<QString, double> *figures : {&grouped, &blocks}) {
+        const double start = figures->value(QStringLiteral("append_start"));
+        figures->insert(QStringLiteral("append_ratio"),
+                        start > 0 ? figures->value(QStringLiteral("append_end")) / start : 0);
+        figures->insert(QStringLiteral("export_ms"),
+                        figures->value(QStringLiteral("plain_ms")) +
+                            figures->value(QStringLiteral("write_ms")));
+    }
+
+    std::fprintf(out,
+                 "bench_log_scale: %d lines (%d fake seconds), each design in its own process\n",
+                 totalLines, totalLines);
+    std::fprintf(out, "  %-34s %10s %12s %9s\n", "", "grouped", "block a line", "ratio");
+    Row("resident growth, bytes a line", grouped, blocks, QStringLiteral("bytes_per_line"),
+        "(goal <= 160)");
+    Row("text, characters a line", grouped, blocks, QStringLiteral("text_bytes_per_line"));
+    Row("append at the start, us", grouped, blocks, QStringLiteral("append_start"));
+    Row("append in the middle, us", grouped, blocks, QStringLiteral("append_middle"));
+    Row("append at the end, us", grouped, blocks, QStringLiteral("append_end"));
+    Row("append end / start", grouped, blocks, QStringLiteral("append_ratio"), "(goal <= 1.5)");
+    Row("export: toPlainText, ms", grouped, blocks, QStringLiteral("plain_ms"));
+    Row("export: WriteLogFile, ms", grouped, blocks, QStringLiteral("write_ms"));
+    Row("export in all, ms", grouped, blocks, QStringLiteral("export_ms"), "(goal < 1000)");
+    std::fprintf(out, "grouped design only:\n");
+    std::fprintf(out,
+                 "  logging tick (status read + line + journal), median of %d: start %.1f us, "
+                 "middle %.1f us, end %.1f us (%.2f x start)\n",
+                 batchLines, grouped.value(QStringLiteral("tick_start")),
+                 grouped.value(QStringLiteral("tick_middle")),
+                 grouped.value(QStringLiteral("tick_end")),
+                 grouped.value(QStringLiteral("tick_end")) /
+                     qMax(1.0, grouped.value(QStringLiteral("tick_start"))));
+    std::fprintf(
+        out,
+        "  restore of the whole log into an empty view: %.1f ms, its first layout when "
+        "shown %.1f ms (%s)\n",
+        grouped.value(QStringLiteral("restore_ms")), grouped.value(QStringLiteral("layout_ms")),
+        grouped.value(QStringLiteral("restore_equal")) > 0 ? "text equal" : "TEXT DIFFERS");
+    std::fprintf(out, "  journal equals the export: %s; exports written: %s\n",
+                 grouped.value(QStringLiteral("journal_equal")) > 0 ? "yes" : "NO",
+                 grouped.value(QStringLiteral("written")) > 0 &&
+                         blocks.value(QStringLiteral("written")) > 0
+                     ? "yes"
+                     : "NO");
+    std::fflush(out);
     return 0;
 }

@@ -1,6 +1,7 @@
 #include "log/logview.h"
 
 #include <QTextCursor>
+#include <QTextDocument>
 #include <QTextEdit>
 
 void LogView::Append(const QString &text)
@@ -19,9 +20,18 @@ void LogView::Append(const QString &text)
             linesInBlock = 0;
         }
     }
-    QTextCursor end(edit->document());
+    // A restore fills an empty view with up to a week of lines at once: one insertText() of that
+    // many blocks takes minutes, setPlainText() a fraction of a second.
+    QTextDocument *document = edit->document();
+    if (document->isEmpty()) {
+        edit->setPlainText(grouped);
+    } else {
+        QTextCursor atEnd(document);
+        atEnd.movePosition(QTextCursor::End, QTextCursor::MoveAnchor, 1);
+        atEnd.insertText(grouped);
+    }
+    QTextCursor end(document);
     end.movePosition(QTextCursor::End, QTextCursor::MoveAnchor, 1);
-    end.insertText(grouped);
     if (!edit->textCursor().hasSelection())
         edit->setTextCursor(end);
 }
