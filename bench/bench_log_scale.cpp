@@ -3,7 +3,10 @@
 // window's grouped view (sixteen lines a block, journalled to disk) against a view with a block
 // a line (the former design, no journal), each in a process of its own, in the same run.
 //
-//     bench_log_scale [lines, default 604800]
+//     bench_log_scale [lines, default 604800] [shown]
+//
+// With "shown" the log page is in front all the time, as for an operator watching the log;
+// without it the panel page is, as when the window starts.
 //
 // The real window is connected to an in-process emulator that answers at once; the log clock
 // is injected and moves half a second per tick, and the tick is invoked directly (one line every
@@ -30,6 +33,7 @@
 #include <QMap>
 #include <QProcess>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTextCursor>
 #include <QTextEdit>
@@ -138,7 +142,7 @@ private:
 };
 
 // One design in this process; prints its figures as "key value" lines.
-int RunDesign(int argc, char *argv[], bool grouped, int totalLines)
+int RunDesign(int argc, char *argv[], bool grouped, int totalLines, bool logPageShown)
 {
     QTemporaryDir config;
     out = PrepareBenchProcess(config);
@@ -163,6 +167,10 @@ int RunDesign(int argc, char *argv[], bool grouped, int totalLines)
     MainWindow window;
     window.SetLogClock(LogClock([&now] { return now; }));
     window.show();
+    // With the log page in front every append is laid out at once, and every block keeps its
+    // layout; behind the panel page (as the window starts) the layout waits until it is shown.
+    if (logPageShown)
+        window.findChild<QTabWidget *>(QStringLiteral("tabWidget"))->setCurrentIndex(1);
     auto *dialog = window.findChild<QDialog *>(QStringLiteral("DialogSettingsLog"));
     dialog->findChild<QTimeEdit *>(QStringLiteral("timeEdit"))->setTime(QTime(0, 0, 1));
     dialog->findChild<QComboBox *>(QStringLiteral("comboBoxLogValue"))->setCurrentIndex(0);
@@ -248,12 +256,13 @@ int RunDesign(int argc, char *argv[], bool grouped, int totalLines)
 }
 
 // Runs one design in a child process and collects its figures.
-QMap<QString, double> Measure(const char *program, const char *design, int lines)
+QMap<QString, double> Measure(const char *program, const char *design, int lines, bool logPageShown)
 {
     QProcess child;
     child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     child.start(QString::fromLocal8Bit(program),
-                {QStringLiteral("--design"), QString::fromLatin1(design), QString::number(lines)});
+                {QStringLiteral("--design"), QString::fromLatin1(design), QString::number(lines),
+                 logPageShown ? QStringLiteral("shown") : QStringLiteral("hidden")});
     child.waitForFinished(-1);
     QMap<QString, double> figures;
     for (const QByteArray &line : child.readAllStandardOutput().split('\n')) {
@@ -278,14 +287,15 @@ void Row(const char *label, const QMap<QString, double> &grouped,
 
 int main(int argc, char *argv[])
 {
-    if (argc == 4 && std::strcmp(argv[1], "--design") == 0)
+    if (argc == 5 && std::strcmp(argv[1], "--design") == 0)
         return RunDesign(argc, argv, std::strcmp(argv[2], groupedDesign) == 0,
-                         qMax(8 * batchLines, atoi(argv[3])));
+                         qMax(8 * batchLines, atoi(argv[3])), std::strcmp(argv[4], "shown") == 0);
 
     const int totalLines = argc > 1 ? qMax(8 * batchLines, atoi(argv[1])) : 604800;
+    const bool logPageShown = argc > 2 && std::strcmp(argv[2], "shown") == 0;
     QCoreApplication app(argc, argv);
-    QMap<QString, double> grouped = Measure(argv[0], groupedDesign, totalLines);
-    QMap<QString, double> blocks = Measure(argv[0], blockALineDesign, totalLines);
+    QMap<QString, double> grouped = Measure(argv[0], groupedDesign, totalLines, logPageShown);
+    QMap<QString, double> blocks = Measure(argv[0], blockALineDesign, totalLines, logPageShown);
     for (QMap<QString, double> *figures : {&grouped, &blocks}) {
         const double start = figures->value(QStringLiteral("append_start"));
         figures->insert(QStringLiteral("append_ratio"),
@@ -296,8 +306,9 @@ int main(int argc, char *argv[])
     }
 
     std::fprintf(out,
-                 "bench_log_scale: %d lines (%d fake seconds), each design in its own process\n",
-                 totalLines, totalLines);
+                 "bench_log_scale: %d lines (%d fake seconds), log page %s, each design in its "
+                 "own process\n",
+                 totalLines, totalLines, logPageShown ? "shown" : "behind the panel page");
     std::fprintf(out, "  %-34s %10s %12s %9s\n", "", "grouped", "block a line", "ratio");
     Row("resident growth, bytes a line", grouped, blocks, QStringLiteral("bytes_per_line"),
         "(goal <= 160)");
