@@ -28,7 +28,7 @@ void JournalledLog::OpenJournal()
     if (!leftover)
         return;
     const QString lines = QString::fromLocal8Bit(leftover->lines);
-    if (lines.isEmpty() || !AskToRestore(lines.count(QLatin1Char('\n')), leftover->partial)) {
+    if (lines.isEmpty() || !AskToRestore(lines.count(QLatin1Char('\n')), *leftover)) {
         journal->KeepAside();
         return;
     }
@@ -37,12 +37,14 @@ void JournalledLog::OpenJournal()
     journal->Resume(view.PlainText().toLocal8Bit());
 }
 
-bool JournalledLog::AskToRestore(int lines, bool partial) const
+bool JournalledLog::AskToRestore(int lines, const JournalLeftover &leftover) const
 {
     QString details =
-        tr("Прошлый сеанс панели завершился аварийно, его лог остался в журнале (строк: %1).")
-            .arg(lines);
-    if (partial) {
+        tr("Прошлый сеанс панели завершился аварийно, его лог остался в журнале "
+           "(строк: %1, последняя запись %2).")
+            .arg(lines)
+            .arg(leftover.lastWritten.toString(QStringLiteral("dd.MM.yyyy hh:mm:ss")));
+    if (leftover.partial) {
         details +=
             QLatin1Char('\n') + tr("Журнал больше, чем вмещает лог: вернутся последние %1 МБ.")
                                     .arg(double(LogJournal::defaultRestoreLimit) / bytesPerMiB);

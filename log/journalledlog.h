@@ -5,6 +5,7 @@
 #include <QObject>
 
 class LogJournal;
+struct JournalLeftover;
 class QStatusBar;
 class QTextEdit;
 class QWidget;
@@ -32,7 +33,7 @@ public:
     QString PlainText() const { return view.PlainText(); }
 
 private:
-    bool AskToRestore(int lines, bool partial) const;
+    bool AskToRestore(int lines, const JournalLeftover &leftover) const;
     void ShowStopped(const QString &reason);
 
     LogView view;

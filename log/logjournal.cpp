@@ -115,13 +115,13 @@ JournalLeftover LogJournal::ReadLeftover() const
     JournalLeftover leftover;
     QFile old(SlotPath(slot, journalSuffix));
     const QFileInfo info(old);
-    leftover.fileSize = info.size();
+    const qint64 size = info.size();
     leftover.lastWritten = info.lastModified();
-    leftover.partial = leftover.fileSize > restoreLimit;
+    leftover.partial = size > restoreLimit;
     if (!old.open(QIODevice::ReadOnly))
         return leftover;
     if (leftover.partial)
-        old.seek(leftover.fileSize - restoreLimit);
+        old.seek(size - restoreLimit);
     leftover.lines = CompleteJournalLines(old.read(restoreLimit), !leftover.partial);
     return leftover;
 }

@@ -17,7 +17,6 @@ struct JournalLeftover
     // The complete lines that can go back into the view: all of them, or the last part when the
     // file is larger than the restore limit.
     QByteArray lines;
-    qint64 fileSize = 0;
     QDateTime lastWritten;
     bool partial = false;
 };
