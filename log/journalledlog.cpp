@@ -77,9 +77,12 @@ void JournalledLog::Clear()
 
 void JournalledLog::ShowStopped(const QString &reason)
 {
-    // A permanent widget: the status tips of the toolbar would wipe a temporary message.
+    // A widget rather than a message: the status tips of the toolbar would wipe a message. Cut
+    // at the window's edge rather than widening it; the tip holds the whole text.
     auto *notice = new QLabel(
         tr("Журнал лога не пишется на диск: %1. Лог ведётся только в памяти.").arg(reason));
     notice->setObjectName(QStringLiteral("labelJournalStopped"));
-    statusBar->addPermanentWidget(notice);
+    notice->setToolTip(notice->text());
+    notice->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    statusBar->addWidget(notice, 1);
 }
