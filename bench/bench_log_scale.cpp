@@ -17,9 +17,9 @@
 
 #include "app/mainwindow.h"
 #include "bench/benchprocess.h"
+#include "log/journalledlog.h"
 #include "log/logexport.h"
 #include "log/logjournal.h"
-#include "log/journalledlog.h"
 #include "log/logview.h"
 #include "sim/converteremulator.h"
 
@@ -276,11 +276,13 @@ QMap<QString, double> Measure(const char *program, const char *design, int lines
 }
 
 void Row(const char *label, const QMap<QString, double> &grouped,
-         const QMap<QString, double> &blocks, const QString &key, const char *goal = "")
+         const QMap<QString, double> &blocks, const QString &key, const char *goal = "",
+         int decimals = 1)
 {
     const double a = grouped.value(key);
     const double b = blocks.value(key);
-    std::fprintf(out, "  %-34s %10.1f %12.1f %9.2f  %s\n", label, a, b, b > 0 ? a / b : 0.0, goal);
+    std::fprintf(out, "  %-34s %10.*f %12.*f %9.2f  %s\n", label, decimals, a, decimals, b,
+                 b > 0 ? a / b : 0.0, goal);
 }
 
 } // namespace
@@ -316,7 +318,7 @@ int main(int argc, char *argv[])
     Row("append at the start, us", grouped, blocks, QStringLiteral("append_start"));
     Row("append in the middle, us", grouped, blocks, QStringLiteral("append_middle"));
     Row("append at the end, us", grouped, blocks, QStringLiteral("append_end"));
-    Row("append end / start", grouped, blocks, QStringLiteral("append_ratio"), "(goal <= 1.5)");
+    Row("append end / start", grouped, blocks, QStringLiteral("append_ratio"), "(goal <= 1.5)", 2);
     Row("export: toPlainText, ms", grouped, blocks, QStringLiteral("plain_ms"));
     Row("export: WriteLogFile, ms", grouped, blocks, QStringLiteral("write_ms"));
     Row("export in all, ms", grouped, blocks, QStringLiteral("export_ms"), "(goal < 1000)");
