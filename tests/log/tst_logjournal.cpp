@@ -48,6 +48,7 @@ private slots:
     void leftoverIsOfferedAndResumed_data();
     void leftoverIsOfferedAndResumed();
     void declinedLeftoverIsKeptAsideUnderADatedName();
+    void liveJournalOfAnotherWindowIsNeverTaken();
     void unwritableJournalStopsOnceAndTheLogGoesOn_data();
     void unwritableJournalStopsOnceAndTheLogGoesOn();
 
@@ -185,6 +186,27 @@ void TestLogJournal::declinedLeftoverIsKeptAsideUnderADatedName()
              (QStringList{"journal-2026-03-01-235958-2.txt", "journal-2026-03-01-235958.txt"}));
     for (const QString &name : KeptAside(dir->path()))
         QCOMPARE(Contents(dir->filePath(name)), twoLines);
+}
+
+void TestLogJournal::liveJournalOfAnotherWindowIsNeverTaken()
+{
+    LogJournal first(dir->path());
+    QVERIFY(!first.Open());
+    first.Append(twoLines);
+    // A lock untouched for an hour counts as stale by its age, yet its owner still holds it.
+    QFile lock(dir->filePath(QStringLiteral("journal-1.lock")));
+    QVERIFY(lock.open(QIODevice::ReadOnly));
+    QVERIFY(lock.setFileTime(QDateTime::currentDateTime().addSecs(-3600),
+                             QFileDevice::FileModificationTime));
+    lock.close();
+
+    LogJournal second(dir->path());
+    QVERIFY(!second.Open());
+    QCOMPARE(second.FilePath(), dir->filePath(QStringLiteral("journal-2.txt")));
+    second.Append("2.000 0.2000\n");
+    first.Append("3.000 0.3000\n");
+    QCOMPARE(Contents(first.FilePath()), twoLines + "3.000 0.3000\n");
+    QCOMPARE(Contents(second.FilePath()), QByteArray("2.000 0.2000\n"));
 }
 
 void TestLogJournal::unwritableJournalStopsOnceAndTheLogGoesOn_data()
