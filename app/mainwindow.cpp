@@ -67,8 +67,6 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
 
     logDialog = new DialogSettingsLog(this);
 
-    tickClock = logTime.Now();
-
     extraPorts = qEnvironmentVariable("VORNEX_EXTRA_PORTS");
     RefreshPorts();
     portWatch = new PortChangeWatch(PortFolders(extraPorts), portRefreshMs, this);
@@ -124,8 +122,6 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
     connect(session, &DeviceSession::userParamsRead, this, &MainWindow::ShowUserParams);
     connect(session, &DeviceSession::readFailed, this, &MainWindow::HandleReadFailure);
     connect(session, &DeviceSession::writeFailed, this, &MainWindow::HandleWriteFailure);
-
-    logRunning = 0;
 
     ui->pushButtoLogStop->setEnabled(false);
     ui->pushButtonLogStart->setEnabled(true);
@@ -332,10 +328,10 @@ void MainWindow::HandleReadFailure(DeviceSession::Block block)
 {
     switch (block) {
     case DeviceSession::Block::Status:
-        statusFresh = false;
+        logRecorder.StatusRead(false);
         break;
     case DeviceSession::Block::Adc:
-        adcFresh = false;
+        logRecorder.AdcRead(false);
         break;
     case DeviceSession::Block::Calibration:
     case DeviceSession::Block::UserParams:
@@ -354,7 +350,7 @@ void MainWindow::HandleWriteFailure()
 
 void MainWindow::ShowStatus(const OutputStatus &status)
 {
-    statusFresh = true;
+    logRecorder.StatusRead(true);
     ShowPanelStale(false);
     ShowReading(ui->lcdNumberV, shownVoltage, LcdText(status.voltage, 1, 4));
     ShowReading(ui->lcdNumberA, shownCurrent, CurrentLcdText(status.current, status.currentRange));
@@ -382,7 +378,7 @@ void MainWindow::ShowLamp(QLabel *lamp, const QPixmap &image)
 
 void MainWindow::ShowAdc(const AdcReadings &adc)
 {
-    adcFresh = true;
+    logRecorder.AdcRead(true);
     ShowAdcStale(false);
     ShowAdcReading(ui->doubleSpinBoxVsdadc, adc.sdadcVoltage / 1000.0);
     ShowAdcReading(ui->doubleSpinBoxCsdadc, adc.sdadcCurrent / 1000.0);
@@ -475,16 +471,15 @@ UserParamBlock MainWindow::UserParamsFromBoxes()
 
 void MainWindow::StartLog()
 {
-    logRunning = 1;
+    logRecorder.Start();
     ui->pushButtoLogStop->setEnabled(true);
     ui->pushButtonLogStart->setEnabled(false);
-    logTime.Start(intervalClock, tickClock, startClock, logClock);
     ui->logChart->BeginRun();
 }
 
 void MainWindow::StopLog()
 {
-    logRunning = 0;
+    logRecorder.Stop();
     ui->pushButtoLogStop->setEnabled(false);
     ui->pushButtonLogStart->setEnabled(true);
 }
@@ -498,16 +493,15 @@ void MainWindow::ClearLog()
 void MainWindow::LogStep()
 {
     logDialog->GetSettings(logSettings);
-    if (!logTime.Advance(intervalClock, logClock, tickClock, logSettings.logPeriod))
+    logRecorder.SetSettings(logSettings);
+    const LogStepResult step = logRecorder.Step(session->Status(), session->Adc());
+    if (!step.periodDue)
         return;
-    if (logRunning == 0)
-        return;
-    const std::optional<LogSample> sample = TakeLogSample(logSettings.logValue, session->Status(),
-                                                          session->Adc(), statusFresh, adcFresh);
-    ui->logChart->AddPeriod(logClock, sample);
-    if (!sample)
-        return;
-    AppendLogLine(LogLine(logSettings, *sample, logClock, startClock, tickClock));
+    ui->logChart->AddPeriod(logRecorder.LogClockTime(),
+                            step.entry ? std::optional<LogSample>(step.entry->sample)
+                                       : std::nullopt);
+    if (step.entry)
+        AppendLogLine(step.entry->line);
 }
 
 // New lines always go to the end of the document: inserting at the operator's cursor would

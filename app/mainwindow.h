@@ -2,6 +2,7 @@
 
 #include "link/devicerecords.h"
 #include "log/logclock.h"
+#include "log/logrecorder.h"
 #include "log/logsettings.h"
 #include "session/devicesession.h"
 
@@ -36,7 +37,7 @@ public:
     ~MainWindow() override;
 
     // Where the log takes the time of day from; tests replace it to run through hours at once.
-    void SetLogClock(const LogClock &clock) { logTime = clock; }
+    void SetLogClock(const LogClock &clock) { logRecorder.SetClock(clock); }
 
 private slots:
     void OpenPort();
@@ -101,16 +102,9 @@ private:
     DialogSettingsLog *logDialog = nullptr;
     // The log view and its journal on disk.
     JournalledLog *journalledLog = nullptr;
-    qint32 logRunning = 0;
-    QTime intervalClock;
-    QTime logClock;
-    QTime tickClock;
-    QTime startClock;
     LogSettings logSettings;
-    // Whether the last status or ADC read succeeded with values not yet logged.
-    bool statusFresh = false;
-    bool adcFresh = false;
-    LogClock logTime;
+    // The log's clocks, whether it runs and the freshness of the last reads.
+    LogRecorder logRecorder;
     // What the two displays show now, to leave them alone when a read brings the same values.
     QString shownVoltage;
     QString shownCurrent;

@@ -161,7 +161,8 @@ void CommandRunner::Tick()
         return;
     session->Poll();
     if (recorder) {
-        if (const std::optional<LogEntry> entry = recorder->Step(session->Status(), session->Adc()))
+        if (const std::optional<LogEntry> entry =
+                recorder->Step(session->Status(), session->Adc()).entry)
             WriteLogLine(*entry);
     }
     // Requested only after the tick: the session clears its command slot when a block

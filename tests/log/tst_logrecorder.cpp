@@ -39,19 +39,19 @@ void TestLogRecorder::linesFollowPeriodAndFreshness_data()
     QTest::addColumn<int>("logValue");
     // One letter per 250 ms tick, the tick's read: S/s status read good/failed, A/a ADC read.
     QTest::addColumn<QString>("reads");
-    // One character per tick: L a line, . none.
+    // One character per tick: L a line, - a period without one, . none due.
     QTest::addColumn<QString>("lines");
 
     QTest::newRow("display, every read good") << 0 << "SASASASAS"
                                               << "L...L...L";
     QTest::newRow("display, a failed read skips its period") << 0 << "SASAsASAS"
-                                                             << "L.......L";
+                                                             << "L...-...L";
     QTest::newRow("display, failed ADC reads do not matter") << 0 << "SaSaSaSaS"
                                                              << "L...L...L";
     QTest::newRow("ADC, nothing fresh at the first tick") << 1 << "SASASASAS"
-                                                          << "....L...L";
+                                                          << "-...L...L";
     QTest::newRow("ADC, failed read") << 1 << "SASasASAS"
-                                      << "........L";
+                                      << "-...-...L";
 }
 
 void TestLogRecorder::linesFollowPeriodAndFreshness()
@@ -68,7 +68,11 @@ void TestLogRecorder::linesFollowPeriodAndFreshness()
             recorder.StatusRead(read.isUpper());
         else
             recorder.AdcRead(read.isUpper());
-        lines += recorder.Step(Status, Adc) ? QLatin1Char('L') : QLatin1Char('.');
+        const LogStepResult step = recorder.Step(Status, Adc);
+        QVERIFY(step.periodDue || !step.entry);
+        lines += step.entry       ? QLatin1Char('L')
+                 : step.periodDue ? QLatin1Char('-')
+                                  : QLatin1Char('.');
     }
     QTEST(lines, "lines");
 }
@@ -77,13 +81,13 @@ void TestLogRecorder::entryCarriesTheLineAndItsParts()
 {
     FakeDay day;
     LogRecorder recorder(Settings(0, 1, 0), day.clock);
-    QVERIFY(!recorder.Step(Status, Adc)); // not started
+    QVERIFY(!recorder.Step(Status, Adc).periodDue); // not started
     recorder.Start();
     std::optional<LogEntry> entry;
     for (int tick = 0; tick < 5; ++tick) {
         day.now = day.now.addMSecs(250);
         recorder.StatusRead(true);
-        entry = recorder.Step(Status, Adc);
+        entry = recorder.Step(Status, Adc).entry;
     }
     QVERIFY(entry);
     QCOMPARE(entry->sample.voltage, qint64(12340));
