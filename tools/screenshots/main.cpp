@@ -208,7 +208,8 @@ int main(int argc, char *argv[])
 
     auto *log = Find<QTextEdit>(window.get(), "textEditLog");
     Find<QPushButton>(window.get(), "pushButtonLogStart")->click();
-    WaitFor([&] { return log->document()->lineCount() > logLines; }, "the log stayed empty");
+    WaitFor([&] { return log->toPlainText().count(QLatin1Char('\n')) >= logLines; },
+            "the log stayed empty");
     Find<QPushButton>(window.get(), "pushButtoLogStop")->click();
 
     const CalibrationBlock calibration = emulator.calibration();
