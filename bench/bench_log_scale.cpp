@@ -16,6 +16,7 @@
 // decides how the document grows.
 
 #include "app/mainwindow.h"
+#include "bench/benchclock.h"
 #include "bench/benchprocess.h"
 #include "log/journalledlog.h"
 #include "log/logexport.h"
@@ -236,18 +237,33 @@ int RunDesign(int argc, char *argv[], bool grouped, int totalLines, bool logPage
             out, "journal_equal %d\n",
             journal.open(QIODevice::ReadOnly) && journal.readAll() == text.toLocal8Bit() ? 1 : 0);
         // A restore puts the whole log into the empty view of a starting window, which waits
-        // for it; the view then lays it out once, when it is first shown.
-        QTextEdit restored;
-        LogView restoredView(&restored);
+        // for it; the view behind the first page lays it out once it is shown, in the event loop
+        // as the window does, so the figure is the longest the loop is held up after that.
+        QTabWidget pages;
+        QWidget front;
+        // Read-only, as the window's log view: Qt lays such a view out differently.
+        auto *restored = new QTextEdit;
+        restored->setReadOnly(true);
+        pages.addTab(&front, QStringLiteral("front"));
+        pages.addTab(restored, QStringLiteral("log"));
+        pages.resize(window.size());
+        pages.show();
+        LogView restoredView(restored);
         timer.start();
         restoredView.Append(text);
         const double restoreMs = double(timer.nsecsElapsed()) / 1e6;
-        timer.start();
-        restored.show();
-        restored.grab();
-        const double layoutMs = double(timer.nsecsElapsed()) / 1e6;
-        std::fprintf(out, "restore_ms %.1f\nlayout_ms %.1f\nrestore_equal %d\n", restoreMs,
-                     layoutMs, restoredView.PlainText() == text ? 1 : 0);
+        qint64 layoutMs = 0;
+        QElapsedTimer sinceBeat;
+        QTimer beat;
+        QObject::connect(&beat, &QTimer::timeout,
+                         [&] { layoutMs = qMax(layoutMs, sinceBeat.restart()); });
+        pages.setCurrentIndex(1);
+        sinceBeat.start();
+        beat.start(10);
+        RunFor(5000);
+        beat.stop();
+        std::fprintf(out, "restore_ms %.1f\nlayout_ms %lld\nrestore_equal %d\n", restoreMs,
+                     static_cast<long long>(layoutMs), restoredView.PlainText() == text ? 1 : 0);
     }
     std::fflush(out);
     window.close();
@@ -333,8 +349,8 @@ int main(int argc, char *argv[])
                      qMax(1.0, grouped.value(QStringLiteral("tick_start"))));
     std::fprintf(
         out,
-        "  restore of the whole log into an empty view: %.1f ms, its first layout when "
-        "shown %.1f ms (%s)\n",
+        "  restore of the whole log into an empty view: %.1f ms; then, shown, it holds the "
+        "event loop up to %.0f ms (%s)\n",
         grouped.value(QStringLiteral("restore_ms")), grouped.value(QStringLiteral("layout_ms")),
         grouped.value(QStringLiteral("restore_equal")) > 0 ? "text equal" : "TEXT DIFFERS");
     std::fprintf(out, "  journal equals the export: %s; exports written: %s\n",
