@@ -36,16 +36,15 @@ const char *const ledOff = ":/new/prefix1/rec/LED_OFF.png";
 // The port list is filled again at most this often when ports come and go.
 constexpr int portRefreshMs = 2000;
 
-// Where ports come and go: the system's device folders and those of the extra port paths.
+// Where ports come and go: the system's device folder and those of the extra port paths.
 QStringList PortFolders(const QString &extraPorts)
 {
     QStringList folders;
+    // The system's serial ports live in /dev where there is one; Windows names its ports, in no
+    // folder, and the watch then falls back to its interval. A second listing of the ports only
+    // to find their folders would cost another 10 ms at start-up.
     if (QFileInfo(QStringLiteral("/dev")).isDir())
         folders << QStringLiteral("/dev");
-    for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts()) {
-        if (!info.systemLocation().isEmpty())
-            folders << QFileInfo(info.systemLocation()).absolutePath();
-    }
     for (const QString &extra : extraPorts.split(QDir::listSeparator(), Qt::SkipEmptyParts)) {
         if (QFileInfo(extra).isAbsolute())
             folders << QFileInfo(extra).absolutePath();
