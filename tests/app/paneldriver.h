@@ -12,6 +12,18 @@
 
 #include <memory>
 
+// A status as a supply in CV mode with its output on reports it.
+inline OutputStatus RunningStatus(int voltage, int current, int currentRange = 0)
+{
+    OutputStatus status;
+    status.voltage = voltage;
+    status.current = current;
+    status.currentRange = currentRange;
+    status.cvMode = 1;
+    status.outputOn = 1;
+    return status;
+}
+
 // A main window wired to an emulated converter on a pseudo-terminal, driven through its
 // widgets and actions as an operator would.
 class PanelDriver

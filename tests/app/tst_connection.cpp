@@ -22,17 +22,6 @@ constexpr quint8 StatusReg = 0x01;
 constexpr quint8 SetpointReg = 0x03;
 constexpr int waitMs = 5000;
 
-OutputStatus Status(int voltage, int current, int range = 0)
-{
-    OutputStatus status;
-    status.voltage = voltage;
-    status.current = current;
-    status.currentRange = range;
-    status.cvMode = 1;
-    status.outputOn = 1;
-    return status;
-}
-
 QSettings Store()
 {
     return QSettings(SettingsStore::organisation, SettingsStore::application);
@@ -95,7 +84,7 @@ void ConnectionTest::lostPortIsReopenedWithoutTheOperator()
     PanelDriver panel(link, link);
     QVERIFY(panel.started);
     MessageBoxWatcher boxes;
-    panel.emulator.setFixedStatus(Status(1234, 567));
+    panel.emulator.setFixedStatus(RunningStatus(1234, 567));
     panel.connectPort();
     QCOMPARE(statusText(panel), QString("Подключено: ") + link);
     QTRY_COMPARE_WITH_TIMEOUT(panel.widget<QLCDNumber>("lcdNumberV")->value(), 12.34, waitMs);
@@ -122,7 +111,7 @@ void ConnectionTest::lostPortIsReopenedWithoutTheOperator()
 
     // The device comes back with other setpoints and readings while the port is away.
     panel.emulator.setSetpoints({15000, 800});
-    panel.emulator.setFixedStatus(Status(1500, 420));
+    panel.emulator.setFixedStatus(RunningStatus(1500, 420));
     const int setpointReads = panel.countFor(SetpointReg, Read);
     // Away for a few reopen attempts.
     QTest::qWait(2500);
@@ -176,7 +165,7 @@ void ConnectionTest::disconnectStopsTheRecovery()
 void ConnectionTest::silentDeviceIsNoAnswerUntilItReplies()
 {
     PanelDriver panel;
-    panel.emulator.setFixedStatus(Status(1234, 567));
+    panel.emulator.setFixedStatus(RunningStatus(1234, 567));
     panel.connectPort();
     QTRY_COMPARE_WITH_TIMEOUT(panel.widget<QLCDNumber>("lcdNumberV")->value(), 12.34, waitMs);
 
@@ -252,14 +241,14 @@ void ConnectionTest::fineRangeShowsAmperes()
     PanelDriver panel;
     auto *dialog = panel.window->findChild<QDialog *>("DialogSettingsLog");
     dialog->findChild<QTimeEdit *>("timeEdit")->setTime(QTime(0, 0, 1));
-    panel.emulator.setFixedStatus(Status(500, 1234, 1));
+    panel.emulator.setFixedStatus(RunningStatus(500, 1234, 1));
     panel.connectPort();
     panel.click("pushButtonLogStart");
     QTRY_COMPARE_WITH_TIMEOUT(panel.widget<QLCDNumber>("lcdNumberA")->value(), 0.123, waitMs);
     QTRY_VERIFY_WITH_TIMEOUT(
         panel.widget<QTextEdit>("textEditLog")->toPlainText().contains("5.000 0.1234\n"), waitMs);
 
-    panel.emulator.setFixedStatus(Status(500, 1234, 0));
+    panel.emulator.setFixedStatus(RunningStatus(500, 1234, 0));
     QTRY_COMPARE_WITH_TIMEOUT(panel.widget<QLCDNumber>("lcdNumberA")->value(), 1.234, waitMs);
 }
 

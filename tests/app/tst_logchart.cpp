@@ -18,16 +18,6 @@ namespace {
 
 constexpr int waitMs = 5000;
 
-OutputStatus Status(int voltage, int current)
-{
-    OutputStatus status;
-    status.voltage = voltage;
-    status.current = current;
-    status.cvMode = 1;
-    status.outputOn = 1;
-    return status;
-}
-
 // The chart's entries as the log would write them: "hh:mm:ss V A" for a sample, "gap" for a
 // period without a line.
 QStringList Entries(const SampleTrack &track)
@@ -126,15 +116,15 @@ void LogChartTest::startManualLog(PanelDriver &panel)
 void LogChartTest::samplesAndGapsAreTheLogLines()
 {
     PanelDriver panel;
-    panel.emulator.setFixedStatus(Status(1234, 567));
+    panel.emulator.setFixedStatus(RunningStatus(1234, 567));
     startManualLog(panel);
     auto *chart = panel.widget<LogChart>("logChart");
     QTRY_COMPARE_WITH_TIMEOUT(chart->Samples().Size(), 1, waitMs);
-    panel.emulator.setFixedStatus(Status(1250, 80));
+    panel.emulator.setFixedStatus(RunningStatus(1250, 80));
     stepTicks(panel, 8);
     // A second a tick: every period is due, but a status read only comes every other tick, so
     // every other period has no line.
-    panel.emulator.setFixedStatus(Status(999, 1000));
+    panel.emulator.setFixedStatus(RunningStatus(999, 1000));
     stepTicks(panel, 4, 1000);
     panel.click("pushButtoLogStop");
 
@@ -152,7 +142,7 @@ void LogChartTest::samplesAndGapsAreTheLogLines()
 void LogChartTest::stopStartContinuesAndClearEmpties()
 {
     PanelDriver panel;
-    panel.emulator.setFixedStatus(Status(1000, 100));
+    panel.emulator.setFixedStatus(RunningStatus(1000, 100));
     startManualLog(panel);
     auto *chart = panel.widget<LogChart>("logChart");
     QTRY_COMPARE_WITH_TIMEOUT(chart->Samples().Size(), 1, waitMs);
@@ -163,7 +153,7 @@ void LogChartTest::stopStartContinuesAndClearEmpties()
     panel.click("pushButtoLogStop");
     stepTicks(panel, 8);
     QCOMPARE(chart->Samples().Size(), 3);
-    panel.emulator.setFixedStatus(Status(2000, 200));
+    panel.emulator.setFixedStatus(RunningStatus(2000, 200));
     stepTicks(panel, 2);
     panel.click("pushButtonLogStart");
     QTRY_COMPARE_WITH_TIMEOUT(chart->Samples().Size(), 5, waitMs);
@@ -198,7 +188,7 @@ std::unique_ptr<LogChart> LogChartTest::ShownChart()
 void LogChartTest::disconnectingBreaksTheTrace()
 {
     PanelDriver panel;
-    panel.emulator.setFixedStatus(Status(1000, 100));
+    panel.emulator.setFixedStatus(RunningStatus(1000, 100));
     startManualLog(panel);
     auto *chart = panel.widget<LogChart>("logChart");
     QTRY_COMPARE_WITH_TIMEOUT(chart->Samples().Size(), 1, waitMs);

@@ -18,16 +18,6 @@ namespace {
 
 constexpr int waitMs = 5000;
 
-OutputStatus Status(int voltage, int current)
-{
-    OutputStatus status;
-    status.voltage = voltage;
-    status.current = current;
-    status.cvMode = 1;
-    status.outputOn = 1;
-    return status;
-}
-
 QByteArray Contents(const QString &path)
 {
     QFile file(path);
@@ -94,7 +84,7 @@ void LogPanelTest::startManualLog(PanelDriver &panel)
 void LogPanelTest::oneSecondPeriodLogsAboutOneLinePerSecond()
 {
     PanelDriver panel;
-    panel.emulator.setFixedStatus(Status(1234, 567));
+    panel.emulator.setFixedStatus(RunningStatus(1234, 567));
     panel.connectPort();
     panel.click("pushButtonLogStart");
     QTest::qWait(3200);
@@ -109,7 +99,7 @@ void LogPanelTest::oneSecondPeriodLogsAboutOneLinePerSecond()
 void LogPanelTest::dialogChangesApplyAtTheNextTick()
 {
     PanelDriver panel;
-    panel.emulator.setFixedStatus(Status(1234, 567));
+    panel.emulator.setFixedStatus(RunningStatus(1234, 567));
     startManualLog(panel);
     QTRY_COMPARE_WITH_TIMEOUT(log(panel), QString("12.340 0.5670\n"), waitMs);
 
@@ -137,7 +127,7 @@ void LogPanelTest::dialogChangesApplyAtTheNextTick()
 void LogPanelTest::stopThenStartAppends()
 {
     PanelDriver panel;
-    panel.emulator.setFixedStatus(Status(1000, 100));
+    panel.emulator.setFixedStatus(RunningStatus(1000, 100));
     startManualLog(panel);
     QTRY_COMPARE_WITH_TIMEOUT(log(panel).count('\n'), 1, waitMs);
 
@@ -146,7 +136,7 @@ void LogPanelTest::stopThenStartAppends()
     stepTicks(panel, 8);
     QCOMPARE(log(panel).count('\n'), 1);
 
-    panel.emulator.setFixedStatus(Status(2000, 200));
+    panel.emulator.setFixedStatus(RunningStatus(2000, 200));
     stepTicks(panel, 2);
     panel.click("pushButtonLogStart");
     // The first line of the new run is due at once.
@@ -156,7 +146,7 @@ void LogPanelTest::stopThenStartAppends()
 void LogPanelTest::clearWorksInBothStates()
 {
     PanelDriver panel;
-    panel.emulator.setFixedStatus(Status(1000, 100));
+    panel.emulator.setFixedStatus(RunningStatus(1000, 100));
     startManualLog(panel);
     QTRY_COMPARE_WITH_TIMEOUT(log(panel).count('\n'), 1, waitMs);
     panel.click("pushButtonLogClear");
@@ -172,7 +162,7 @@ void LogPanelTest::clearWorksInBothStates()
 void LogPanelTest::linesGoToTheEndWhateverTheSelection()
 {
     PanelDriver panel;
-    panel.emulator.setFixedStatus(Status(1000, 100));
+    panel.emulator.setFixedStatus(RunningStatus(1000, 100));
     startManualLog(panel);
     QTRY_COMPARE_WITH_TIMEOUT(log(panel).count('\n'), 1, waitMs);
     stepTicks(panel, 4);
@@ -183,7 +173,7 @@ void LogPanelTest::linesGoToTheEndWhateverTheSelection()
     selection.setPosition(2);
     selection.setPosition(9, QTextCursor::KeepAnchor);
     view->setTextCursor(selection);
-    panel.emulator.setFixedStatus(Status(3000, 300));
+    panel.emulator.setFixedStatus(RunningStatus(3000, 300));
     stepTicks(panel, 4);
     QCOMPARE(log(panel).count('\n'), 3);
     QCOMPARE(log(panel), QString("10.000 0.1000\n10.000 0.1000\n30.000 0.3000\n"));
@@ -208,7 +198,7 @@ void LogPanelTest::exportWhileRunningAndRememberFolder()
 {
     QTemporaryDir dir;
     PanelDriver panel;
-    panel.emulator.setFixedStatus(Status(1234, 567));
+    panel.emulator.setFixedStatus(RunningStatus(1234, 567));
     startManualLog(panel);
     QTRY_COMPARE_WITH_TIMEOUT(log(panel).count('\n'), 1, waitMs);
 
@@ -252,7 +242,7 @@ void LogPanelTest::failedExportKeepsPreviousFileAndWarns()
         previous.write("old\n");
     }
     PanelDriver panel;
-    panel.emulator.setFixedStatus(Status(1234, 567));
+    panel.emulator.setFixedStatus(RunningStatus(1234, 567));
     startManualLog(panel);
     QTRY_COMPARE_WITH_TIMEOUT(log(panel).count('\n'), 1, waitMs);
     panel.click("pushButtoLogStop");
