@@ -161,12 +161,17 @@ bool DeviceLink::ReadChunk(QByteArray &line)
 
 bool DeviceLink::GetLine(QByteArray &line, int timeoutMs)
 {
+    return AwaitLine(line, timeoutMs, AnyRegister);
+}
+
+bool DeviceLink::AwaitLine(QByteArray &line, int timeoutMs, int awaitedRegister)
+{
     QElapsedTimer stopwatch;
     stopwatch.start();
     if (tracing)
         trace << "Call GetLine\n";
     line.clear();
-    const bool complete = WaitForLine(line, timeoutMs, stopwatch);
+    const bool complete = WaitForLine(line, timeoutMs, stopwatch, awaitedRegister);
     // One write per wait: a reply may come a character at a time, and a flush per piece
     // would cost a system call each.
     if (tracing)
@@ -174,7 +179,8 @@ bool DeviceLink::GetLine(QByteArray &line, int timeoutMs)
     return complete;
 }
 
-bool DeviceLink::WaitForLine(QByteArray &line, int timeoutMs, const QElapsedTimer &stopwatch)
+bool DeviceLink::WaitForLine(QByteArray &line, int timeoutMs, const QElapsedTimer &stopwatch,
+                             int awaitedRegister)
 {
     // The deadline only wakes the loop; the strict elapsed-time check below decides. It fires
     // one millisecond late so that the check has passed once it has fired.
@@ -193,9 +199,25 @@ bool DeviceLink::WaitForLine(QByteArray &line, int timeoutMs, const QElapsedTime
         QCoreApplication::processEvents(flags);
         if (stopwatch.elapsed() > timeoutMs)
             return false;
-        if (ReadChunk(line))
+        if (ReadChunk(line) && PassOverLateReplies(line, awaitedRegister))
             return true;
     }
+}
+
+// Once a reply has come late, every later one would answer the request before it, for as long
+// as the device is polled; dropping the late one here keeps the next transaction in step.
+bool DeviceLink::PassOverLateReplies(QByteArray &line, int awaitedRegister)
+{
+    if (awaitedRegister == AnyRegister)
+        return true;
+    while (ReplyCheck::IsReplyOfAnotherRegister(Framing(), line, quint8(awaitedRegister))) {
+        FrameCodec::DropFirstLine(Framing(), line);
+        if (!line.contains(endChar))
+            return false;
+        if (tracing)
+            trace << "\nLineCode = " << QString::fromLatin1(line) << '\n';
+    }
+    return true;
 }
 
 LinkResult DeviceLink::WriteCommand(quint8 registerCode, const quint8 *data, quint8 count,
@@ -215,7 +237,7 @@ LinkResult DeviceLink::ReadCommand(QByteArray &reply, quint8 registerCode, quint
     bool received = false;
     for (int attempt = 0; attempt < 2 && !received; ++attempt) {
         SendFrame(registerCode, operationCode, nullptr, 0);
-        received = GetLine(line, timeoutMs);
+        received = AwaitLine(line, timeoutMs, registerCode);
     }
     if (!received)
         return NoReply;

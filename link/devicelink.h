@@ -51,7 +51,8 @@ public:
                              qint32 fanDutyOff, quint8 operationCode);
 
     // Transactions. A write sends once and wants the ack byte; a read sends up to twice and
-    // wants at least minimum bytes with a good CRC (reply then holds all decoded bytes).
+    // wants at least minimum bytes with a good CRC (reply then holds all decoded bytes), passing
+    // over whole replies of another register while it waits.
     LinkResult WriteCommand(quint8 registerCode, const quint8 *data, quint8 count, quint8 timeoutMs,
                             quint8 operationCode);
     LinkResult ReadCommand(QByteArray &reply, quint8 registerCode, quint8 minimum, quint8 timeoutMs,
@@ -77,8 +78,16 @@ private:
     LinkResult WriteBlock(quint8 registerCode, quint8 operationCode, const QByteArray &data);
     void DrainOutput();
     bool PortHasBytes() const;
-    // GetLine's wait, without the trace's opening line and final flush.
-    bool WaitForLine(QByteArray &line, int timeoutMs, const QElapsedTimer &stopwatch);
+    static constexpr int AnyRegister = -1;
+    // GetLine for a read of awaitedRegister (or AnyRegister): whole replies of another register
+    // are late answers to earlier requests and are passed over, the wait going on for its own.
+    bool AwaitLine(QByteArray &line, int timeoutMs, int awaitedRegister);
+    // The wait, without the trace's opening line and final flush.
+    bool WaitForLine(QByteArray &line, int timeoutMs, const QElapsedTimer &stopwatch,
+                     int awaitedRegister);
+    // Drops late replies of another register from the front of line; true when a complete
+    // line is left.
+    bool PassOverLateReplies(QByteArray &line, int awaitedRegister);
     FramingChars Framing() const;
 
     // A guarded pointer: the port may be destroyed while a wait is processing events.

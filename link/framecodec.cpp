@@ -124,4 +124,14 @@ bool DropOverlongLine(const FramingChars &framing, QByteArray &line)
     }
 }
 
+void DropFirstLine(const FramingChars &framing, QByteArray &line)
+{
+    const int end = line.indexOf(framing.endChar);
+    const int next = end < 0 ? -1 : line.indexOf(framing.replyStart, end + 1);
+    if (next < 0)
+        line.clear();
+    else
+        line.remove(0, next);
+}
+
 } // namespace FrameCodec

@@ -42,4 +42,8 @@ int DecodeReply(const FramingChars &framing, const QByteArray &line, QByteArray 
 // whole. Returns whether anything was dropped.
 bool DropOverlongLine(const FramingChars &framing, QByteArray &line);
 
+// Removes the first complete line (up to and including its end character) and any noise up to
+// the next reply start; line is left empty when no reply start follows.
+void DropFirstLine(const FramingChars &framing, QByteArray &line);
+
 } // namespace FrameCodec

@@ -16,6 +16,15 @@ LinkResult JudgeReadLine(const FramingChars &framing, const QByteArray &line, qu
     return quint8(reply.at(0)) == registerCode ? Success : BadReply;
 }
 
+bool IsReplyOfAnotherRegister(const FramingChars &framing, const QByteArray &line,
+                              quint8 registerCode)
+{
+    QByteArray reply;
+    const int count = FrameCodec::DecodeReply(framing, line, reply);
+    // A register byte and a CRC at the least.
+    return count >= 3 && FrameCodec::Crc16(reply) == 0 && quint8(reply.at(0)) != registerCode;
+}
+
 LinkResult JudgeWriteLine(const FramingChars &framing, const QByteArray &line)
 {
     QByteArray reply;

@@ -15,6 +15,11 @@ namespace ReplyCheck {
 LinkResult JudgeReadLine(const FramingChars &framing, const QByteArray &line, quint8 registerCode,
                          quint8 minimum, QByteArray &reply);
 
+// A whole reply with a good CRC that starts with another register than registerCode: the late
+// answer to an earlier request, which a read passes over while it waits for its own.
+bool IsReplyOfAnotherRegister(const FramingChars &framing, const QByteArray &line,
+                              quint8 registerCode);
+
 // A write is acknowledged when the first two reply bytes decode and byte 1 is the ack code;
 // nothing else in the line matters.
 LinkResult JudgeWriteLine(const FramingChars &framing, const QByteArray &line);

@@ -79,6 +79,9 @@ private slots:
     void closedPortRunsFullTimeOuts();
     void judgedReplies_data();
     void judgedReplies();
+    void lateRepliesOfAnotherRegisterArePassedOver_data();
+    void lateRepliesOfAnotherRegisterArePassedOver();
+    void duplicateReplyLeavesLaterReadsInStep();
     void waitingRunsOtherSlotsWithoutSpinning();
     void replyAlreadyWaitingIsTakenAtOnce();
     void portDestroyedDuringWait();
@@ -331,7 +334,6 @@ void TestDeviceLink::judgedReplies_data()
     QTest::newRow("read: corrupted digit") << true << corrupted << int(BadReply);
     QTest::newRow("read: start then CR") << true << QByteArray("^\r") << int(BadReply);
     QTest::newRow("read: minimum length, not complete") << true << shortStatus << int(BadReply);
-    QTest::newRow("read: late ADC reply") << true << AdcReply << int(BadReply);
     QTest::newRow("read: lower case") << true << StatusReply.toLower() << int(BadReply);
     QTest::newRow("write: ack") << false << Ack << int(Success);
     QTest::newRow("write: ack, bad CRC") << false << QByteArray("^071F0000\r") << int(Success);
@@ -352,6 +354,75 @@ void TestDeviceLink::judgedReplies()
     QCOMPARE(status.voltage, -7);
     QCOMPARE(status.outputOn, 9);
     QCOMPARE(peer->requests().size(), 1);
+}
+
+void TestDeviceLink::lateRepliesOfAnotherRegisterArePassedOver_data()
+{
+    using Reply = ScriptedPeer::Reply;
+    using Piece = ScriptedPeer::Piece;
+    QTest::addColumn<Reply>("firstWindow");
+    QTest::addColumn<Reply>("secondWindow");
+    QTest::addColumn<int>("result");
+    QTest::addColumn<int>("requests");
+
+    QTest::newRow("late ADC reply, own in the same piece")
+        << Reply{Piece{0, AdcReply + StatusReply}} << Reply{} << int(Success) << 1;
+    QTest::newRow("noise and two late replies, own in the same piece")
+        << Reply{Piece{0, "x" + Ack + "\x7f" + AdcReply + StatusReply}} << Reply{} << int(Success)
+        << 1;
+    QTest::newRow("late ADC reply, own 50 ms later")
+        << Reply{Piece{0, AdcReply}, Piece{50, StatusReply}} << Reply{} << int(Success) << 1;
+    QTest::newRow("late reply, own split around the end of it")
+        << Reply{Piece{0, AdcReply + StatusReply.left(7)}, Piece{30, StatusReply.mid(7)}} << Reply{}
+        << int(Success) << 1;
+    QTest::newRow("only a late reply: asked again")
+        << Reply{Piece{0, AdcReply}} << Reply{Piece{0, StatusReply}} << int(Success) << 2;
+    QTest::newRow("late replies alone")
+        << Reply{Piece{0, AdcReply}} << Reply{Piece{0, Ack}} << int(NoReply) << 2;
+    // A damaged line is not known to be late: it is this request's bad reply.
+    QTest::newRow("corrupted ADC reply")
+        << Reply{Piece{0, QByteArray(AdcReply).replace('C', 'D') + StatusReply}} << Reply{}
+        << int(BadReply) << 1;
+}
+
+void TestDeviceLink::lateRepliesOfAnotherRegisterArePassedOver()
+{
+    QFETCH(ScriptedPeer::Reply, firstWindow);
+    QFETCH(ScriptedPeer::Reply, secondWindow);
+    QFETCH(int, result);
+    QFETCH(int, requests);
+    peer->queueReply(firstWindow);
+    peer->queueReply(secondWindow);
+    OutputStatus status;
+    QCOMPARE(int(link->GetStatus(status)), result);
+    QCOMPARE(peer->requests().size(), requests);
+    if (result == Success) {
+        QCOMPARE(status.voltage, 1234);
+        QCOMPARE(status.outputOn, 1);
+    }
+    // The next transaction starts clean: nothing of this one is left to be read as its reply.
+    peer->queueReply(AdcReply);
+    AdcReadings adc;
+    QCOMPARE(int(link->GetAdc(adc)), int(Success));
+    QCOMPARE(adc.sdadcVoltage, 1);
+}
+
+void TestDeviceLink::duplicateReplyLeavesLaterReadsInStep()
+{
+    // A device that answers one request twice leaves a reply in the line; if the next read took
+    // it, each read after that would meet the reply of the one before and fail, for good.
+    peer->queueReply(ScriptedPeer::Reply{{0, StatusReply}, {20, StatusReply}});
+    OutputStatus status;
+    QCOMPARE(int(link->GetStatus(status)), int(Success));
+    QTRY_COMPARE(port->bytesAvailable(), qint64(StatusReply.size()));
+    for (int round = 0; round < 3; ++round) {
+        peer->queueReply(AdcReply);
+        peer->queueReply(StatusReply);
+        AdcReadings adc;
+        QCOMPARE(int(link->GetAdc(adc)), int(Success));
+        QCOMPARE(int(link->GetStatus(status)), int(Success));
+    }
+    QCOMPARE(peer->requests().size(), 7);
 }
 
 void TestDeviceLink::waitingRunsOtherSlotsWithoutSpinning()
