@@ -152,6 +152,11 @@ bool DeviceLink::ReadChunk(QByteArray &line)
     }
     // Noise without an end never becomes a line of unbounded length.
     FrameCodec::DropOverlongLine(Framing(), line);
+    return IsCompleteLine(line);
+}
+
+bool DeviceLink::IsCompleteLine(const QByteArray &line)
+{
     if (!line.contains(endChar))
         return false;
     if (tracing)
@@ -212,10 +217,8 @@ bool DeviceLink::PassOverLateReplies(QByteArray &line, int awaitedRegister)
         return true;
     while (ReplyCheck::IsReplyOfAnotherRegister(Framing(), line, quint8(awaitedRegister))) {
         FrameCodec::DropFirstLine(Framing(), line);
-        if (!line.contains(endChar))
+        if (!IsCompleteLine(line))
             return false;
-        if (tracing)
-            trace << "\nLineCode = " << QString::fromLatin1(line) << '\n';
     }
     return true;
 }

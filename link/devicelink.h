@@ -85,6 +85,8 @@ private:
     // The wait, without the trace's opening line and final flush.
     bool WaitForLine(QByteArray &line, int timeoutMs, const QElapsedTimer &stopwatch,
                      int awaitedRegister);
+    // True when line holds an end character; traces the completed line.
+    bool IsCompleteLine(const QByteArray &line);
     // Drops late replies of another register from the front of line; true when a complete
     // line is left.
     bool PassOverLateReplies(QByteArray &line, int awaitedRegister);
