@@ -36,6 +36,21 @@ void CheckPacksBack(const QByteArray &reply, const QByteArray &packed)
         std::abort();
 }
 
+// The read's pass over late replies of other registers: every step must shorten the line and
+// leave it empty or at a reply start, and a line passed over is never this register's reply.
+void PassOverLateReplies(QByteArray line, quint8 registerCode)
+{
+    QByteArray reply;
+    while (ReplyCheck::IsReplyOfAnotherRegister(Framing, line, registerCode)) {
+        if (ReplyCheck::JudgeReadLine(Framing, line, registerCode, 1, reply) == Success)
+            std::abort();
+        const int before = line.size();
+        FrameCodec::DropFirstLine(Framing, line);
+        if (line.size() >= before || (!line.isEmpty() && line.at(0) != Framing.replyStart))
+            std::abort();
+    }
+}
+
 } // namespace
 
 // Any bytes from the serial line, taken as the reply to each of the five reads and to a write.
@@ -76,6 +91,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         if (RecordLayout::PackUserParams(user) != expected)
             std::abort();
     }
+
+    PassOverLateReplies(line, DeviceRegister::Status);
 
     const LinkResult write = ReplyCheck::JudgeWriteLine(Framing, line);
     if (write != Success && write != BadReply)
