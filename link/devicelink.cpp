@@ -166,10 +166,10 @@ bool DeviceLink::IsCompleteLine(const QByteArray &line)
 
 bool DeviceLink::GetLine(QByteArray &line, int timeoutMs)
 {
-    return AwaitLine(line, timeoutMs, AnyRegister);
+    return AwaitLine(line, timeoutMs, std::nullopt);
 }
 
-bool DeviceLink::AwaitLine(QByteArray &line, int timeoutMs, int awaitedRegister)
+bool DeviceLink::AwaitLine(QByteArray &line, int timeoutMs, std::optional<quint8> awaitedRegister)
 {
     QElapsedTimer stopwatch;
     stopwatch.start();
@@ -185,7 +185,7 @@ bool DeviceLink::AwaitLine(QByteArray &line, int timeoutMs, int awaitedRegister)
 }
 
 bool DeviceLink::WaitForLine(QByteArray &line, int timeoutMs, const QElapsedTimer &stopwatch,
-                             int awaitedRegister)
+                             std::optional<quint8> awaitedRegister)
 {
     // The deadline only wakes the loop; the strict elapsed-time check below decides. It fires
     // one millisecond late so that the check has passed once it has fired.
@@ -211,11 +211,11 @@ bool DeviceLink::WaitForLine(QByteArray &line, int timeoutMs, const QElapsedTime
 
 // Once a reply has come late, every later one would answer the request before it, for as long
 // as the device is polled; dropping the late one here keeps the next transaction in step.
-bool DeviceLink::PassOverLateReplies(QByteArray &line, int awaitedRegister)
+bool DeviceLink::PassOverLateReplies(QByteArray &line, std::optional<quint8> awaitedRegister)
 {
-    if (awaitedRegister == AnyRegister)
+    if (!awaitedRegister)
         return true;
-    while (ReplyCheck::IsReplyOfAnotherRegister(Framing(), line, quint8(awaitedRegister))) {
+    while (ReplyCheck::IsReplyOfAnotherRegister(Framing(), line, *awaitedRegister)) {
         FrameCodec::DropFirstLine(Framing(), line);
         if (!IsCompleteLine(line))
             return false;

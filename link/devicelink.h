@@ -11,6 +11,7 @@
 
 #include <cstdio>
 #include <functional>
+#include <optional>
 
 class QElapsedTimer;
 class QIODevice;
@@ -78,18 +79,18 @@ private:
     LinkResult WriteBlock(quint8 registerCode, quint8 operationCode, const QByteArray &data);
     void DrainOutput();
     bool PortHasBytes() const;
-    static constexpr int AnyRegister = -1;
-    // GetLine for a read of awaitedRegister (or AnyRegister): whole replies of another register
-    // are late answers to earlier requests and are passed over, the wait going on for its own.
-    bool AwaitLine(QByteArray &line, int timeoutMs, int awaitedRegister);
+    // GetLine for a read of awaitedRegister (any line without one): whole replies of another
+    // register are late answers to earlier requests and are passed over, the wait going on for
+    // its own.
+    bool AwaitLine(QByteArray &line, int timeoutMs, std::optional<quint8> awaitedRegister);
     // The wait, without the trace's opening line and final flush.
     bool WaitForLine(QByteArray &line, int timeoutMs, const QElapsedTimer &stopwatch,
-                     int awaitedRegister);
+                     std::optional<quint8> awaitedRegister);
     // True when line holds an end character; traces the completed line.
     bool IsCompleteLine(const QByteArray &line);
     // Drops late replies of another register from the front of line; true when a complete
     // line is left.
-    bool PassOverLateReplies(QByteArray &line, int awaitedRegister);
+    bool PassOverLateReplies(QByteArray &line, std::optional<quint8> awaitedRegister);
     FramingChars Framing() const;
 
     // A guarded pointer: the port may be destroyed while a wait is processing events.
