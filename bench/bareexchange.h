@@ -49,20 +49,17 @@ inline void SleepUntilMs(qint64 ms)
 // The six writes of a read request: start, register pair, operation pair, two CRC pairs, end.
 inline QVector<QByteArray> ReadRequestPieces(quint8 registerCode)
 {
-    const FramingChars framing = FrameCodec::DefaultFraming();
     const quint16 crc = FrameCodec::RequestCrc(registerCode, DeviceOperation::Read, nullptr, 0);
-    return {QByteArray(1, framing.requestStart),
-            FrameCodec::HexByte(framing, registerCode),
-            FrameCodec::HexByte(framing, DeviceOperation::Read),
-            FrameCodec::HexByte(framing, quint8(crc >> 8)),
-            FrameCodec::HexByte(framing, quint8(crc & 0xFF)),
-            QByteArray(1, framing.endChar)};
+    return {
+        QByteArray(1, FrameCodec::RequestStart),    FrameCodec::HexByte(registerCode),
+        FrameCodec::HexByte(DeviceOperation::Read), FrameCodec::HexByte(quint8(crc >> 8)),
+        FrameCodec::HexByte(quint8(crc & 0xFF)),    QByteArray(1, FrameCodec::EndChar),
+    };
 }
 
 // Waits up to timeoutMs for a line ending in CR; true when one came.
 inline bool AwaitReply(int fd, qint64 timeoutMs)
 {
-    const char endChar = FrameCodec::DefaultFraming().endChar;
     const qint64 deadline = MonotonicMs() + timeoutMs;
     for (;;) {
         const qint64 left = deadline - MonotonicMs();
@@ -79,7 +76,7 @@ inline bool AwaitReply(int fd, qint64 timeoutMs)
         // End of file means the emulator hung up; poll() would report it again at once.
         if (count <= 0)
             return false;
-        if (QByteArray::fromRawData(buffer, int(count)).contains(endChar))
+        if (QByteArray::fromRawData(buffer, int(count)).contains(FrameCodec::EndChar))
             return true;
     }
 }

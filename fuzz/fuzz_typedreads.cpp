@@ -11,15 +11,13 @@
 
 namespace {
 
-const FramingChars Framing = FrameCodec::DefaultFraming();
-
 // Runs one typed read's judging on line: the transaction's checks, then the exact-length rule
 // and field extraction. Returns the decoded reply when the record was filled.
 bool ReadAs(const QByteArray &line, quint8 registerCode, int payload,
             const std::function<bool(const QByteArray &)> &take, QByteArray &reply)
 {
-    if (ReplyCheck::JudgeReadLine(Framing, line, registerCode,
-                                  quint8(RecordLayout::MinimumReply(payload)), reply) != Success)
+    if (ReplyCheck::JudgeReadLine(line, registerCode, quint8(RecordLayout::MinimumReply(payload)),
+                                  reply) != Success)
         return false;
     if (FrameCodec::Crc16(reply) != 0 || reply.size() < RecordLayout::MinimumReply(payload) ||
         quint8(reply.at(0)) != registerCode)
@@ -41,12 +39,12 @@ void CheckPacksBack(const QByteArray &reply, const QByteArray &packed)
 void PassOverLateReplies(QByteArray line, quint8 registerCode)
 {
     QByteArray reply;
-    while (ReplyCheck::IsReplyOfAnotherRegister(Framing, line, registerCode)) {
-        if (ReplyCheck::JudgeReadLine(Framing, line, registerCode, 1, reply) == Success)
+    while (ReplyCheck::IsReplyOfAnotherRegister(line, registerCode)) {
+        if (ReplyCheck::JudgeReadLine(line, registerCode, 1, reply) == Success)
             std::abort();
         const int before = line.size();
-        FrameCodec::DropFirstLine(Framing, line);
-        if (line.size() >= before || (!line.isEmpty() && line.at(0) != Framing.replyStart))
+        FrameCodec::DropFirstLine(line);
+        if (line.size() >= before || (!line.isEmpty() && line.at(0) != FrameCodec::ReplyStart))
             std::abort();
     }
 }
@@ -94,7 +92,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 
     PassOverLateReplies(line, DeviceRegister::Status);
 
-    const LinkResult write = ReplyCheck::JudgeWriteLine(Framing, line);
+    const LinkResult write = ReplyCheck::JudgeWriteLine(line);
     if (write != Success && write != BadReply)
         std::abort();
     return 0;

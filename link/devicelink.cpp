@@ -34,7 +34,6 @@ void WriteBytesUnchanged(QTextStream &trace)
 DeviceLink::DeviceLink()
 {
     WriteBytesUnchanged(trace);
-    SetFraming(FrameCodec::DefaultFraming());
 }
 
 void DeviceLink::SetTrace(QIODevice *device)
@@ -51,19 +50,6 @@ void DeviceLink::SetTrace(QIODevice *device)
 void DeviceLink::SetPort(QIODevice *port)
 {
     this->port = port;
-}
-
-void DeviceLink::SetFraming(const FramingChars &framing)
-{
-    digits = framing.digits;
-    requestStart = framing.requestStart;
-    replyStart = framing.replyStart;
-    endChar = framing.endChar;
-}
-
-FramingChars DeviceLink::Framing() const
-{
-    return FramingChars{digits, requestStart, replyStart, endChar};
 }
 
 void DeviceLink::WriteRaw(const char *data, quint8 count)
@@ -91,14 +77,14 @@ void DeviceLink::DrainOutput()
 
 void DeviceLink::SendHexByte(quint8 byte)
 {
-    const QByteArray pair = FrameCodec::HexByte(Framing(), byte);
+    const QByteArray pair = FrameCodec::HexByte(byte);
     WriteRaw(pair.constData(), quint8(pair.size()));
 }
 
 void DeviceLink::SendFrame(quint8 registerCode, quint8 operationCode, const quint8 *data,
                            quint8 count)
 {
-    WriteRaw(&requestStart, 1);
+    WriteRaw(&FrameCodec::RequestStart, 1);
     SendHexByte(registerCode);
     SendHexByte(operationCode);
     for (int i = 0; i < count; ++i)
@@ -106,26 +92,11 @@ void DeviceLink::SendFrame(quint8 registerCode, quint8 operationCode, const quin
     const quint16 crc = FrameCodec::RequestCrc(registerCode, operationCode, data, count);
     SendHexByte(quint8(crc >> 8));
     SendHexByte(quint8(crc & 0xFF));
-    WriteRaw(&endChar, 1);
+    WriteRaw(&FrameCodec::EndChar, 1);
     // With the queue empty, a flush makes QSerialPort switch its write notifier off now; left
     // on, it would wake the reply wait once more just to find nothing to write.
     if (auto *serial = qobject_cast<QSerialPort *>(port); serial && serial->isOpen())
         serial->flush();
-}
-
-bool DeviceLink::DecodeHexPair(const char *pair, quint8 &out) const
-{
-    return FrameCodec::DecodeHexPair(Framing(), pair, out);
-}
-
-int DeviceLink::DecodeReply(const QByteArray &line, QByteArray &out) const
-{
-    return FrameCodec::DecodeReply(Framing(), line, out);
-}
-
-quint16 DeviceLink::Crc16Step(quint16 crc, quint8 byte)
-{
-    return FrameCodec::Crc16Step(crc, byte);
 }
 
 bool DeviceLink::PortHasBytes() const
@@ -138,12 +109,12 @@ bool DeviceLink::ReadChunk(QByteArray &line)
     if (!port || !port->isOpen() || port->atEnd())
         return false;
     const QByteArray chunk = port->read(ChunkSize);
-    if (line.contains(replyStart)) {
+    if (line.contains(FrameCodec::ReplyStart)) {
         line.append(chunk);
         if (tracing)
             trace << "line+" << QString::fromLatin1(chunk) << '\n';
     } else {
-        const int start = chunk.indexOf(replyStart);
+        const int start = chunk.indexOf(FrameCodec::ReplyStart);
         if (start < 0)
             return false;
         line = chunk.mid(start);
@@ -151,13 +122,13 @@ bool DeviceLink::ReadChunk(QByteArray &line)
             trace << "line=" << QString::fromLatin1(line) << '\n';
     }
     // Noise without an end never becomes a line of unbounded length.
-    FrameCodec::DropOverlongLine(Framing(), line);
+    FrameCodec::DropOverlongLine(line);
     return IsCompleteLine(line);
 }
 
 bool DeviceLink::IsCompleteLine(const QByteArray &line)
 {
-    if (!line.contains(endChar))
+    if (!line.contains(FrameCodec::EndChar))
         return false;
     if (tracing)
         trace << "\nLineCode = " << QString::fromLatin1(line) << '\n';
@@ -215,8 +186,8 @@ bool DeviceLink::PassOverLateReplies(QByteArray &line, std::optional<quint8> awa
 {
     if (!awaitedRegister)
         return true;
-    while (ReplyCheck::IsReplyOfAnotherRegister(Framing(), line, *awaitedRegister)) {
-        FrameCodec::DropFirstLine(Framing(), line);
+    while (ReplyCheck::IsReplyOfAnotherRegister(line, *awaitedRegister)) {
+        FrameCodec::DropFirstLine(line);
         if (!IsCompleteLine(line))
             return false;
     }
@@ -230,7 +201,7 @@ LinkResult DeviceLink::WriteCommand(quint8 registerCode, const quint8 *data, qui
     QByteArray line;
     if (!GetLine(line, timeoutMs))
         return NoReply;
-    return ReplyCheck::JudgeWriteLine(Framing(), line);
+    return ReplyCheck::JudgeWriteLine(line);
 }
 
 LinkResult DeviceLink::ReadCommand(QByteArray &reply, quint8 registerCode, quint8 minimum,
@@ -244,7 +215,7 @@ LinkResult DeviceLink::ReadCommand(QByteArray &reply, quint8 registerCode, quint
     }
     if (!received)
         return NoReply;
-    return ReplyCheck::JudgeReadLine(Framing(), line, registerCode, minimum, reply);
+    return ReplyCheck::JudgeReadLine(line, registerCode, minimum, reply);
 }
 
 LinkResult DeviceLink::ReadBlock(quint8 registerCode, quint8 operationCode, int payload,

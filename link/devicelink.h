@@ -1,7 +1,6 @@
 #pragma once
 
 #include "link/devicerecords.h"
-#include "link/framingchars.h"
 #include "link/linkresult.h"
 
 #include <QByteArray>
@@ -29,7 +28,6 @@ public:
     // The port is not owned; the link works with it in whatever state it is (closed: frames are
     // dropped and every wait runs to its time-out).
     void SetPort(QIODevice *port);
-    void SetFraming(const FramingChars &framing);
     // Where the trace lines go: standard output unless changed; nullptr: nowhere.
     void SetTrace(QIODevice *device);
 
@@ -69,10 +67,6 @@ public:
     void SendHexByte(quint8 byte);
     void SendFrame(quint8 registerCode, quint8 operationCode, const quint8 *data, quint8 count);
 
-    bool DecodeHexPair(const char *pair, quint8 &out) const;
-    int DecodeReply(const QByteArray &line, QByteArray &out) const;
-    static quint16 Crc16Step(quint16 crc, quint8 byte);
-
 private:
     LinkResult ReadBlock(quint8 registerCode, quint8 operationCode, int payload,
                          const std::function<bool(const QByteArray &)> &take);
@@ -91,14 +85,9 @@ private:
     // Drops late replies of another register from the front of line; true when a complete
     // line is left.
     bool PassOverLateReplies(QByteArray &line, std::optional<quint8> awaitedRegister);
-    FramingChars Framing() const;
 
     // A guarded pointer: the port may be destroyed while a wait is processing events.
     QPointer<QIODevice> port;
-    QByteArray digits;
-    char requestStart = 0;
-    char replyStart = 0;
-    char endChar = 0;
     QTextStream trace{stdout};
     bool tracing = true;
 };

@@ -4,26 +4,20 @@ namespace FrameCodec {
 
 namespace {
 
+constexpr char Digits[] = "0123456789ABCDEF";
 constexpr int DigitCount = 16;
 
-char Digit(const FramingChars &framing, int value)
+// Lower-case digits are not the converter's and do not decode.
+int DigitValue(char c)
 {
-    // A framing with too few digits cannot encode; a visible non-digit is better than a crash.
-    return value < framing.digits.size() ? framing.digits.at(value) : '?';
-}
-
-int DigitValue(const FramingChars &framing, char c)
-{
-    const int index = framing.digits.indexOf(c);
-    return index < DigitCount ? index : -1;
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
 }
 
 } // namespace
-
-FramingChars DefaultFraming()
-{
-    return FramingChars{QByteArrayLiteral("0123456789ABCDEF"), '#', '^', '\r'};
-}
 
 quint16 Crc16Step(quint16 crc, quint8 byte)
 {
@@ -41,11 +35,11 @@ quint16 Crc16(const QByteArray &bytes)
     return crc;
 }
 
-QByteArray HexByte(const FramingChars &framing, quint8 byte)
+QByteArray HexByte(quint8 byte)
 {
     QByteArray pair(2, Qt::Uninitialized);
-    pair[0] = Digit(framing, byte >> 4);
-    pair[1] = Digit(framing, byte & 0x0F);
+    pair[0] = Digits[byte >> 4];
+    pair[1] = Digits[byte & 0x0F];
     return pair;
 }
 
@@ -57,39 +51,38 @@ quint16 RequestCrc(quint8 registerCode, quint8 operationCode, const quint8 *data
     return crc;
 }
 
-QByteArray EncodeFrame(const FramingChars &framing, quint8 registerCode, quint8 operationCode,
-                       const quint8 *data, quint8 count)
+QByteArray EncodeFrame(quint8 registerCode, quint8 operationCode, const quint8 *data, quint8 count)
 {
     const quint16 crc = RequestCrc(registerCode, operationCode, data, count);
     QByteArray frame;
     frame.reserve(10 + 2 * count);
-    frame.append(framing.requestStart);
-    frame.append(HexByte(framing, registerCode));
-    frame.append(HexByte(framing, operationCode));
+    frame.append(RequestStart);
+    frame.append(HexByte(registerCode));
+    frame.append(HexByte(operationCode));
     for (int i = 0; i < count; ++i)
-        frame.append(HexByte(framing, data[i]));
-    frame.append(HexByte(framing, quint8(crc >> 8)));
-    frame.append(HexByte(framing, quint8(crc & 0xFF)));
-    frame.append(framing.endChar);
+        frame.append(HexByte(data[i]));
+    frame.append(HexByte(quint8(crc >> 8)));
+    frame.append(HexByte(quint8(crc & 0xFF)));
+    frame.append(EndChar);
     return frame;
 }
 
-bool DecodeHexPair(const FramingChars &framing, const char *pair, quint8 &out)
+bool DecodeHexPair(const char *pair, quint8 &out)
 {
-    const int high = DigitValue(framing, pair[0]);
-    const int low = DigitValue(framing, pair[1]);
+    const int high = DigitValue(pair[0]);
+    const int low = DigitValue(pair[1]);
     if (high < 0 || low < 0)
         return false;
     out = quint8(high * DigitCount + low);
     return true;
 }
 
-int DecodeReply(const FramingChars &framing, const QByteArray &line, QByteArray &out)
+int DecodeReply(const QByteArray &line, QByteArray &out)
 {
-    const int start = line.indexOf(framing.replyStart);
+    const int start = line.indexOf(ReplyStart);
     if (start < 0)
         return -1;
-    const int end = line.indexOf(framing.endChar, start + 1);
+    const int end = line.indexOf(EndChar, start + 1);
     out.clear();
     if (end < 0 || end == start + 1)
         return 0;
@@ -99,23 +92,23 @@ int DecodeReply(const FramingChars &framing, const QByteArray &line, QByteArray 
         if (out.size() == MaxReplyBytes)
             return -1;
         quint8 byte = 0;
-        if (!DecodeHexPair(framing, line.constData() + i, byte))
+        if (!DecodeHexPair(line.constData() + i, byte))
             return -1;
         out.append(char(byte));
     }
     return out.size();
 }
 
-bool DropOverlongLine(const FramingChars &framing, QByteArray &line)
+bool DropOverlongLine(QByteArray &line)
 {
     bool dropped = false;
     for (;;) {
-        const int end = line.indexOf(framing.endChar);
+        const int end = line.indexOf(EndChar);
         const bool overlong = end >= MaxReplyLine || (end < 0 && line.size() >= MaxReplyLine);
         if (!overlong)
             return dropped;
         dropped = true;
-        const int next = line.indexOf(framing.replyStart, 1);
+        const int next = line.indexOf(ReplyStart, 1);
         if (next < 0) {
             line.clear();
             return true;
@@ -124,10 +117,10 @@ bool DropOverlongLine(const FramingChars &framing, QByteArray &line)
     }
 }
 
-void DropFirstLine(const FramingChars &framing, QByteArray &line)
+void DropFirstLine(QByteArray &line)
 {
-    const int end = line.indexOf(framing.endChar);
-    const int next = end < 0 ? -1 : line.indexOf(framing.replyStart, end + 1);
+    const int end = line.indexOf(EndChar);
+    const int next = end < 0 ? -1 : line.indexOf(ReplyStart, end + 1);
     if (next < 0)
         line.clear();
     else

@@ -5,10 +5,10 @@
 
 namespace ReplyCheck {
 
-LinkResult JudgeReadLine(const FramingChars &framing, const QByteArray &line, quint8 registerCode,
-                         quint8 minimum, QByteArray &reply)
+LinkResult JudgeReadLine(const QByteArray &line, quint8 registerCode, quint8 minimum,
+                         QByteArray &reply)
 {
-    const int count = FrameCodec::DecodeReply(framing, line, reply);
+    const int count = FrameCodec::DecodeReply(line, reply);
     if (count <= 0 || count < minimum)
         return BadReply;
     if (FrameCodec::Crc16(reply) != 0)
@@ -16,19 +16,18 @@ LinkResult JudgeReadLine(const FramingChars &framing, const QByteArray &line, qu
     return quint8(reply.at(0)) == registerCode ? Success : BadReply;
 }
 
-bool IsReplyOfAnotherRegister(const FramingChars &framing, const QByteArray &line,
-                              quint8 registerCode)
+bool IsReplyOfAnotherRegister(const QByteArray &line, quint8 registerCode)
 {
     QByteArray reply;
-    const int count = FrameCodec::DecodeReply(framing, line, reply);
+    const int count = FrameCodec::DecodeReply(line, reply);
     // A register byte and a CRC at the least.
     return count >= 3 && FrameCodec::Crc16(reply) == 0 && quint8(reply.at(0)) != registerCode;
 }
 
-LinkResult JudgeWriteLine(const FramingChars &framing, const QByteArray &line)
+LinkResult JudgeWriteLine(const QByteArray &line)
 {
     QByteArray reply;
-    FrameCodec::DecodeReply(framing, line, reply);
+    FrameCodec::DecodeReply(line, reply);
     return reply.size() >= 2 && quint8(reply.at(1)) == DeviceProtocol::AckCode ? Success : BadReply;
 }
 

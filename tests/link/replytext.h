@@ -8,14 +8,13 @@
 // then CR.
 inline QByteArray ReplyText(const QByteArray &bytes)
 {
-    const FramingChars framing = FrameCodec::DefaultFraming();
     const quint16 crc = FrameCodec::Crc16(bytes);
-    QByteArray text(1, framing.replyStart);
+    QByteArray text(1, FrameCodec::ReplyStart);
     for (const char byte : bytes)
-        text += FrameCodec::HexByte(framing, quint8(byte));
-    text += FrameCodec::HexByte(framing, quint8(crc >> 8));
-    text += FrameCodec::HexByte(framing, quint8(crc & 0xFF));
-    return text + framing.endChar;
+        text += FrameCodec::HexByte(quint8(byte));
+    text += FrameCodec::HexByte(quint8(crc >> 8));
+    text += FrameCodec::HexByte(quint8(crc & 0xFF));
+    return text + FrameCodec::EndChar;
 }
 
 // A decoded reply: header 01 08, then the payload, then its CRC.

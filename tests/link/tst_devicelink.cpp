@@ -44,7 +44,7 @@ const QByteArray Ack = ReplyText(QByteArray::fromHex("031F"));
 
 QByteArray Frame(quint8 registerCode, quint8 operationCode, const QByteArray &data)
 {
-    return FrameCodec::EncodeFrame(FrameCodec::DefaultFraming(), registerCode, operationCode,
+    return FrameCodec::EncodeFrame(registerCode, operationCode,
                                    reinterpret_cast<const quint8 *>(data.constData()),
                                    quint8(data.size()));
 }

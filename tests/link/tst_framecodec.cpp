@@ -60,8 +60,7 @@ void TestFrameCodec::requestFrame()
     QFETCH(QByteArray, data);
     QFETCH(QByteArray, frame);
     const auto *bytes = reinterpret_cast<const quint8 *>(data.constData());
-    QCOMPARE(FrameCodec::EncodeFrame(FrameCodec::DefaultFraming(), registerCode, operationCode,
-                                     bytes, quint8(data.size())),
+    QCOMPARE(FrameCodec::EncodeFrame(registerCode, operationCode, bytes, quint8(data.size())),
              frame);
 }
 
@@ -88,7 +87,7 @@ void TestFrameCodec::hexPair()
     QFETCH(bool, ok);
     QFETCH(int, value);
     quint8 out = 0x5A;
-    QCOMPARE(FrameCodec::DecodeHexPair(FrameCodec::DefaultFraming(), pair.constData(), out), ok);
+    QCOMPARE(FrameCodec::DecodeHexPair(pair.constData(), out), ok);
     QCOMPARE(int(out), ok ? value : 0x5A);
 }
 
@@ -119,21 +118,21 @@ void TestFrameCodec::decodeReply()
     QFETCH(int, count);
     QFETCH(QByteArray, bytes);
     QByteArray out;
-    QCOMPARE(FrameCodec::DecodeReply(FrameCodec::DefaultFraming(), line, out), count);
+    QCOMPARE(FrameCodec::DecodeReply(line, out), count);
     QCOMPARE(out, bytes);
 }
 
 void TestFrameCodec::decodeFailureKeepsBytesBeforeTheBadPair()
 {
     QByteArray out = "old";
-    QCOMPARE(FrameCodec::DecodeReply(FrameCodec::DefaultFraming(), "^0102x304\r", out), -1);
+    QCOMPARE(FrameCodec::DecodeReply("^0102x304\r", out), -1);
     QCOMPARE(out, QByteArray::fromHex("0102"));
 }
 
 void TestFrameCodec::decodeWithoutReplyStartLeavesOutput()
 {
     QByteArray out = "old";
-    QCOMPARE(FrameCodec::DecodeReply(FrameCodec::DefaultFraming(), "0102\r", out), -1);
+    QCOMPARE(FrameCodec::DecodeReply("0102\r", out), -1);
     QCOMPARE(out, QByteArray("old"));
 }
 
@@ -142,7 +141,7 @@ void TestFrameCodec::longestAcceptedBody()
     // 255 bytes still count; one more must not wrap to a small count.
     QByteArray out;
     const QByteArray line = "^" + QByteArray(510, 'F') + "\r";
-    QCOMPARE(FrameCodec::DecodeReply(FrameCodec::DefaultFraming(), line, out), 255);
+    QCOMPARE(FrameCodec::DecodeReply(line, out), 255);
     QCOMPARE(out, QByteArray(255, '\xFF'));
 }
 
@@ -171,7 +170,7 @@ void TestFrameCodec::overlongLine()
     QFETCH(QByteArray, line);
     QFETCH(QByteArray, kept);
     QByteArray bounded = line;
-    const bool dropped = FrameCodec::DropOverlongLine(FrameCodec::DefaultFraming(), bounded);
+    const bool dropped = FrameCodec::DropOverlongLine(bounded);
     QCOMPARE(bounded, kept);
     QCOMPARE(dropped, kept != line);
 }

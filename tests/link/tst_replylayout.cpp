@@ -182,8 +182,7 @@ void TestReplyLayout::readLine()
     QFETCH(int, minimum);
     QFETCH(int, result);
     QByteArray reply;
-    QCOMPARE(int(ReplyCheck::JudgeReadLine(FrameCodec::DefaultFraming(), line, quint8(registerCode),
-                                           quint8(minimum), reply)),
+    QCOMPARE(int(ReplyCheck::JudgeReadLine(line, quint8(registerCode), quint8(minimum), reply)),
              result);
 }
 
@@ -205,7 +204,7 @@ void TestReplyLayout::writeLine()
 {
     QFETCH(QByteArray, line);
     QFETCH(int, result);
-    QCOMPARE(int(ReplyCheck::JudgeWriteLine(FrameCodec::DefaultFraming(), line)), result);
+    QCOMPARE(int(ReplyCheck::JudgeWriteLine(line)), result);
 }
 
 QTEST_GUILESS_MAIN(TestReplyLayout)
