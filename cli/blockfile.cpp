@@ -1,6 +1,6 @@
 #include "cli/blockfile.h"
 
-#include "session/valuelimits.h"
+#include "link/blockfields.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -75,7 +75,7 @@ std::optional<Block> FromJson(const QJsonObject &object,
                                                         : TypeName(value));
             continue;
         }
-        if (!field.sent)
+        if (field.use == FieldUse::DeviceCounted)
             continue;
         if (*number < field.range.minimum || *number > field.range.maximum) {
             problems << QStringLiteral("поле «%1» = %2 вне диапазона от %3 до %4")

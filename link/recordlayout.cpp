@@ -1,5 +1,7 @@
 #include "link/recordlayout.h"
 
+#include "link/blockfields.h"
+
 namespace RecordLayout {
 
 namespace {
@@ -32,6 +34,58 @@ bool IsComplete(const QByteArray &reply, int payload)
 {
     return reply.size() == CompleteReply(payload);
 }
+
+// The decoded reply's two header bytes come before a block's data.
+constexpr int ReplyHeader = 2;
+
+template <typename Block, std::size_t N>
+bool TakeBlock(const QByteArray &reply, int payload, const std::array<BlockField<Block>, N> &fields,
+               Block &block)
+{
+    if (!IsComplete(reply, payload))
+        return false;
+    for (const BlockField<Block> &field : fields) {
+        const int at = ReplyHeader + field.offset;
+        block.*field.member =
+            field.wire == WireType::Signed16 ? Signed16(reply, at) : Unsigned16(reply, at);
+    }
+    return true;
+}
+
+template <typename Block, std::size_t N>
+QByteArray PackBlock(int payload, const std::array<BlockField<Block>, N> &fields,
+                     const Block &block)
+{
+    QByteArray data(payload, '\0');
+    for (const BlockField<Block> &field : fields) {
+        // The converter keeps its own counters; the panel never overwrites them.
+        if (field.use != FieldUse::DeviceCounted)
+            PutWord(data, field.offset, block.*field.member);
+    }
+    return data;
+}
+
+// Every data byte of a block belongs to exactly one field: as many words as the data holds, each
+// on a word boundary inside it, no two at the same place.
+template <typename Block, std::size_t N>
+constexpr bool WordsTile(const std::array<BlockField<Block>, N> &fields, int payload)
+{
+    if (int(N) * 2 != payload)
+        return false;
+    for (std::size_t i = 0; i < N; ++i) {
+        const int offset = fields[i].offset;
+        if (offset < 0 || offset % 2 != 0 || offset + 2 > payload)
+            return false;
+        for (std::size_t j = 0; j < i; ++j) {
+            if (fields[j].offset == offset)
+                return false;
+        }
+    }
+    return true;
+}
+
+static_assert(WordsTile(CalibrationFields, CalibrationPayload));
+static_assert(WordsTile(UserParamFields, UserParamsPayload));
 
 } // namespace
 
@@ -72,38 +126,12 @@ bool TakeSetpoints(const QByteArray &reply, Setpoints &setpoints)
 
 bool TakeCalibration(const QByteArray &reply, CalibrationBlock &block)
 {
-    if (!IsComplete(reply, CalibrationPayload))
-        return false;
-    block.kuDacVolt = Unsigned16(reply, 2);
-    block.offDacVolt = Signed16(reply, 4);
-    block.kuDacCurr = Unsigned16(reply, 6);
-    block.offDacCurr = Signed16(reply, 8);
-    block.kuAdcVolt = Unsigned16(reply, 10);
-    block.offAdcVolt = Signed16(reply, 12);
-    block.kuAdcCurr = Unsigned16(reply, 14);
-    block.offAdcCurr = Signed16(reply, 16);
-    block.kuAdcCurrFine = Unsigned16(reply, 18);
-    block.offAdcCurrFine = Signed16(reply, 20);
-    block.rout = Unsigned16(reply, 22);
-    return true;
+    return TakeBlock(reply, CalibrationPayload, CalibrationFields, block);
 }
 
 bool TakeUserParams(const QByteArray &reply, UserParamBlock &block)
 {
-    if (!IsComplete(reply, UserParamsPayload))
-        return false;
-    block.nvpStatus = Unsigned16(reply, 2);
-    block.lifeCounter = Unsigned16(reply, 4);
-    block.currTrigStat = Unsigned16(reply, 6);
-    block.currTrigTime = Unsigned16(reply, 8);
-    block.ioutMax = Unsigned16(reply, 10);
-    block.uoutMax = Unsigned16(reply, 12);
-    block.poutMax = Unsigned16(reply, 14);
-    block.routUser = Unsigned16(reply, 16);
-    block.fanGainCurrent = Unsigned16(reply, 18);
-    block.fanDelay = Unsigned16(reply, 20);
-    block.fanDutyOff = Unsigned16(reply, 22);
-    return true;
+    return TakeBlock(reply, UserParamsPayload, UserParamFields, block);
 }
 
 QByteArray PackSetpoints(const Setpoints &setpoints)
@@ -123,36 +151,12 @@ QByteArray PackOutputWord(qint32 word)
 
 QByteArray PackCalibration(const CalibrationBlock &block)
 {
-    QByteArray data(CalibrationPayload, '\0');
-    PutWord(data, 0, block.kuDacVolt);
-    PutWord(data, 2, block.offDacVolt);
-    PutWord(data, 4, block.kuDacCurr);
-    PutWord(data, 6, block.offDacCurr);
-    PutWord(data, 8, block.kuAdcVolt);
-    PutWord(data, 10, block.offAdcVolt);
-    PutWord(data, 12, block.kuAdcCurr);
-    PutWord(data, 14, block.offAdcCurr);
-    PutWord(data, 16, block.kuAdcCurrFine);
-    PutWord(data, 18, block.offAdcCurrFine);
-    PutWord(data, 20, block.rout);
-    return data;
+    return PackBlock(CalibrationPayload, CalibrationFields, block);
 }
 
 QByteArray PackUserParams(const UserParamBlock &block)
 {
-    QByteArray data(UserParamsPayload, '\0');
-    PutWord(data, 0, block.nvpStatus);
-    // The converter keeps its own life counter; the panel never overwrites it.
-    PutWord(data, 4, block.currTrigStat);
-    PutWord(data, 6, block.currTrigTime);
-    PutWord(data, 8, block.ioutMax);
-    PutWord(data, 10, block.uoutMax);
-    PutWord(data, 12, block.poutMax);
-    PutWord(data, 14, block.routUser);
-    PutWord(data, 16, block.fanGainCurrent);
-    PutWord(data, 18, block.fanDelay);
-    PutWord(data, 20, block.fanDutyOff);
-    return data;
+    return PackBlock(UserParamsPayload, UserParamFields, block);
 }
 
 } // namespace RecordLayout

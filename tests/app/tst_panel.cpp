@@ -304,12 +304,12 @@ void PanelTest::calibrationRoundTrip()
     stored.kuAdcVolt = 1500; // beyond the box's range
     stored.kuDacCurr = 990;
     stored.kuAdcCurr = 1001;
-    stored.kuAdcCurrFine = 1100;
+    stored.kuAdcCurrFine = 1300; // beyond the box's range, as is the fine offset
     stored.offDacVolt = -5;
     stored.offAdcVolt = 3;
     stored.offDacCurr = -7;
     stored.offAdcCurr = 9;
-    stored.offAdcCurrFine = -300;
+    stored.offAdcCurrFine = -950;
     stored.rout = 4;
     panel.emulator.setCalibration(stored);
     panel.connectPort();
@@ -319,7 +319,7 @@ void PanelTest::calibrationRoundTrip()
     QCOMPARE(panel.widget<QSpinBox>("spinBoxKuAdcVolt")->value(), 1200);
     QCOMPARE(panel.widget<QSpinBox>("spinBoxKuDacVolt")->value(), 1010);
     QCOMPARE(panel.widget<QSpinBox>("spinBoxRout")->value(), 4);
-    QCOMPARE(panel.widget<QSpinBox>("spinBoxOffAdcCurrFine")->value(), -300);
+    QCOMPARE(panel.widget<QSpinBox>("spinBoxOffAdcCurrFine")->value(), -900);
 
     panel.click("pushButtonApplyCalibr");
     QTRY_COMPARE_WITH_TIMEOUT(panel.countFor(CalibrationReg, Write), 1, waitMs);
@@ -329,9 +329,9 @@ void PanelTest::calibrationRoundTrip()
     QCOMPARE(written.kuDacCurr, 990);
     QCOMPARE(written.offDacCurr, -7);
     QCOMPARE(written.rout, 4);
-    // The fine pair goes back as the device gave it.
-    QCOMPARE(written.kuAdcCurrFine, 1100);
-    QCOMPARE(written.offAdcCurrFine, -300);
+    // The fine pair goes back as the device gave it, not as its boxes show it.
+    QCOMPARE(written.kuAdcCurrFine, 1300);
+    QCOMPARE(written.offAdcCurrFine, -950);
     QVERIFY(boxes.seen.isEmpty());
 }
 

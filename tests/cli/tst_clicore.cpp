@@ -3,7 +3,7 @@
 #include "cli/failure.h"
 #include "cli/portproblem.h"
 #include "cli/resulttext.h"
-#include "session/valuelimits.h"
+#include "link/blockfields.h"
 
 #include <QJsonDocument>
 #include <QTemporaryDir>

@@ -1,3 +1,5 @@
+#include "app/blockpage.h"
+#include "link/blockfields.h"
 #include "session/setpointunits.h"
 #include "session/valuelimits.h"
 #include "ui_mainwindow.h"
@@ -17,7 +19,8 @@ private slots:
     void setpointBoxes();
     void blockBoxes_data();
     void blockBoxes();
-    void everyFieldHasItsBox();
+    void everyBoxHasItsField();
+    void pagesSendOnlyWhatIsEditedThere();
     void boxValueInDeviceUnits_data();
     void boxValueInDeviceUnits();
 
@@ -28,41 +31,52 @@ private:
 
 namespace {
 
-// Block field to spin box, as the window moves values between them.
-const QMap<QString, QString> &BoxOfField()
-{
-    static const QMap<QString, QString> boxes{
-        {"kuDacVolt", "spinBoxKuDacVolt"},
-        {"kuAdcVolt", "spinBoxKuAdcVolt"},
-        {"kuDacCurr", "spinBoxKuDacCurr"},
-        {"kuAdcCurr", "spinBoxKuAdcCurr"},
-        {"kuAdcCurrFine", "spinBoxKuAdcCurrFune"},
-        {"offDacVolt", "spinBoxOffDacVolt"},
-        {"offAdcVolt", "spinBoxOffAdcVolt"},
-        {"offDacCurr", "spinBoxOffDacCurr"},
-        {"offAdcCurr", "spinBoxOffAdcCurr"},
-        {"offAdcCurrFine", "spinBoxOffAdcCurrFine"},
-        {"rout", "spinBoxRout"},
-        {"nvpStatus", "spinBoxNVPstatus"},
-        {"lifeCounter", "spinBoxLifeCounter"},
-        {"currTrigStat", "spinBoxCurrTrigStat"},
-        {"currTrigTime", "spinBoxCurrTrigTime"},
-        {"ioutMax", "spinBoxIoutMax"},
-        {"uoutMax", "spinBoxUoutMax"},
-        {"poutMax", "spinBoxPoutMax"},
-        {"routUser", "spinBoxRoutUser"},
-        {"fanGainCurrent", "spinBoxFanGainCurrent"},
-        {"fanDelay", "spinBoxFanDelay"},
-        {"fanDutyOff", "spinBoxFanDutyOff"},
-    };
-    return boxes;
-}
-
-template <typename Block> void AddFieldRows(const std::array<BlockField<Block>, 11> &fields)
+template <typename Block, std::size_t N>
+void AddFieldRows(const char *page, const std::array<BlockField<Block>, N> &fields)
 {
     for (const BlockField<Block> &field : fields)
-        QTest::newRow(field.name) << QString::fromLatin1(field.name) << field.range.minimum
-                                  << field.range.maximum;
+        QTest::newRow(field.name) << QString::fromLatin1(page) << QString::fromLatin1(field.box)
+                                  << field.range.minimum << field.range.maximum;
+}
+
+template <typename Block, std::size_t N>
+QStringList BoxNames(const std::array<BlockField<Block>, N> &fields)
+{
+    QStringList names;
+    for (const BlockField<Block> &field : fields)
+        names << QString::fromLatin1(field.box);
+    names.sort();
+    return names;
+}
+
+// A block shown with every field far beyond its box, then taken back: a field edited on the page
+// comes back as its box's limit, one the page never sends as the record held it.
+template <typename Block, std::size_t N>
+void CheckTakenBack(const QWidget &page, const std::array<BlockField<Block>, N> &fields,
+                    const QStringList &keptFromRecord)
+{
+    constexpr qint32 Huge = 50000;
+    Block record;
+    for (const BlockField<Block> &field : fields)
+        record.*field.member = Huge;
+    const BlockPage<Block> boxes(page, fields);
+    boxes.Show(record);
+    const Block taken = boxes.Take(record);
+    const Block shown = boxes.Shown();
+    for (const BlockField<Block> &field : fields) {
+        const bool kept = keptFromRecord.contains(QLatin1String(field.name));
+        QVERIFY2(taken.*field.member == (kept ? Huge : field.range.maximum), field.name);
+        QVERIFY2(shown.*field.member == field.range.maximum, field.name);
+    }
+}
+
+QStringList SpinBoxesOn(const QWidget *page)
+{
+    QStringList names;
+    for (const QSpinBox *spin : page->findChildren<QSpinBox *>())
+        names << spin->objectName();
+    names.sort();
+    return names;
 }
 
 } // namespace
@@ -104,38 +118,43 @@ void FormLimitsTest::setpointBoxes()
     QCOMPARE(spin->decimals(), decimals);
 }
 
+// The service pages are tab_3 (calibration) and tab_5 (user parameters).
 void FormLimitsTest::blockBoxes_data()
 {
-    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("page");
+    QTest::addColumn<QString>("box");
     QTest::addColumn<int>("minimum");
     QTest::addColumn<int>("maximum");
-    AddFieldRows(CalibrationFields);
-    AddFieldRows(UserParamFields);
+    AddFieldRows("tab_3", CalibrationFields);
+    AddFieldRows("tab_5", UserParamFields);
 }
 
 void FormLimitsTest::blockBoxes()
 {
-    QFETCH(QString, field);
+    QFETCH(QString, page);
+    QFETCH(QString, box);
     QFETCH(int, minimum);
     QFETCH(int, maximum);
-    auto *spin = window->findChild<QSpinBox *>(BoxOfField().value(field));
-    QVERIFY2(spin != nullptr, qPrintable(field));
+    const auto *pageWidget = window->findChild<QWidget *>(page);
+    QVERIFY(pageWidget != nullptr);
+    auto *spin = pageWidget->findChild<QSpinBox *>(box);
+    QVERIFY2(spin != nullptr, qPrintable(box));
     QCOMPARE(spin->minimum(), minimum);
     QCOMPARE(spin->maximum(), maximum);
 }
 
-// A box the form gains or loses on the service pages shows up here.
-void FormLimitsTest::everyFieldHasItsBox()
+// A box the form gains on a service page, without a field in the table, shows up here.
+void FormLimitsTest::everyBoxHasItsField()
 {
-    QStringList boxes;
-    for (QWidget *page : {ui.tab_3, ui.tab_5}) {
-        for (const QSpinBox *spin : page->findChildren<QSpinBox *>())
-            boxes << spin->objectName();
-    }
-    QStringList mapped = BoxOfField().values();
-    boxes.sort();
-    mapped.sort();
-    QCOMPARE(boxes, mapped);
+    QCOMPARE(SpinBoxesOn(ui.tab_3), BoxNames(CalibrationFields));
+    QCOMPARE(SpinBoxesOn(ui.tab_5), BoxNames(UserParamFields));
+}
+
+// The fine pair is only shown on the calibration page; the life counter is counted by the device.
+void FormLimitsTest::pagesSendOnlyWhatIsEditedThere()
+{
+    CheckTakenBack(*ui.tab_3, CalibrationFields, {"kuAdcCurrFine", "offAdcCurrFine"});
+    CheckTakenBack(*ui.tab_5, UserParamFields, {"lifeCounter"});
 }
 
 void FormLimitsTest::boxValueInDeviceUnits_data()
