@@ -1,64 +1,34 @@
 #include "app/mainwindow.h"
 
-#include "app/lcdtext.h"
+#include "app/blockpage.h"
+#include "app/errorboxes.h"
 #include "app/linkstatustext.h"
 #include "app/portcombobox.h"
-#include "app/portlist.h"
+#include "app/readingdisplays.h"
 #include "app/windowfit.h"
 #include "chart/logchart.h"
 #include "log/dialogsettingslog.h"
 #include "log/journalledlog.h"
 #include "log/logexport.h"
-#include "log/logline.h"
-#include "log/settingskeys.h"
-#include "session/portchangewatch.h"
+#include "log/sessionlogger.h"
+#include "session/portcatalog.h"
 #include "session/setpointunits.h"
 #include "ui_mainwindow.h"
 
 #include <QAbstractItemView>
 #include <QAction>
 #include <QComboBox>
-#include <QDir>
 #include <QFileDialog>
-#include <QFileInfo>
-#include <QLCDNumber>
 #include <QLabel>
 #include <QMessageBox>
-#include <QSerialPortInfo>
 #include <QSettings>
-
-namespace {
-
-const char *const ledGreen = ":/new/prefix1/rec/LED_ON_GREEN.png";
-const char *const ledRed = ":/new/prefix1/rec/LED_ON_RED.png";
-const char *const ledOff = ":/new/prefix1/rec/LED_OFF.png";
-
-// The port list is filled again at most this often when ports come and go.
-constexpr int portRefreshMs = 2000;
-
-// Where ports come and go: the system's device folder and those of the extra port paths.
-QStringList PortFolders(const QString &extraPorts)
-{
-    QStringList folders;
-    // The system's serial ports live in /dev where there is one; Windows names its ports, in no
-    // folder, and the watch then falls back to its interval. A second listing of the ports only
-    // to find their folders would cost another 10 ms at start-up.
-    if (QFileInfo(QStringLiteral("/dev")).isDir())
-        folders << QStringLiteral("/dev");
-    for (const QString &extra : extraPorts.split(QDir::listSeparator(), Qt::SkipEmptyParts)) {
-        if (QFileInfo(extra).isAbsolute())
-            folders << QFileInfo(extra).absolutePath();
-    }
-    return folders;
-}
-
-} // namespace
 
 MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWindow)
 {
     ui->setupUi(this);
 
     session = new DeviceSession(this);
+    errorBoxes = new ErrorBoxes(this);
 
     portLabel = new QLabel(tr("  Номер\n  порта"));
     portComboBox = new PortComboBox;
@@ -66,10 +36,17 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
 
     logDialog = new DialogSettingsLog(this);
 
-    extraPorts = qEnvironmentVariable("VORNEX_EXTRA_PORTS");
+    logger = new SessionLogger(session, LogSettings(), this);
+    logger->SetSettingsSource([this] {
+        LogSettings settings;
+        logDialog->GetSettings(settings);
+        return settings;
+    });
+    connect(logger, &SessionLogger::periodEnded, ui->logChart, &LogChart::AddPeriod);
+
+    ports = new PortCatalog(logDialog->Settings(), this);
     RefreshPorts();
-    portWatch = new PortChangeWatch(PortFolders(extraPorts), portRefreshMs, this);
-    connect(portWatch, &PortChangeWatch::changed, this, &MainWindow::RefreshPortsIfIdle);
+    connect(ports, &PortCatalog::mayHaveChanged, this, &MainWindow::RefreshPortsIfIdle);
     connect(portComboBox, &PortComboBox::aboutToShowPopup, this, &MainWindow::RefreshPorts);
 
     portLabel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
@@ -89,18 +66,10 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
     ui->tabWidget->setTabText(4, tr("UserMenu"));
     ui->tabWidget->setTabText(5, tr("График"));
 
-    lampGreen.load(ledGreen);
-    lampRed.load(ledRed);
-    lampOff.load(ledOff);
-    ui->label_cc->setPixmap(lampRed);
-    ui->label_cv->setPixmap(lampGreen);
-
-    ui->lcdNumberA->display(0);
-    ui->lcdNumberV->display(0);
+    displays = std::make_unique<ReadingDisplays>(*ui);
 
     ui->tab->setEnabled(false);
 
-    connect(session, &DeviceSession::pollDue, this, &MainWindow::TimeOut);
     connect(ui->pushButtonApply, &QPushButton::clicked, this, &MainWindow::ApplyParam);
     connect(ui->pushButtonOnOff, &QPushButton::clicked, this, &MainWindow::OnOff);
     connect(ui->pushButtonReadCalibr, &QPushButton::clicked, this, &MainWindow::ReadParam);
@@ -114,13 +83,16 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
     connect(ui->pushButtonLogSave, &QPushButton::clicked, this, &MainWindow::SaveAsFile);
 
     connect(session, &DeviceSession::linkStateChanged, this, &MainWindow::ShowLinkState);
-    connect(session, &DeviceSession::statusRead, this, &MainWindow::ShowStatus);
-    connect(session, &DeviceSession::adcRead, this, &MainWindow::ShowAdc);
+    connect(session, &DeviceSession::statusRead, this,
+            [this](const OutputStatus &status) { displays->ShowStatus(status); });
+    connect(session, &DeviceSession::adcRead, this,
+            [this](const AdcReadings &adc) { displays->ShowAdc(adc); });
     connect(session, &DeviceSession::setpointsRead, this, &MainWindow::ShowSetpoints);
     connect(session, &DeviceSession::calibrationRead, this, &MainWindow::ShowCalibration);
     connect(session, &DeviceSession::userParamsRead, this, &MainWindow::ShowUserParams);
     connect(session, &DeviceSession::readFailed, this, &MainWindow::HandleReadFailure);
-    connect(session, &DeviceSession::writeFailed, this, &MainWindow::HandleWriteFailure);
+    connect(session, &DeviceSession::writeFailed, errorBoxes,
+            [this] { errorBoxes->Show(QStringLiteral("Ошибка записи")); });
 
     ui->pushButtoLogStop->setEnabled(false);
     ui->pushButtonLogStart->setEnabled(true);
@@ -146,11 +118,16 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
     ui->textEditLog->document()->setUndoRedoEnabled(false);
     journalledLog = new JournalledLog(ui->textEditLog, ui->statusBar, this);
     journalledLog->OpenJournal();
+    // New lines always go to the end of the document: inserting at the operator's cursor would
+    // put them mid-log, or replace a selected part of it.
+    connect(logger, &SessionLogger::lineDue, journalledLog,
+            [this](const LogEntry &entry) { journalledLog->Append(entry.line); });
 
     // The fine-range pair is never edited on the page; until the device has been read it goes
     // out as the boxes' initial values rather than as anything undefined.
-    calibration.kuAdcCurrFine = ui->spinBoxKuAdcCurrFune->value();
-    calibration.offAdcCurrFine = ui->spinBoxOffAdcCurrFine->value();
+    calibrationPage.emplace(*ui->tab_3, CalibrationFields);
+    userParamPage.emplace(*ui->tab_5, UserParamFields);
+    calibration = calibrationPage->Shown();
 
     ui->logChart->SetSettingsStore(logDialog->Settings());
     FitWindowToContents(*this, *ui->tabWidget);
@@ -159,6 +136,11 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
 MainWindow::~MainWindow()
 {
     delete ui;
+}
+
+void MainWindow::SetLogClock(const LogClock &clock)
+{
+    logger->SetClock(clock);
 }
 
 void MainWindow::CreateActions()
@@ -193,7 +175,8 @@ void MainWindow::CreateActions()
 void MainWindow::OpenPort()
 {
     if (!session->Open(portComboBox->currentText())) {
-        ShowCritical(QStringLiteral("Не удается открыть порт"));
+        QMessageBox::critical(this, tr("Error"), QStringLiteral("Не удается открыть порт"),
+                              QMessageBox::Ok);
         return;
     }
     ui->pushButtonReadCalibr->setEnabled(true);
@@ -221,44 +204,19 @@ void MainWindow::ShowLinkState(DeviceSession::LinkState state)
     linkStatus->setToolTip(linkStatus->text());
     if (state == DeviceSession::LinkState::NoAnswer ||
         state == DeviceSession::LinkState::PortLost) {
-        ShowPanelStale(true);
-        ShowAdcStale(true);
+        displays->SetPanelStale(true);
+        displays->SetAdcStale(true);
     }
     if (state == DeviceSession::LinkState::Connected) {
         // After a recovery the adapter may be back under another name.
         SelectPort(session->PortName());
-        logDialog->Settings()->setValue(SettingsKeys::lastPort, session->PortName());
+        ports->Remember(session->PortName());
     }
-}
-
-void MainWindow::ShowPanelStale(bool stale)
-{
-    if (stale == panelStale)
-        return;
-    panelStale = stale;
-    for (QWidget *widget :
-         {static_cast<QWidget *>(ui->lcdNumberV), static_cast<QWidget *>(ui->lcdNumberA),
-          static_cast<QWidget *>(ui->label_cv), static_cast<QWidget *>(ui->label_cc)})
-        widget->setEnabled(!stale);
-}
-
-void MainWindow::ShowAdcStale(bool stale)
-{
-    if (stale == adcStale)
-        return;
-    adcStale = stale;
-    for (QWidget *box : {ui->doubleSpinBoxVsdadc, ui->doubleSpinBoxCsdadc, ui->doubleSpinBoxVin,
-                         ui->doubleSpinBoxVref})
-        box->setEnabled(!stale);
 }
 
 void MainWindow::RefreshPorts()
 {
-    QStringList enumerated;
-    for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts())
-        enumerated << info.portName();
-    const QStringList names = PortNames(
-        enumerated, extraPorts, [](const QString &path) { return QFileInfo::exists(path); });
+    const QStringList names = ports->Names();
     QStringList shown;
     for (int i = 0; i < portComboBox->count(); ++i)
         shown << portComboBox->itemText(i);
@@ -267,8 +225,7 @@ void MainWindow::RefreshPorts()
         portComboBox->clear();
         portComboBox->addItems(names);
     }
-    const QString remembered = logDialog->Settings()->value(SettingsKeys::lastPort).toString();
-    portComboBox->setCurrentIndex(PortToSelect(names, current, remembered));
+    portComboBox->setCurrentIndex(ports->ToSelect(names, current));
 }
 
 // While connected the list is locked; an open list is left alone under the operator's hand.
@@ -285,12 +242,6 @@ void MainWindow::SelectPort(const QString &name)
     const int index = portComboBox->findText(name);
     if (index >= 0)
         portComboBox->setCurrentIndex(index);
-}
-
-void MainWindow::TimeOut()
-{
-    session->Poll();
-    LogStep();
 }
 
 void MainWindow::ApplyParam()
@@ -323,74 +274,11 @@ void MainWindow::WriteUserParam()
     session->RequestUserParamsWrite([this] { return UserParamsFromBoxes(); });
 }
 
+// Failed poll reads are routine and silent; only the service pages' reads are reported.
 void MainWindow::HandleReadFailure(DeviceSession::Block block)
 {
-    switch (block) {
-    case DeviceSession::Block::Status:
-        logRecorder.StatusRead(false);
-        break;
-    case DeviceSession::Block::Adc:
-        logRecorder.AdcRead(false);
-        break;
-    case DeviceSession::Block::Calibration:
-    case DeviceSession::Block::UserParams:
-        ShowCritical(QStringLiteral("Ошибка чтения"));
-        break;
-    case DeviceSession::Block::Setpoints:
-    case DeviceSession::Block::Output:
-        break;
-    }
-}
-
-void MainWindow::HandleWriteFailure()
-{
-    ShowCritical(QStringLiteral("Ошибка записи"));
-}
-
-void MainWindow::ShowStatus(const OutputStatus &status)
-{
-    logRecorder.StatusRead(true);
-    ShowPanelStale(false);
-    ShowReading(ui->lcdNumberV, shownVoltage, LcdText(status.voltage, 1, 4));
-    ShowReading(ui->lcdNumberA, shownCurrent, CurrentLcdText(status.current, status.currentRange));
-    ShowLamp(ui->label_cc, status.ccMode != 0 ? lampRed : lampOff);
-    ShowLamp(ui->label_cv, status.cvMode != 0 ? lampGreen : lampOff);
-    ui->pushButtonOnOff->setText(status.outputOn != 0 ? QStringLiteral("Выключить")
-                                                      : QStringLiteral("Включить"));
-}
-
-// Repainting a display or lamp that shows the same thing again costs more CPU than the whole
-// transaction, so only changes reach the widgets.
-void MainWindow::ShowReading(QLCDNumber *display, QString &shown, const QString &text)
-{
-    if (text == shown)
-        return;
-    display->display(text);
-    shown = text;
-}
-
-void MainWindow::ShowLamp(QLabel *lamp, const QPixmap &image)
-{
-    if (lamp->pixmap(Qt::ReturnByValue).cacheKey() != image.cacheKey())
-        lamp->setPixmap(image);
-}
-
-void MainWindow::ShowAdc(const AdcReadings &adc)
-{
-    logRecorder.AdcRead(true);
-    ShowAdcStale(false);
-    ShowAdcReading(ui->doubleSpinBoxVsdadc, adc.sdadcVoltage / 1000.0);
-    ShowAdcReading(ui->doubleSpinBoxCsdadc, adc.sdadcCurrent / 1000.0);
-    ShowAdcReading(ui->doubleSpinBoxVin, adc.inputVoltage / 1000.0);
-    ShowAdcReading(ui->doubleSpinBoxVref, adc.referenceVoltage / 1000.0);
-}
-
-// Setting a box re-lays its text out even when the value is the same; a reading in thousandths
-// is exactly what a three-decimal box holds, so an unchanged one compares equal.
-void MainWindow::ShowAdcReading(QDoubleSpinBox *box, double value)
-{
-    if (box->value() != value)
-        box->setValue(value);
+    if (block == DeviceSession::Block::Calibration || block == DeviceSession::Block::UserParams)
+        errorBoxes->Show(QStringLiteral("Ошибка чтения"));
 }
 
 void MainWindow::ShowSetpoints(const Setpoints &setpoints)
@@ -409,68 +297,30 @@ Setpoints MainWindow::SetpointsFromBoxes() const
 void MainWindow::ShowCalibration(const CalibrationBlock &block)
 {
     calibration = block;
-    ui->spinBoxKuAdcCurr->setValue(calibration.kuAdcCurr);
-    ui->spinBoxKuAdcVolt->setValue(calibration.kuAdcVolt);
-    ui->spinBoxKuDacCurr->setValue(calibration.kuDacCurr);
-    ui->spinBoxKuDacVolt->setValue(calibration.kuDacVolt);
-    ui->spinBoxOffAdcCurr->setValue(calibration.offAdcCurr);
-    ui->spinBoxOffAdcVolt->setValue(calibration.offAdcVolt);
-    ui->spinBoxOffDacCurr->setValue(calibration.offDacCurr);
-    ui->spinBoxOffDacVolt->setValue(calibration.offDacVolt);
-    ui->spinBoxRout->setValue(calibration.rout);
-    // The fine-range pair is shown as read; it is sent back from the record, not the boxes.
-    ui->spinBoxKuAdcCurrFune->setValue(calibration.kuAdcCurrFine);
-    ui->spinBoxOffAdcCurrFine->setValue(calibration.offAdcCurrFine);
+    calibrationPage->Show(block);
 }
 
 CalibrationBlock MainWindow::CalibrationFromBoxes()
 {
-    calibration.kuAdcCurr = ui->spinBoxKuAdcCurr->value();
-    calibration.kuAdcVolt = ui->spinBoxKuAdcVolt->value();
-    calibration.kuDacCurr = ui->spinBoxKuDacCurr->value();
-    calibration.kuDacVolt = ui->spinBoxKuDacVolt->value();
-    calibration.offAdcCurr = ui->spinBoxOffAdcCurr->value();
-    calibration.offAdcVolt = ui->spinBoxOffAdcVolt->value();
-    calibration.offDacCurr = ui->spinBoxOffDacCurr->value();
-    calibration.offDacVolt = ui->spinBoxOffDacVolt->value();
-    calibration.rout = ui->spinBoxRout->value();
+    calibration = calibrationPage->Take(calibration);
     return calibration;
 }
 
 void MainWindow::ShowUserParams(const UserParamBlock &block)
 {
     userParams = block;
-    ui->spinBoxNVPstatus->setValue(userParams.nvpStatus);
-    ui->spinBoxLifeCounter->setValue(userParams.lifeCounter);
-    ui->spinBoxCurrTrigStat->setValue(userParams.currTrigStat);
-    ui->spinBoxCurrTrigTime->setValue(userParams.currTrigTime);
-    ui->spinBoxIoutMax->setValue(userParams.ioutMax);
-    ui->spinBoxUoutMax->setValue(userParams.uoutMax);
-    ui->spinBoxPoutMax->setValue(userParams.poutMax);
-    ui->spinBoxRoutUser->setValue(userParams.routUser);
-    ui->spinBoxFanGainCurrent->setValue(userParams.fanGainCurrent);
-    ui->spinBoxFanDelay->setValue(userParams.fanDelay);
-    ui->spinBoxFanDutyOff->setValue(userParams.fanDutyOff);
+    userParamPage->Show(block);
 }
 
 UserParamBlock MainWindow::UserParamsFromBoxes()
 {
-    userParams.nvpStatus = ui->spinBoxNVPstatus->value();
-    userParams.currTrigStat = ui->spinBoxCurrTrigStat->value();
-    userParams.currTrigTime = ui->spinBoxCurrTrigTime->value();
-    userParams.ioutMax = ui->spinBoxIoutMax->value();
-    userParams.uoutMax = ui->spinBoxUoutMax->value();
-    userParams.poutMax = ui->spinBoxPoutMax->value();
-    userParams.routUser = ui->spinBoxRoutUser->value();
-    userParams.fanGainCurrent = ui->spinBoxFanGainCurrent->value();
-    userParams.fanDelay = ui->spinBoxFanDelay->value();
-    userParams.fanDutyOff = ui->spinBoxFanDutyOff->value();
+    userParams = userParamPage->Take(userParams);
     return userParams;
 }
 
 void MainWindow::StartLog()
 {
-    logRecorder.Start();
+    logger->Start();
     ui->pushButtoLogStop->setEnabled(true);
     ui->pushButtonLogStart->setEnabled(false);
     ui->logChart->BeginRun();
@@ -478,7 +328,7 @@ void MainWindow::StartLog()
 
 void MainWindow::StopLog()
 {
-    logRecorder.Stop();
+    logger->Stop();
     ui->pushButtoLogStop->setEnabled(false);
     ui->pushButtonLogStart->setEnabled(true);
 }
@@ -487,27 +337,6 @@ void MainWindow::ClearLog()
 {
     journalledLog->Clear();
     ui->logChart->Clear();
-}
-
-void MainWindow::LogStep()
-{
-    logDialog->GetSettings(logSettings);
-    logRecorder.SetSettings(logSettings);
-    const LogStepResult step = logRecorder.Step(session->Status(), session->Adc());
-    if (!step.periodDue)
-        return;
-    ui->logChart->AddPeriod(logRecorder.LogClockTime(),
-                            step.entry ? std::optional<LogSample>(step.entry->sample)
-                                       : std::nullopt);
-    if (step.entry)
-        AppendLogLine(step.entry->line);
-}
-
-// New lines always go to the end of the document: inserting at the operator's cursor would
-// put them mid-log, or replace a selected part of it.
-void MainWindow::AppendLogLine(const QString &line)
-{
-    journalledLog->Append(line);
 }
 
 void MainWindow::SaveAsFile()
@@ -533,9 +362,4 @@ void MainWindow::About()
            "<p><a href=\"https://www.qt.io/\">https://www.qt.io/</a></p>")
             .arg(QStringLiteral(VORNEXCONTROL_VERSION), QString::fromLatin1(qVersion()));
     QMessageBox::about(this, tr("О программе"), text);
-}
-
-void MainWindow::ShowCritical(const QString &text)
-{
-    QMessageBox::critical(this, tr("Error"), text, QMessageBox::Ok);
 }

@@ -22,6 +22,7 @@
 #include "log/logexport.h"
 #include "log/logjournal.h"
 #include "log/logview.h"
+#include "session/devicesession.h"
 #include "sim/converteremulator.h"
 
 #include <QAction>
@@ -95,7 +96,8 @@ public:
             now = now.addMSecs(tickAdvanceMs);
             const int charactersBefore = view->document()->characterCount();
             timer.start();
-            QMetaObject::invokeMethod(&window, "TimeOut", Qt::DirectConnection);
+            QMetaObject::invokeMethod(window.findChild<DeviceSession *>(), "TimeOut",
+                                      Qt::DirectConnection);
             const double us = MicrosSince(timer);
             if (view->document()->characterCount() > charactersBefore) {
                 ++lineCount;

@@ -1,9 +1,9 @@
 #include "cli/commandline.h"
 
 #include "cli/valuetext.h"
+#include "session/portlist.h"
 #include "session/setpointunits.h"
 
-#include <QDir>
 #include <QMap>
 
 #include <limits>
@@ -181,7 +181,7 @@ QString ChoosePort(const QString &portOption, const PortEnvironment &environment
         return portOption;
     if (!environment.port.isEmpty())
         return environment.port;
-    return environment.extraPorts.split(QDir::listSeparator(), Qt::SkipEmptyParts).value(0);
+    return ExtraPortList(environment.extraPorts).value(0);
 }
 
 ParsedCommandLine ParseCommandLine(const QStringList &arguments, const PortEnvironment &environment)

@@ -4,7 +4,7 @@
 #include "cli/console.h"
 #include "cli/portproblem.h"
 #include "cli/resulttext.h"
-#include "log/logrecorder.h"
+#include "log/sessionlogger.h"
 
 #include <QDateTime>
 #include <QFileInfo>
@@ -60,8 +60,10 @@ CommandRunner::CommandRunner(const CliCommand &command, Console &console, QObjec
     : QObject(parent), command(command), console(console)
 {
     session = new DeviceSession(this);
-    if (command.action == CliAction::Log)
-        recorder = std::make_unique<LogRecorder>(command.log);
+    if (command.action == CliAction::Log) {
+        logger = new SessionLogger(session, command.log, this);
+        connect(logger, &SessionLogger::lineDue, this, &CommandRunner::WriteLogLine);
+    }
 }
 
 CommandRunner::~CommandRunner() = default;
@@ -74,7 +76,8 @@ void CommandRunner::Start()
         return;
     }
     session->SetTrace(command.trace ? console.ErrorDevice() : nullptr);
-    connect(session, &DeviceSession::pollDue, this, &CommandRunner::Tick);
+    // After the logger's step, so that the line that completes a count ends the run at once.
+    connect(session, &DeviceSession::tickDone, this, &CommandRunner::EndTick);
     connect(session, &DeviceSession::statusRead, this, &CommandRunner::ShowStatus);
     connect(session, &DeviceSession::adcRead, this, &CommandRunner::ShowAdc);
     connect(session, &DeviceSession::setpointsRead, this, &CommandRunner::ShowSetpoints);
@@ -148,37 +151,21 @@ void CommandRunner::RequestCommand()
         session->RequestUserParamsWrite([block = fileUserParams] { return block; });
         break;
     case CliAction::Log:
-        recorder->Start();
+        logger->Start();
         break;
     default:
         break;
     }
 }
 
-void CommandRunner::Tick()
+void CommandRunner::EndTick()
 {
-    if (finishedAlready)
-        return;
-    session->Poll();
-    if (recorder) {
-        if (const std::optional<LogEntry> entry =
-                recorder->Step(session->Status(), session->Adc()).entry)
-            WriteLogLine(*entry);
-    }
-    // Requested only after the tick: the session clears its command slot when a block
-    // command's tick ends, and would drop a request made from inside it.
-    if (writeCalibrationNext && !outcome) {
-        writeCalibrationNext = false;
-        session->RequestCalibrationWrite([block = fileCalibration] { return block; });
-    }
     if (outcome)
         Finish(*outcome);
 }
 
 void CommandRunner::ShowStatus(const OutputStatus &status)
 {
-    if (recorder)
-        recorder->StatusRead(true);
     if (command.action != CliAction::Status)
         return;
     console.Print(ResultText::Status(status, command.json));
@@ -187,8 +174,6 @@ void CommandRunner::ShowStatus(const OutputStatus &status)
 
 void CommandRunner::ShowAdc(const AdcReadings &adc)
 {
-    if (recorder)
-        recorder->AdcRead(true);
     if (command.action != CliAction::Adc)
         return;
     console.Print(ResultText::Adc(adc, command.json));
@@ -220,7 +205,7 @@ void CommandRunner::TakeCalibration(const CalibrationBlock &block)
         return;
     }
     console.Print(ResultText::Fact(QStringLiteral("backup"), backup, command.json));
-    writeCalibrationNext = true;
+    session->RequestCalibrationWrite([block = fileCalibration] { return block; });
 }
 
 void CommandRunner::TakeUserParams(const UserParamBlock &block)
@@ -247,13 +232,8 @@ void CommandRunner::SaveBlock(const QJsonObject &block)
 
 void CommandRunner::HandleReadFailure(DeviceSession::Block block, LinkResult result)
 {
-    if (recorder) {
-        if (block == DeviceSession::Block::Status)
-            recorder->StatusRead(false);
-        else if (block == DeviceSession::Block::Adc)
-            recorder->AdcRead(false);
+    if (logger)
         return;
-    }
     if (ReadBlockOf(command.action) != block)
         return;
     QString message = QStringLiteral("Ошибка чтения: ") + Reason(result);
@@ -301,7 +281,7 @@ void CommandRunner::HandleWriteFailure(DeviceSession::Block block, LinkResult re
 // change.
 void CommandRunner::ReportLinkState(DeviceSession::LinkState state)
 {
-    if (!recorder)
+    if (!logger)
         return;
     switch (state) {
     case DeviceSession::LinkState::NoAnswer:

@@ -9,15 +9,15 @@
 #include <QObject>
 #include <QString>
 
-#include <memory>
 #include <optional>
 
 class Console;
-class LogRecorder;
+class SessionLogger;
 struct LogEntry;
 
 // Carries out one device command over a DeviceSession, exactly as the panel would: the session's
-// poll tick runs the transactions, so frames, time-outs and write attempts are the panel's.
+// poll tick runs the transactions and its logger the log, so frames, time-outs, write attempts
+// and log lines are the panel's.
 // Results go to standard output, failures to standard error, both through the console.
 class CommandRunner : public QObject
 {
@@ -37,7 +37,7 @@ signals:
 private:
     bool LoadBlockFile();
     void RequestCommand();
-    void Tick();
+    void EndTick();
     void ShowStatus(const OutputStatus &status);
     void ShowAdc(const AdcReadings &adc);
     void ShowSetpoints(const Setpoints &setpoints);
@@ -56,10 +56,9 @@ private:
     CliCommand command;
     Console &console;
     DeviceSession *session = nullptr;
-    std::unique_ptr<LogRecorder> recorder;
+    SessionLogger *logger = nullptr;
     CalibrationBlock fileCalibration;
     UserParamBlock fileUserParams;
-    bool writeCalibrationNext = false;
     int linesWritten = 0;
     bool linkTroubleReported = false;
     // Set once the command has its outcome; the run ends after the current step.

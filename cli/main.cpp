@@ -4,6 +4,7 @@
 #include "cli/failure.h"
 #include "cli/helptext.h"
 #include "cli/resulttext.h"
+#include "session/portlist.h"
 
 #include <QCoreApplication>
 #include <QTimer>
@@ -14,7 +15,7 @@ int main(int argc, char *argv[])
     Console console;
     const ParsedCommandLine parsed = ParseCommandLine(
         app.arguments().mid(1), PortEnvironment{qEnvironmentVariable("VORNEX_PORT"),
-                                                qEnvironmentVariable("VORNEX_EXTRA_PORTS")});
+                                                qEnvironmentVariable(ExtraPortsVariable)});
     const CliCommand &command = parsed.command;
     if (!parsed.error.isEmpty()) {
         console.Complain(ResultText::Error(

@@ -249,19 +249,12 @@ LinkResult DeviceLink::GetAdc(AdcReadings &adc)
                      [&adc](const QByteArray &reply) { return RecordLayout::TakeAdc(reply, adc); });
 }
 
-LinkResult DeviceLink::GetSetpoints(qint32 &voltage, qint32 &current)
+LinkResult DeviceLink::GetSetpoints(Setpoints &setpoints)
 {
-    Setpoints setpoints;
-    const LinkResult result =
-        ReadBlock(DeviceRegister::Setpoints, DeviceOperation::Read, RecordLayout::SetpointsPayload,
-                  [&setpoints](const QByteArray &reply) {
-                      return RecordLayout::TakeSetpoints(reply, setpoints);
-                  });
-    if (result == Success) {
-        voltage = setpoints.voltage;
-        current = setpoints.current;
-    }
-    return result;
+    return ReadBlock(DeviceRegister::Setpoints, DeviceOperation::Read,
+                     RecordLayout::SetpointsPayload, [&setpoints](const QByteArray &reply) {
+                         return RecordLayout::TakeSetpoints(reply, setpoints);
+                     });
 }
 
 LinkResult DeviceLink::GetCalibration(CalibrationBlock &block, quint8 operationCode)
@@ -290,26 +283,14 @@ LinkResult DeviceLink::SetOutput(qint32 word)
                       RecordLayout::PackOutputWord(word));
 }
 
-LinkResult DeviceLink::SetCalibration(qint32 kuDacVolt, qint32 kuAdcVolt, qint32 kuDacCurr,
-                                      qint32 kuAdcCurr, qint32 kuAdcCurrFine, qint32 offDacVolt,
-                                      qint32 offAdcVolt, qint32 offDacCurr, qint32 offAdcCurr,
-                                      qint32 offAdcCurrFine, qint32 rout, quint8 operationCode)
+LinkResult DeviceLink::SetCalibration(const CalibrationBlock &block, quint8 operationCode)
 {
-    const CalibrationBlock block{kuDacVolt,     kuAdcVolt,      kuDacCurr,  kuAdcCurr,
-                                 kuAdcCurrFine, offDacVolt,     offAdcVolt, offDacCurr,
-                                 offAdcCurr,    offAdcCurrFine, rout};
     return WriteBlock(DeviceRegister::Calibration, operationCode,
                       RecordLayout::PackCalibration(block));
 }
 
-LinkResult DeviceLink::SetUserParams(qint32 nvpStatus, qint32 lifeCounter, qint32 currTrigStat,
-                                     qint32 currTrigTime, qint32 ioutMax, qint32 uoutMax,
-                                     qint32 poutMax, qint32 routUser, qint32 fanGainCurrent,
-                                     qint32 fanDelay, qint32 fanDutyOff, quint8 operationCode)
+LinkResult DeviceLink::SetUserParams(const UserParamBlock &block, quint8 operationCode)
 {
-    const UserParamBlock block{nvpStatus,      lifeCounter, currTrigStat, currTrigTime,
-                               ioutMax,        uoutMax,     poutMax,      routUser,
-                               fanGainCurrent, fanDelay,    fanDutyOff};
     return WriteBlock(DeviceRegister::UserParams, operationCode,
                       RecordLayout::PackUserParams(block));
 }

@@ -34,20 +34,14 @@ public:
     // Typed commands, each with the 200 ms time-out. A read fills its record only on Success.
     LinkResult GetStatus(OutputStatus &status);
     LinkResult GetAdc(AdcReadings &adc);
-    LinkResult GetSetpoints(qint32 &voltage, qint32 &current);
+    LinkResult GetSetpoints(Setpoints &setpoints);
     LinkResult GetCalibration(CalibrationBlock &block, quint8 operationCode);
     LinkResult GetUserParams(UserParamBlock &block, quint8 operationCode);
     LinkResult SetSetpoints(qint32 voltage, qint32 current);
     LinkResult SetOutput(qint32 word);
-    LinkResult SetCalibration(qint32 kuDacVolt, qint32 kuAdcVolt, qint32 kuDacCurr,
-                              qint32 kuAdcCurr, qint32 kuAdcCurrFine, qint32 offDacVolt,
-                              qint32 offAdcVolt, qint32 offDacCurr, qint32 offAdcCurr,
-                              qint32 offAdcCurrFine, qint32 rout, quint8 operationCode);
-    // lifeCounter is accepted for symmetry with the record but always sent as 0.
-    LinkResult SetUserParams(qint32 nvpStatus, qint32 lifeCounter, qint32 currTrigStat,
-                             qint32 currTrigTime, qint32 ioutMax, qint32 uoutMax, qint32 poutMax,
-                             qint32 routUser, qint32 fanGainCurrent, qint32 fanDelay,
-                             qint32 fanDutyOff, quint8 operationCode);
+    LinkResult SetCalibration(const CalibrationBlock &block, quint8 operationCode);
+    // The life counter goes out as 0: the converter counts it itself.
+    LinkResult SetUserParams(const UserParamBlock &block, quint8 operationCode);
 
     // Transactions. A write sends once and wants the ack byte; a read sends up to twice and
     // wants at least minimum bytes with a good CRC (reply then holds all decoded bytes), passing

@@ -42,7 +42,7 @@ DeviceSession::DeviceSession(QObject *parent) : QObject(parent)
     pollTimer->setInterval(PollIntervalMs);
     // A coarse timer may drift by 5 %; the refresh period should stay even.
     pollTimer->setTimerType(Qt::PreciseTimer);
-    connect(pollTimer, &QTimer::timeout, this, &DeviceSession::pollDue);
+    connect(pollTimer, &QTimer::timeout, this, &DeviceSession::TimeOut);
 }
 
 DeviceSession::~DeviceSession() = default;
@@ -166,82 +166,123 @@ bool DeviceSession::TryReopen()
     return true;
 }
 
+DeviceSession::Command &DeviceSession::Request(CommandKind kind)
+{
+    PendingCommand = Command();
+    PendingCommand->kind = kind;
+    return *PendingCommand;
+}
+
 void DeviceSession::RequestSetpointsWrite(SetpointsSource source)
 {
-    setpointsSource = std::move(source);
-    PendingCommand = WriteSetpointsCommand;
-    retryCount = 0;
+    Request(CommandKind::WriteSetpoints).setpoints = std::move(source);
 }
 
 void DeviceSession::RequestOutputSwitch(std::optional<bool> on)
 {
-    outputTarget = on;
-    PendingCommand = SwitchOutputCommand;
-    retryCount = 0;
+    Request(CommandKind::SwitchOutput).outputOn = on;
 }
 
 void DeviceSession::RequestCalibrationRead()
 {
-    PendingCommand = ReadCalibrationCommand;
+    Request(CommandKind::ReadCalibration);
 }
 
 void DeviceSession::RequestCalibrationWrite(CalibrationSource source)
 {
-    calibrationSource = std::move(source);
-    PendingCommand = WriteCalibrationCommand;
+    Request(CommandKind::WriteCalibration).calibration = std::move(source);
 }
 
 void DeviceSession::RequestUserParamsRead()
 {
-    PendingCommand = ReadUserParamsCommand;
+    Request(CommandKind::ReadUserParams);
 }
 
 void DeviceSession::RequestUserParamsWrite(UserParamsSource source)
 {
-    userParamsSource = std::move(source);
-    PendingCommand = WriteUserParamsCommand;
+    Request(CommandKind::WriteUserParams).userParams = std::move(source);
 }
 
-void DeviceSession::Poll()
+void DeviceSession::TimeOut()
 {
-    if (linkState == LinkState::PortLost && TryReopen())
-        return;
-    switch (PendingCommand) {
-    case Idle:
-        PollRead();
-        break;
-    case WriteSetpointsCommand:
-        RunWriteCommand(Block::Setpoints, &DeviceSession::WriteSetpoints);
-        break;
-    case SwitchOutputCommand:
-        RunWriteCommand(Block::Output, &DeviceSession::SwitchOutput);
-        break;
-    case ReadCalibrationCommand:
-        ReadCalibration();
-        PendingCommand = Idle;
-        break;
-    case WriteCalibrationCommand:
-        WriteCalibration();
-        PendingCommand = Idle;
-        break;
-    case ReadUserParamsCommand:
-        ReadUserParams();
-        PendingCommand = Idle;
-        break;
-    case WriteUserParamsCommand:
-        WriteUserParams();
-        PendingCommand = Idle;
-        break;
-    default:
+    const bool reopened = linkState == LinkState::PortLost && TryReopen();
+    if (!reopened) {
+        // The waiting command starts only once the one under way has ended.
+        if (!commandUnderWay && PendingCommand) {
+            commandUnderWay = std::move(PendingCommand);
+            PendingCommand.reset();
+            retryCount = 0;
+        }
+        if (commandUnderWay)
+            RunCommand();
+        else
+            PollRead();
+    }
+    emit tickDone();
+}
+
+// Requests made during the transaction only touch PendingCommand, so ending the command under
+// way here never drops them.
+void DeviceSession::RunCommand()
+{
+    // A copy: the command's sources are called while the transaction processes events.
+    const Command command = *commandUnderWay;
+    bool ended = true;
+    switch (command.kind) {
+    case CommandKind::WriteSetpoints: {
+        const Setpoints setpoints = command.setpoints ? command.setpoints() : Setpoints();
+        ended =
+            RunAttempt(Block::Setpoints, link->SetSetpoints(setpoints.voltage, setpoints.current));
         break;
     }
+    case CommandKind::SwitchOutput: {
+        const bool on = command.outputOn.value_or(status.outputOn == 0);
+        ended = RunAttempt(Block::Output, link->SetOutput(on ? DeviceProtocol::OutputOnWord
+                                                             : DeviceProtocol::OutputOffWord));
+        break;
+    }
+    case CommandKind::ReadCalibration:
+        ReadCalibration();
+        break;
+    case CommandKind::WriteCalibration:
+        ReportWrite(
+            Block::Calibration,
+            link->SetCalibration(command.calibration ? command.calibration() : CalibrationBlock(),
+                                 DeviceOperation::Write));
+        break;
+    case CommandKind::ReadUserParams:
+        ReadUserParams();
+        break;
+    case CommandKind::WriteUserParams:
+        ReportWrite(Block::UserParams, link->SetUserParams(command.userParams ? command.userParams()
+                                                                              : UserParamBlock(),
+                                                           DeviceOperation::Write));
+        break;
+    }
+    if (ended)
+        commandUnderWay.reset();
+}
+
+bool DeviceSession::RunAttempt(Block block, LinkResult result)
+{
+    switch (JudgeWriteAttempt(result, retryCount)) {
+    case AttemptVerdict::Finished:
+        emit writeDone(block);
+        return true;
+    case AttemptVerdict::GiveUp:
+        emit writeFailed(block, result);
+        return true;
+    case AttemptVerdict::Retry:
+        break;
+    }
+    return false;
 }
 
 void DeviceSession::PollRead()
 {
-    if (pollPhase == 0) {
+    if (pollPhase == PollPhase::Status) {
         const LinkResult result = link->GetStatus(status);
-        pollPhase = 1;
+        pollPhase = PollPhase::Adc;
         if (result == Success)
             emit statusRead(status);
         else
@@ -249,7 +290,7 @@ void DeviceSession::PollRead()
         CountPollRead(result == Success);
     } else {
         const LinkResult result = link->GetAdc(adc);
-        pollPhase = 0;
+        pollPhase = PollPhase::Status;
         if (result == Success)
             emit adcRead(adc);
         else
@@ -272,42 +313,11 @@ void DeviceSession::CountPollRead(bool ok)
 void DeviceSession::ReadSetpoints()
 {
     Setpoints setpoints;
-    const LinkResult result = link->GetSetpoints(setpoints.voltage, setpoints.current);
+    const LinkResult result = link->GetSetpoints(setpoints);
     if (result == Success)
         emit setpointsRead(setpoints);
     else
         emit readFailed(Block::Setpoints, result);
-}
-
-LinkResult DeviceSession::WriteSetpoints()
-{
-    const Setpoints setpoints = setpointsSource ? setpointsSource() : Setpoints();
-    return link->SetSetpoints(setpoints.voltage, setpoints.current);
-}
-
-LinkResult DeviceSession::SwitchOutput()
-{
-    const bool on = outputTarget.value_or(status.outputOn == 0);
-    return link->SetOutput(on ? DeviceProtocol::OutputOnWord : DeviceProtocol::OutputOffWord);
-}
-
-// A retry leaves PendingCommand alone, so a command requested during this tick's transaction
-// takes the place of the retry.
-void DeviceSession::RunWriteCommand(Block block, LinkResult (DeviceSession::*attempt)())
-{
-    const LinkResult result = (this->*attempt)();
-    switch (JudgeWriteAttempt(result, retryCount)) {
-    case AttemptVerdict::Finished:
-        PendingCommand = Idle;
-        emit writeDone(block);
-        break;
-    case AttemptVerdict::GiveUp:
-        emit writeFailed(block, result);
-        PendingCommand = Idle;
-        break;
-    case AttemptVerdict::Retry:
-        break;
-    }
 }
 
 void DeviceSession::ReadCalibration()
@@ -320,16 +330,6 @@ void DeviceSession::ReadCalibration()
         emit readFailed(Block::Calibration, result);
 }
 
-void DeviceSession::WriteCalibration()
-{
-    const CalibrationBlock c = calibrationSource ? calibrationSource() : CalibrationBlock();
-    ReportWrite(Block::Calibration,
-                link->SetCalibration(c.kuDacVolt, c.kuAdcVolt, c.kuDacCurr, c.kuAdcCurr,
-                                     c.kuAdcCurrFine, c.offDacVolt, c.offAdcVolt, c.offDacCurr,
-                                     c.offAdcCurr, c.offAdcCurrFine, c.rout,
-                                     DeviceOperation::Write));
-}
-
 void DeviceSession::ReadUserParams()
 {
     UserParamBlock block;
@@ -338,15 +338,6 @@ void DeviceSession::ReadUserParams()
         emit userParamsRead(block);
     else
         emit readFailed(Block::UserParams, result);
-}
-
-void DeviceSession::WriteUserParams()
-{
-    const UserParamBlock u = userParamsSource ? userParamsSource() : UserParamBlock();
-    ReportWrite(Block::UserParams,
-                link->SetUserParams(u.nvpStatus, u.lifeCounter, u.currTrigStat, u.currTrigTime,
-                                    u.ioutMax, u.uoutMax, u.poutMax, u.routUser, u.fanGainCurrent,
-                                    u.fanDelay, u.fanDutyOff, DeviceOperation::Write));
 }
 
 void DeviceSession::ReportWrite(Block block, LinkResult result)

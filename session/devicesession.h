@@ -19,13 +19,18 @@ class PortChangeWatch;
 class PortHangupGuard;
 
 // One converter on one serial port, without any widget: the port, the link, the 250 ms poll
-// timer and the one-slot command that the next tick carries out, the alternation of the status
-// and ADC reads, and the recovery of a port that went away. It reports what happened through
-// its signals; front ends (the window, the command-line tool) decide what to show.
+// tick, the commands the ticks carry out, the alternation of the status and ADC reads, and the
+// recovery of a port that went away. It reports what happened through its signals; front ends
+// (the window, the command-line tool) subscribe and decide what to show.
 //
-// A tick: the poll timer emits pollDue(); the owner calls Poll(), which runs exactly one
-// transaction, and then does the rest of its tick (the window's log step). The timer is not
-// delivered again while that handler runs, so two transactions never overlap.
+// A tick runs exactly one transaction: the command under way, else the command waiting, else
+// the status or the ADC read. Then it emits tickDone(), where the log step hangs. The timer is
+// not delivered again while a tick runs, so two transactions never overlap.
+//
+// Commands: a request waits for the next tick that has no command under way; a later request
+// replaces one that is still waiting. A command that a tick has started runs to its end (a
+// setpoint write or output switch over up to four ticks); a request made meanwhile, even from
+// inside a tick's transaction, waits for it and is never dropped.
 class DeviceSession : public QObject
 {
     Q_OBJECT
@@ -83,8 +88,7 @@ public:
     const OutputStatus &Status() const { return status; }
     const AdcReadings &Adc() const { return adc; }
 
-    // Commands for the next tick. A later request replaces one that has not finished. Write
-    // values are taken from their source at each attempt.
+    // Commands for a later tick. Write values are taken from their source at each attempt.
     void RequestSetpointsWrite(SetpointsSource source);
     // Without a state: the opposite of the last status read, as the panel's button asks.
     void RequestOutputSwitch(std::optional<bool> on = std::nullopt);
@@ -93,11 +97,9 @@ public:
     void RequestUserParamsRead();
     void RequestUserParamsWrite(UserParamsSource source);
 
-    // One tick's device operation: the pending command, or the status or the ADC read.
-    void Poll();
-
 signals:
-    void pollDue();
+    // A tick has run its transaction (or found none to run while the port is lost).
+    void tickDone();
     void linkStateChanged(DeviceSession::LinkState state);
     void statusRead(const OutputStatus &status);
     void adcRead(const AdcReadings &adc);
@@ -110,18 +112,37 @@ signals:
     // A write failed: after its last attempt for the setpoints and the output switch.
     void writeFailed(DeviceSession::Block block, LinkResult result);
 
+private slots:
+    // The poll timer's slot: one tick. A slot, so that a benchmark can drive the ticks itself.
+    void TimeOut();
+
 private:
-    enum Command
+    enum class CommandKind
     {
-        Idle = 0,
-        WriteSetpointsCommand = 1,
-        SwitchOutputCommand = 2,
-        ReadCalibrationCommand = 3,
-        WriteCalibrationCommand = 4,
-        ReadUserParamsCommand = 5,
-        WriteUserParamsCommand = 6,
+        WriteSetpoints,
+        SwitchOutput,
+        ReadCalibration,
+        WriteCalibration,
+        ReadUserParams,
+        WriteUserParams,
+    };
+    struct Command
+    {
+        CommandKind kind = CommandKind::WriteSetpoints;
+        SetpointsSource setpoints;
+        std::optional<bool> outputOn; // without a state: the opposite of the last status read
+        CalibrationSource calibration;
+        UserParamsSource userParams;
+    };
+    enum class PollPhase
+    {
+        Status,
+        Adc,
     };
 
+    // Puts a new command of this kind in the waiting slot, replacing what waited there.
+    Command &Request(CommandKind kind);
+    void RunCommand();
     void ApplyLineSettings();
     void SetLinkState(LinkState state);
     void HandleHangUp();
@@ -131,13 +152,10 @@ private:
     void PollRead();
     void CountPollRead(bool ok);
     void ReadSetpoints();
-    LinkResult WriteSetpoints();
-    LinkResult SwitchOutput();
-    void RunWriteCommand(Block block, LinkResult (DeviceSession::*attempt)());
+    // One attempt of the command under way; true when it has ended.
+    bool RunAttempt(Block block, LinkResult result);
     void ReadCalibration();
-    void WriteCalibration();
     void ReadUserParams();
-    void WriteUserParams();
     void ReportWrite(Block block, LinkResult result);
 
     QSerialPort *serialPort = nullptr;
@@ -146,13 +164,13 @@ private:
     QTimer *pollTimer = nullptr;
     OutputStatus status;
     AdcReadings adc;
-    qint32 PendingCommand = Idle;
-    qint32 pollPhase = 0;
-    qint32 retryCount = 0;
-    SetpointsSource setpointsSource;
-    std::optional<bool> outputTarget;
-    CalibrationSource calibrationSource;
-    UserParamsSource userParamsSource;
+    // Requested and waiting for a tick.
+    std::optional<Command> PendingCommand;
+    // Started by a tick and not yet ended: a write between its attempts. It outlives a
+    // disconnection and goes on with the next connection.
+    std::optional<Command> commandUnderWay;
+    PollPhase pollPhase = PollPhase::Status;
+    int retryCount = 0;
     LinkState linkState = LinkState::Disconnected;
     int failedPollReads = 0;
     // The port as it was when opened, to find it again after a hang-up.

@@ -18,9 +18,6 @@ class PortChangeWatch : public QObject
 public:
     PortChangeWatch(const QStringList &folders, int intervalMs, QObject *parent = nullptr);
 
-    // Whether any folder is watched; otherwise the reports are periodic.
-    bool Watching() const { return watching; }
-
 signals:
     void changed();
 

@@ -1,5 +1,5 @@
 #include "app/lcdtext.h"
-#include "app/portlist.h"
+#include "session/portlist.h"
 #include "session/portmatch.h"
 #include "session/writeretry.h"
 

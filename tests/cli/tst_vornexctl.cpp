@@ -6,6 +6,7 @@
 #include <QJsonDocument>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSerialPort>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -448,13 +449,13 @@ void VornexctlTest::logGoesOnThroughSilence()
                                                         "vornexctl: связь восстановлена\n"));
 }
 
-// Two programs on one line is what the port's lock prevents: the panel's session holds the port
-// and the tool is refused before it sends anything.
+// Two programs on one line is what the port's lock prevents: the port is held as the panel's
+// session holds it (a session would poll, so a bare port stands in for it here) and the tool
+// is refused before it sends anything.
 void VornexctlTest::portHeldByThePanelIsBusy()
 {
-    DeviceSession panel;
-    panel.SetTrace(nullptr);
-    QVERIFY(panel.Open(port));
+    QSerialPort panel(port);
+    QVERIFY(panel.open(QIODevice::ReadWrite));
     emulator->clearRequests();
 
     const ToolRun run = Run({"--port", port, "status"});
@@ -463,7 +464,11 @@ void VornexctlTest::portHeldByThePanelIsBusy()
              QStringLiteral("vornexctl: Не удается открыть порт %1: порт занят другой программой\n")
                  .arg(port));
     QCOMPARE(emulator->requests().size(), 0);
+    panel.close();
 
+    DeviceSession session;
+    session.SetTrace(nullptr);
+    QVERIFY(session.Open(port));
     DeviceSession second;
     second.SetTrace(nullptr);
     QVERIFY(!second.Open(port));

@@ -131,8 +131,7 @@ void TestDeviceLink::framesOnTheWire_data()
     AdcReadings adc;
     CalibrationBlock calibration;
     UserParamBlock user;
-    qint32 voltage = 0;
-    qint32 current = 0;
+    Setpoints setpoints;
     const QByteArray calibrationReply =
         ReplyText(QByteArray::fromHex("A816") + QByteArray(22, '\0'));
     const QByteArray userReply = ReplyText(QByteArray::fromHex("AB16") + QByteArray(22, '\0'));
@@ -141,8 +140,8 @@ void TestDeviceLink::framesOnTheWire_data()
     }) << StatusReply << QByteArray("#01013E1F\r");
     QTest::newRow("GetAdc") << Command([adc](DeviceLink &l) mutable { return l.GetAdc(adc); })
                             << AdcReply << Frame(0x10, 0x01, {});
-    QTest::newRow("GetSetpoints") << Command([voltage, current](DeviceLink &l) mutable {
-        return l.GetSetpoints(voltage, current);
+    QTest::newRow("GetSetpoints") << Command([setpoints](DeviceLink &l) mutable {
+        return l.GetSetpoints(setpoints);
     }) << ReplyText(QByteArray::fromHex("0304E02EDC05"))
                                   << Frame(0x03, 0x01, {});
     QTest::newRow("GetCalibration") << Command([calibration](DeviceLink &l) mutable {
@@ -159,14 +158,14 @@ void TestDeviceLink::framesOnTheWire_data()
     QTest::newRow("SetOutput off") << Command([](DeviceLink &l) { return l.SetOutput(0); }) << Ack
                                    << QByteArray("#07110000A1BE\r");
     QTest::newRow("SetCalibration") << Command([](DeviceLink &l) {
-        return l.SetCalibration(1000, 2, 3, 4, 5, -5, -6, -7, -8, -9, 11, 0x11);
+        return l.SetCalibration(CalibrationBlock{1000, 2, 3, 4, 5, -5, -6, -7, -8, -9, 11}, 0x11);
     }) << Ack
                                     << Frame(0xA8, 0x11,
                                              QByteArray::fromHex("E803FBFF0300F9FF0200FAFF0400F8FF"
                                                                  "0500F7FF0B00"));
     QTest::newRow("SetUserParams lifeCounter as 0")
         << Command([](DeviceLink &l) {
-               return l.SetUserParams(1, 1234, 3, 4, 5, 6, 7, 8, 9, 10, 11, 0x11);
+               return l.SetUserParams(UserParamBlock{1, 1234, 3, 4, 5, 6, 7, 8, 9, 10, 11}, 0x11);
            })
         << Ack
         << Frame(0xAB, 0x11,

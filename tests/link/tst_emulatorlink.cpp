@@ -67,11 +67,10 @@ void TestEmulatorLink::cleanup()
 void TestEmulatorLink::setpointsRoundTrip()
 {
     QCOMPARE(int(link.SetSetpoints(12000, 1500)), int(Success));
-    qint32 voltage = 0;
-    qint32 current = 0;
-    QCOMPARE(int(link.GetSetpoints(voltage, current)), int(Success));
-    QCOMPARE(voltage, 12000);
-    QCOMPARE(current, 1500);
+    Setpoints setpoints;
+    QCOMPARE(int(link.GetSetpoints(setpoints)), int(Success));
+    QCOMPARE(setpoints.voltage, 12000);
+    QCOMPARE(setpoints.current, 1500);
     QCOMPARE(emulator->setpoints().voltage, 12000);
 }
 
@@ -88,7 +87,8 @@ void TestEmulatorLink::outputSwitch()
 
 void TestEmulatorLink::calibrationRoundTrip()
 {
-    QCOMPARE(int(link.SetCalibration(1000, 1001, 1002, 1003, 1004, -5, -6, 7, -8, 9, 150, 0x11)),
+    QCOMPARE(int(link.SetCalibration(
+                 CalibrationBlock{1000, 1001, 1002, 1003, 1004, -5, -6, 7, -8, 9, 150}, 0x11)),
              int(Success));
     CalibrationBlock block;
     QCOMPARE(int(link.GetCalibration(block, 0x01)), int(Success));
@@ -110,7 +110,8 @@ void TestEmulatorLink::userParamsKeepTheLifeCounter()
     UserParamBlock start;
     start.lifeCounter = 77;
     emulator->setUserParams(start);
-    QCOMPARE(int(link.SetUserParams(1, 1234, 3, 4, 5, 6, 7, 8, 9, 10, 11, 0x11)), int(Success));
+    QCOMPARE(int(link.SetUserParams(UserParamBlock{1, 1234, 3, 4, 5, 6, 7, 8, 9, 10, 11}, 0x11)),
+             int(Success));
     const QVector<EmulatorRequest> requests = emulator->requests();
     QVERIFY(!requests.isEmpty());
     QCOMPARE(requests.last().data.mid(2, 2), QByteArray(2, '\0'));

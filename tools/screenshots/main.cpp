@@ -1,4 +1,5 @@
 #include "app/mainwindow.h"
+#include "session/devicesession.h"
 #include "sim/converteremulator.h"
 #include "sim/faultsettings.h"
 
@@ -157,7 +158,8 @@ void RunChart(MainWindow &window, ConverterEmulator &emulator)
         const int step = faults.silent ? 10 * 1000 : chartTickMs;
         now = now.addMSecs(step);
         elapsed += step;
-        QMetaObject::invokeMethod(&window, "TimeOut", Qt::DirectConnection);
+        QMetaObject::invokeMethod(window.findChild<DeviceSession *>(), "TimeOut",
+                                  Qt::DirectConnection);
     }
     emulator.setFaults(FaultSettings());
     Find<QPushButton>(&window, "pushButtoLogStop")->click();

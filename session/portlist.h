@@ -5,6 +5,13 @@
 
 #include <functional>
 
+// The environment variable that names ports to offer before the system's, for links and
+// adapters the system does not list.
+inline const char *const ExtraPortsVariable = "VORNEX_EXTRA_PORTS";
+
+// The entries of an extra-ports path list, in order, without empty ones.
+QStringList ExtraPortList(const QString &extraPorts);
+
 // Names offered in the port list: the ports named in `extraPorts` (a path list, as in the
 // VORNEX_EXTRA_PORTS environment variable, separated by the platform's list separator) that
 // exist now or that the system lists, first; then the enumerated ones in the order the system

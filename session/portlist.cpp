@@ -1,12 +1,17 @@
-#include "app/portlist.h"
+#include "session/portlist.h"
 
 #include <QDir>
+
+QStringList ExtraPortList(const QString &extraPorts)
+{
+    return extraPorts.split(QDir::listSeparator(), Qt::SkipEmptyParts);
+}
 
 QStringList PortNames(const QStringList &enumerated, const QString &extraPorts,
                       const std::function<bool(const QString &)> &exists)
 {
     QStringList names;
-    for (const QString &extra : extraPorts.split(QDir::listSeparator(), Qt::SkipEmptyParts)) {
+    for (const QString &extra : ExtraPortList(extraPorts)) {
         if (exists(extra) || enumerated.contains(extra))
             names << extra;
     }

@@ -1,0 +1,270 @@
+#include "link/deviceprotocol.h"
+#include "session/devicesession.h"
+#include "sim/converteremulator.h"
+
+#include <QElapsedTimer>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <functional>
+#include <memory>
+
+namespace {
+
+constexpr int waitMs = 5000;
+
+using Request = std::function<void(DeviceSession &)>;
+
+// The emulator's view of a register and operation: a request of it.
+struct Wire
+{
+    quint8 reg = 0;
+    quint8 operation = 0;
+};
+
+} // namespace
+
+Q_DECLARE_METATYPE(Request)
+Q_DECLARE_METATYPE(Wire)
+Q_DECLARE_METATYPE(LinkResult)
+
+// A DeviceSession on its own, as every front end uses it: its states, its tick and the rules
+// by which operators' and scripts' commands reach the converter.
+class DeviceSessionTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void linkStates();
+    void commandDuringATransactionRunsLater_data();
+    void commandDuringATransactionRunsLater();
+    void laterRequestReplacesAWaitingOne();
+    void writeGivesUpAfterFourAttempts();
+    void commandWaitsForARetriedWrite();
+
+private:
+    int count(Wire wire) const;
+    // Calls `action` once, from inside the transaction that sends the first request of `wire`.
+    void duringFirst(Wire wire, std::function<void()> action);
+    // Waits until the emulator has seen `more` further poll reads.
+    void waitForPollReads(int more);
+
+    QString port() const { return emulator->linkPath(); }
+
+    std::unique_ptr<QTemporaryDir> dir;
+    std::unique_ptr<ConverterEmulator> emulator;
+    std::unique_ptr<DeviceSession> session;
+};
+
+void DeviceSessionTest::init()
+{
+    // The signal spies keep these arguments.
+    qRegisterMetaType<DeviceSession::Block>();
+    qRegisterMetaType<LinkResult>();
+    emulator = std::make_unique<ConverterEmulator>();
+    emulator->setPaced(false);
+    // Opened by a link of its own: a pseudo-terminal's name is reused by the next one made on
+    // this machine, and a session reopening a lost port by that name could meet another test's
+    // emulator.
+    dir = std::make_unique<QTemporaryDir>();
+    emulator->setLinkPath(dir->filePath(QStringLiteral("ttyVORNEX")));
+    QString error;
+    QVERIFY2(emulator->start(&error), qPrintable(error));
+    session = std::make_unique<DeviceSession>();
+    session->SetTrace(nullptr);
+}
+
+void DeviceSessionTest::cleanup()
+{
+    session.reset();
+    emulator.reset();
+    dir.reset();
+}
+
+int DeviceSessionTest::count(Wire wire) const
+{
+    int n = 0;
+    for (const EmulatorRequest &request : emulator->requests())
+        n += request.parsed && request.registerCode == wire.reg &&
+             request.operationCode == wire.operation;
+    return n;
+}
+
+void DeviceSessionTest::duringFirst(Wire wire, std::function<void()> action)
+{
+    auto done = std::make_shared<bool>(false);
+    connect(emulator.get(), &ConverterEmulator::requestReceived, this,
+            [wire, action, done](const EmulatorRequest &request) {
+                if (*done || request.registerCode != wire.reg ||
+                    request.operationCode != wire.operation)
+                    return;
+                *done = true;
+                action();
+            });
+}
+
+void DeviceSessionTest::waitForPollReads(int more)
+{
+    const Wire status{DeviceRegister::Status, DeviceOperation::Read};
+    const Wire adc{DeviceRegister::Adc, DeviceOperation::Read};
+    const int target = count(status) + count(adc) + more;
+    QTRY_VERIFY_WITH_TIMEOUT(count(status) + count(adc) >= target, waitMs);
+}
+
+void DeviceSessionTest::linkStates()
+{
+    using State = DeviceSession::LinkState;
+    QSignalSpy failedReads(session.get(), &DeviceSession::readFailed);
+    int failedReadsAtNoAnswer = -1;
+    QElapsedTimer sinceLoss;
+    qint64 lostForMs = -1;
+    connect(session.get(), &DeviceSession::linkStateChanged, this, [&](State state) {
+        if (state == State::NoAnswer)
+            failedReadsAtNoAnswer = failedReads.size();
+        if (state == State::PortLost)
+            sinceLoss.start();
+        if (state == State::Connected && sinceLoss.isValid())
+            lostForMs = sinceLoss.elapsed();
+    });
+
+    QVERIFY(session->Open(port()));
+    QCOMPARE(session->State(), State::Connected);
+    waitForPollReads(2);
+
+    // Four failed poll reads in a row and the device counts as not answering.
+    failedReads.clear();
+    FaultSettings silent;
+    silent.silent = true;
+    emulator->setFaults(silent);
+    QTRY_COMPARE_WITH_TIMEOUT(session->State(), State::NoAnswer, waitMs);
+    QCOMPARE(failedReadsAtNoAnswer, DeviceSession::FailedReadsForNoAnswer);
+    emulator->clearFaults();
+    QTRY_COMPARE_WITH_TIMEOUT(session->State(), State::Connected, waitMs);
+
+    // A device back after 300 ms is reopened no sooner than a second after the loss: an
+    // adapter needs that long, and trying more often would only load the system.
+    emulator->hangUpFor(300);
+    QTRY_COMPARE_WITH_TIMEOUT(session->State(), State::PortLost, waitMs);
+    QTRY_COMPARE_WITH_TIMEOUT(session->State(), State::Connected, waitMs);
+    QVERIFY2(lostForMs >= DeviceSession::ReopenIntervalMs - 50,
+             qPrintable(QString::number(lostForMs)));
+
+    // Closing while lost ends the recovery: the device coming back is left alone.
+    emulator->hangUp();
+    QTRY_COMPARE_WITH_TIMEOUT(session->State(), State::PortLost, waitMs);
+    session->Close();
+    QCOMPARE(session->State(), State::Disconnected);
+    emulator->clearRequests();
+    QVERIFY(emulator->comeBack());
+    QTest::qWait(2 * DeviceSession::ReopenIntervalMs);
+    QCOMPARE(session->State(), State::Disconnected);
+    QCOMPARE(emulator->requests().size(), 0);
+}
+
+void DeviceSessionTest::commandDuringATransactionRunsLater_data()
+{
+    QTest::addColumn<Request>("first");
+    QTest::addColumn<Wire>("during");
+
+    const Request none = [](DeviceSession &) {};
+    QTest::newRow("status read") << none << Wire{DeviceRegister::Status, DeviceOperation::Read};
+    QTest::newRow("ADC read") << none << Wire{DeviceRegister::Adc, DeviceOperation::Read};
+    QTest::newRow("setpoint write") << Request([](DeviceSession &s) {
+        s.RequestSetpointsWrite([] { return Setpoints{5000, 1000}; });
+    }) << Wire{DeviceRegister::Setpoints, DeviceOperation::Write};
+    QTest::newRow("output switch off")
+        << Request([](DeviceSession &s) { s.RequestOutputSwitch(false); })
+        << Wire{DeviceRegister::OutputSwitch, DeviceOperation::Write};
+    QTest::newRow("calibration read")
+        << Request([](DeviceSession &s) { s.RequestCalibrationRead(); })
+        << Wire{DeviceRegister::Calibration, DeviceOperation::Read};
+    QTest::newRow("calibration write") << Request([](DeviceSession &s) {
+        s.RequestCalibrationWrite(
+            [] { return CalibrationBlock{1000, 1000, 1000, 1000, 1000, 0, 0, 0, 0, 0, 0}; });
+    }) << Wire{DeviceRegister::Calibration, DeviceOperation::Write};
+    QTest::newRow("user-parameter read")
+        << Request([](DeviceSession &s) { s.RequestUserParamsRead(); })
+        << Wire{DeviceRegister::UserParams, DeviceOperation::Read};
+    QTest::newRow("user-parameter write") << Request([](DeviceSession &s) {
+        s.RequestUserParamsWrite([] { return UserParamBlock(); });
+    }) << Wire{DeviceRegister::UserParams, DeviceOperation::Write};
+}
+
+// An operator's click while a transaction waits for its reply reaches the device on a later
+// tick, whatever the transaction was; the command under way ends as it would have.
+void DeviceSessionTest::commandDuringATransactionRunsLater()
+{
+    QFETCH(Request, first);
+    QFETCH(Wire, during);
+    const Wire switchOutput{DeviceRegister::OutputSwitch, DeviceOperation::Write};
+    emulator->setOutputOn(during.reg == DeviceRegister::OutputSwitch);
+    QSignalSpy done(session.get(), &DeviceSession::writeDone);
+    QSignalSpy failed(session.get(), &DeviceSession::writeFailed);
+    duringFirst(during, [this] { session->RequestOutputSwitch(true); });
+
+    QVERIFY(session->Open(port()));
+    first(*session);
+    QTRY_VERIFY_WITH_TIMEOUT(emulator->outputOn(), waitMs);
+    QTRY_COMPARE_WITH_TIMEOUT(count(switchOutput),
+                              during.reg == DeviceRegister::OutputSwitch ? 2 : 1, waitMs);
+    QCOMPARE(count(during) >= 1, true);
+    QCOMPARE(failed.size(), 0);
+    QCOMPARE(done.last().at(0).value<DeviceSession::Block>(), DeviceSession::Block::Output);
+}
+
+// Two requests before a tick: only the later one runs, as a second click on another button
+// changes the operator's mind.
+void DeviceSessionTest::laterRequestReplacesAWaitingOne()
+{
+    QVERIFY(session->Open(port()));
+    session->RequestSetpointsWrite([] { return Setpoints{5000, 1000}; });
+    session->RequestOutputSwitch(true);
+    QTRY_VERIFY_WITH_TIMEOUT(emulator->outputOn(), waitMs);
+    waitForPollReads(2);
+    QCOMPARE(count({DeviceRegister::Setpoints, DeviceOperation::Write}), 0);
+}
+
+void DeviceSessionTest::writeGivesUpAfterFourAttempts()
+{
+    FaultSettings refuse;
+    refuse.nak = true;
+    emulator->setFaults(refuse);
+    QSignalSpy failed(session.get(), &DeviceSession::writeFailed);
+    QVERIFY(session->Open(port()));
+    session->RequestSetpointsWrite([] { return Setpoints{5000, 1000}; });
+    QTRY_COMPARE_WITH_TIMEOUT(failed.size(), 1, waitMs);
+    QCOMPARE(failed.first().at(1).value<LinkResult>(), BadReply);
+    // The poll reads take over again, and no fifth attempt follows.
+    waitForPollReads(4);
+    QCOMPARE(count({DeviceRegister::Setpoints, DeviceOperation::Write}), 4);
+    QCOMPARE(failed.size(), 1);
+}
+
+// A write that failed its first attempts keeps its attempts when a click comes meanwhile: the
+// click waits for it to end instead of cancelling it.
+void DeviceSessionTest::commandWaitsForARetriedWrite()
+{
+    const Wire setpointWrite{DeviceRegister::Setpoints, DeviceOperation::Write};
+    QVERIFY(session->Open(port()));
+    waitForPollReads(1);
+    FaultSettings firstTwoLost;
+    firstTwoLost.silentFirst = 2;
+    emulator->setFaults(firstTwoLost);
+    QSignalSpy done(session.get(), &DeviceSession::writeDone);
+    duringFirst(setpointWrite, [this] { session->RequestOutputSwitch(true); });
+    session->RequestSetpointsWrite([] { return Setpoints{7000, 1200}; });
+
+    QTRY_VERIFY_WITH_TIMEOUT(emulator->outputOn(), waitMs);
+    QCOMPARE(count(setpointWrite), 3);
+    QCOMPARE(emulator->setpoints().voltage, 7000);
+    QCOMPARE(done.size(), 2);
+    QCOMPARE(done.at(0).at(0).value<DeviceSession::Block>(), DeviceSession::Block::Setpoints);
+    QCOMPARE(done.at(1).at(0).value<DeviceSession::Block>(), DeviceSession::Block::Output);
+}
+
+QTEST_MAIN(DeviceSessionTest)
+#include "tst_devicesession.moc"
