@@ -98,7 +98,7 @@ public:
     void RequestUserParamsWrite(UserParamsSource source);
 
 signals:
-    // A tick has run its transaction (or found none to run while the port is lost).
+    // A tick has run its one transaction; the log step of a front end follows here.
     void tickDone();
     void linkStateChanged(DeviceSession::LinkState state);
     void statusRead(const OutputStatus &status);
