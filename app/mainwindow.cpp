@@ -5,12 +5,14 @@
 #include "app/linkstatustext.h"
 #include "app/portcombobox.h"
 #include "app/readingdisplays.h"
+#include "app/remotecontrolmenu.h"
 #include "app/windowfit.h"
 #include "chart/logchart.h"
 #include "log/dialogsettingslog.h"
 #include "log/journalledlog.h"
 #include "log/logexport.h"
 #include "log/sessionlogger.h"
+#include "remote/scpiserver.h"
 #include "session/portcatalog.h"
 #include "session/setpointunits.h"
 #include "ui_mainwindow.h"
@@ -130,6 +132,13 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
     calibration = calibrationPage->Shown();
 
     ui->logChart->SetSettingsStore(logDialog->Settings());
+
+    // Scripts share the session; what they change shows here as a click's change would.
+    connect(session, &DeviceSession::setpointsWritten, this, &MainWindow::ShowWrittenSetpoints);
+    auto *remoteMenu =
+        new RemoteControlMenu(new ScpiServer(session, this), logDialog->Settings(), this);
+    remoteMenu->Install(ui->mainToolBar, ui->statusBar);
+
     FitWindowToContents(*this, *ui->tabWidget);
 }
 
@@ -285,6 +294,15 @@ void MainWindow::ShowSetpoints(const Setpoints &setpoints)
 {
     ui->doubleSpinBoxV->setValue(setpoints.voltage / 1000.0);
     ui->doubleSpinBoxA->setValue(setpoints.current / 1000.0);
+}
+
+// The boxes already hold what a click wrote; setting them again would undo the operator's
+// typing in them.
+void MainWindow::ShowWrittenSetpoints(const Setpoints &setpoints)
+{
+    const Setpoints shown = SetpointsFromBoxes();
+    if (shown.voltage != setpoints.voltage || shown.current != setpoints.current)
+        ShowSetpoints(setpoints);
 }
 
 // Each attempt of a setpoint write takes what the boxes hold at that moment.

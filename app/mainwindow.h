@@ -57,6 +57,7 @@ private:
     void CreateActions();
 
     void ShowSetpoints(const Setpoints &setpoints);
+    void ShowWrittenSetpoints(const Setpoints &setpoints);
     void ShowCalibration(const CalibrationBlock &block);
     void ShowUserParams(const UserParamBlock &block);
     void HandleReadFailure(DeviceSession::Block block);

@@ -13,6 +13,10 @@ inline const QLatin1String addTime{"AddTime"};
 inline const QLatin1String dirLogFile{"dirLogFile"};
 // The port last opened successfully, preselected at the next start when it is listed.
 inline const QLatin1String lastPort{"lastPort"};
+// The SCPI server: on or off, "local" or "any" interface, TCP port.
+inline const QLatin1String scpiEnabled{"scpiEnabled"};
+inline const QLatin1String scpiListen{"scpiListen"};
+inline const QLatin1String scpiPort{"scpiPort"};
 } // namespace SettingsKeys
 
 // Where the store lives: QSettings' native format, user scope.

@@ -89,7 +89,16 @@ void DeviceSession::Close()
         serialPort->close();
     pollTimer->stop();
     EndRecovery();
+    // A script must not wait for an operator to reconnect; the operator's own command waits.
+    std::deque<Command> cancelled;
+    cancelled.swap(queuedCommands);
+    if (commandUnderWay && commandUnderWay->done) {
+        cancelled.push_front(std::move(*commandUnderWay));
+        commandUnderWay.reset();
+    }
     SetLinkState(LinkState::Disconnected);
+    for (const Command &command : cancelled)
+        command.done(Outcome::Cancelled);
 }
 
 void DeviceSession::ApplyLineSettings()
@@ -170,7 +179,17 @@ DeviceSession::Command &DeviceSession::Request(CommandKind kind)
 {
     PendingCommand = Command();
     PendingCommand->kind = kind;
+    PendingCommand->requestNumber = ++requestsMade;
     return *PendingCommand;
+}
+
+DeviceSession::Command &DeviceSession::Queue(CommandKind kind, Completion done)
+{
+    Command &command = queuedCommands.emplace_back();
+    command.kind = kind;
+    command.done = std::move(done);
+    command.requestNumber = ++requestsMade;
+    return command;
 }
 
 void DeviceSession::RequestSetpointsWrite(SetpointsSource source)
@@ -203,16 +222,23 @@ void DeviceSession::RequestUserParamsWrite(UserParamsSource source)
     Request(CommandKind::WriteUserParams).userParams = std::move(source);
 }
 
+void DeviceSession::QueueSetpointsWrite(SetpointsSource source, Completion done)
+{
+    Queue(CommandKind::WriteSetpoints, std::move(done)).setpoints = std::move(source);
+}
+
+void DeviceSession::QueueOutputSwitch(bool on, Completion done)
+{
+    Queue(CommandKind::SwitchOutput, std::move(done)).outputOn = on;
+}
+
 void DeviceSession::TimeOut()
 {
     const bool reopened = linkState == LinkState::PortLost && TryReopen();
     if (!reopened) {
-        // The waiting command starts only once the one under way has ended.
-        if (!commandUnderWay && PendingCommand) {
-            commandUnderWay = std::move(PendingCommand);
-            PendingCommand.reset();
-            retryCount = 0;
-        }
+        // A waiting command starts only once the one under way has ended.
+        if (!commandUnderWay)
+            StartNextCommand();
         if (commandUnderWay)
             RunCommand();
         else
@@ -221,24 +247,48 @@ void DeviceSession::TimeOut()
     emit tickDone();
 }
 
-// Requests made during the transaction only touch PendingCommand, so ending the command under
-// way here never drops them.
+void DeviceSession::StartNextCommand()
+{
+    const bool queuedMayStart =
+        !queuedCommands.empty() && pollReadsSinceQueued >= PollReadsBetweenQueued;
+    if (queuedMayStart &&
+        (!PendingCommand || queuedCommands.front().requestNumber < PendingCommand->requestNumber)) {
+        commandUnderWay = std::move(queuedCommands.front());
+        queuedCommands.pop_front();
+    } else if (PendingCommand) {
+        commandUnderWay = std::move(PendingCommand);
+        PendingCommand.reset();
+    } else {
+        return;
+    }
+    retryCount = 0;
+}
+
+// Requests made during the transaction only touch PendingCommand and the queue, so ending the
+// command under way here never drops them.
 void DeviceSession::RunCommand()
 {
     // A copy: the command's sources are called while the transaction processes events.
     const Command command = *commandUnderWay;
-    bool ended = true;
+    std::optional<LinkResult> endedWith;
     switch (command.kind) {
     case CommandKind::WriteSetpoints: {
         const Setpoints setpoints = command.setpoints ? command.setpoints() : Setpoints();
-        ended =
-            RunAttempt(Block::Setpoints, link->SetSetpoints(setpoints.voltage, setpoints.current));
+        const LinkResult result = link->SetSetpoints(setpoints.voltage, setpoints.current);
+        if (result == Success) {
+            knownSetpoints = setpoints;
+            emit setpointsWritten(setpoints);
+        }
+        if (RunAttempt(Block::Setpoints, result))
+            endedWith = result;
         break;
     }
     case CommandKind::SwitchOutput: {
         const bool on = command.outputOn.value_or(status.outputOn == 0);
-        ended = RunAttempt(Block::Output, link->SetOutput(on ? DeviceProtocol::OutputOnWord
-                                                             : DeviceProtocol::OutputOffWord));
+        const LinkResult result =
+            link->SetOutput(on ? DeviceProtocol::OutputOnWord : DeviceProtocol::OutputOffWord);
+        if (RunAttempt(Block::Output, result))
+            endedWith = result;
         break;
     }
     case CommandKind::ReadCalibration:
@@ -259,8 +309,25 @@ void DeviceSession::RunCommand()
                                                            DeviceOperation::Write));
         break;
     }
-    if (ended)
-        commandUnderWay.reset();
+    if (command.kind != CommandKind::WriteSetpoints && command.kind != CommandKind::SwitchOutput)
+        endedWith = Success;
+    if (endedWith)
+        EndCommand(*endedWith);
+}
+
+void DeviceSession::EndCommand(LinkResult result)
+{
+    // Close() may have cancelled it while its transaction waited.
+    if (!commandUnderWay)
+        return;
+    const Completion done = std::move(commandUnderWay->done);
+    commandUnderWay.reset();
+    if (!done)
+        return;
+    pollReadsSinceQueued = 0;
+    done(result == Success   ? Outcome::Done
+         : result == NoReply ? Outcome::NoReply
+                             : Outcome::BadReply);
 }
 
 bool DeviceSession::RunAttempt(Block block, LinkResult result)
@@ -280,6 +347,8 @@ bool DeviceSession::RunAttempt(Block block, LinkResult result)
 
 void DeviceSession::PollRead()
 {
+    if (pollReadsSinceQueued < PollReadsBetweenQueued)
+        ++pollReadsSinceQueued;
     if (pollPhase == PollPhase::Status) {
         const LinkResult result = link->GetStatus(status);
         pollPhase = PollPhase::Adc;
@@ -314,9 +383,10 @@ void DeviceSession::ReadSetpoints()
 {
     Setpoints setpoints;
     const LinkResult result = link->GetSetpoints(setpoints);
-    if (result == Success)
+    if (result == Success) {
+        knownSetpoints = setpoints;
         emit setpointsRead(setpoints);
-    else
+    } else
         emit readFailed(Block::Setpoints, result);
 }
 

@@ -9,6 +9,7 @@
 #include <QSerialPort>
 #include <QString>
 
+#include <deque>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -31,6 +32,11 @@ class PortHangupGuard;
 // replaces one that is still waiting. A command that a tick has started runs to its end (a
 // setpoint write or output switch over up to four ticks); a request made meanwhile, even from
 // inside a tick's transaction, waits for it and is never dropped.
+//
+// Queued commands (those of scripts) are never replaced: they run one after another in the
+// order given, each reporting its outcome. A waiting request and the queue take turns by the
+// order in which they were made. After a queued command two poll reads run before the next
+// queued one, so that a busy script cannot starve the readings it asks for.
 class DeviceSession : public QObject
 {
     Q_OBJECT
@@ -60,10 +66,23 @@ public:
     using CalibrationSource = std::function<CalibrationBlock()>;
     using UserParamsSource = std::function<UserParamBlock()>;
 
+    // How a queued command ended.
+    enum class Outcome
+    {
+        Done,
+        NoReply,
+        BadReply,
+        Cancelled, // the port was closed before the command ended
+    };
+    Q_ENUM(Outcome)
+    using Completion = std::function<void(Outcome)>;
+
     static constexpr int PollIntervalMs = 250;
     static constexpr int ReopenIntervalMs = 1000;
     // Consecutive failed poll reads after which the device counts as not answering.
     static constexpr int FailedReadsForNoAnswer = 4;
+    // One status and one ADC read between two queued commands.
+    static constexpr int PollReadsBetweenQueued = 2;
 
     explicit DeviceSession(QObject *parent = nullptr);
     ~DeviceSession() override;
@@ -87,6 +106,9 @@ public:
     // The last successful reads; zero before the first.
     const OutputStatus &Status() const { return status; }
     const AdcReadings &Adc() const { return adc; }
+    // The setpoints the converter was last known to hold: as last read or successfully written;
+    // none before the first read.
+    const std::optional<Setpoints> &KnownSetpoints() const { return knownSetpoints; }
 
     // Commands for a later tick. Write values are taken from their source at each attempt.
     void RequestSetpointsWrite(SetpointsSource source);
@@ -96,6 +118,11 @@ public:
     void RequestCalibrationWrite(CalibrationSource source);
     void RequestUserParamsRead();
     void RequestUserParamsWrite(UserParamsSource source);
+
+    // Queued commands. `done` is called once, when the command has ended; Close() ends every
+    // queued command that has not, as Cancelled.
+    void QueueSetpointsWrite(SetpointsSource source, Completion done);
+    void QueueOutputSwitch(bool on, Completion done);
 
 signals:
     // A tick has run its one transaction; the log step of a front end follows here.
@@ -109,6 +136,8 @@ signals:
     // A read of the block failed (for the status and ADC reads, every failed poll read).
     void readFailed(DeviceSession::Block block, LinkResult result);
     void writeDone(DeviceSession::Block block);
+    // A setpoint write was acknowledged with these values, whoever asked for it.
+    void setpointsWritten(const Setpoints &setpoints);
     // A write failed: after its last attempt for the setpoints and the output switch.
     void writeFailed(DeviceSession::Block block, LinkResult result);
 
@@ -133,6 +162,8 @@ private:
         std::optional<bool> outputOn; // without a state: the opposite of the last status read
         CalibrationSource calibration;
         UserParamsSource userParams;
+        Completion done;           // queued commands only
+        quint64 requestNumber = 0; // which of a waiting request and a queued one came first
     };
     enum class PollPhase
     {
@@ -142,7 +173,10 @@ private:
 
     // Puts a new command of this kind in the waiting slot, replacing what waited there.
     Command &Request(CommandKind kind);
+    Command &Queue(CommandKind kind, Completion done);
+    void StartNextCommand();
     void RunCommand();
+    void EndCommand(LinkResult result);
     void ApplyLineSettings();
     void SetLinkState(LinkState state);
     void HandleHangUp();
@@ -166,6 +200,11 @@ private:
     AdcReadings adc;
     // Requested and waiting for a tick.
     std::optional<Command> PendingCommand;
+    std::deque<Command> queuedCommands;
+    quint64 requestsMade = 0;
+    // Poll reads since the last queued command ended.
+    int pollReadsSinceQueued = PollReadsBetweenQueued;
+    std::optional<Setpoints> knownSetpoints;
     // Started by a tick and not yet ended: a write between its attempts. It outlives a
     // disconnection and goes on with the next connection.
     std::optional<Command> commandUnderWay;

@@ -1,0 +1,105 @@
+#include "app/remotecontrolmenu.h"
+
+#include "remote/scpiserver.h"
+
+#include <QAction>
+#include <QInputDialog>
+#include <QLabel>
+#include <QMenu>
+#include <QMessageBox>
+#include <QSettings>
+#include <QStatusBar>
+#include <QToolBar>
+#include <QToolButton>
+
+RemoteControlMenu::RemoteControlMenu(ScpiServer *server, QSettings *store, QWidget *window)
+    : QObject(window), server(server), store(store), window(window)
+{
+    settings = LoadRemoteSettings(*store);
+
+    auto *menu = new QMenu(window);
+    serverAction = menu->addAction(tr("SCPI-сервер"));
+    serverAction->setObjectName(QStringLiteral("actionScpiServer"));
+    serverAction->setCheckable(true);
+    serverAction->setChecked(settings.enabled);
+    connect(serverAction, &QAction::toggled, this, &RemoteControlMenu::SwitchServer);
+
+    networkAction = menu->addAction(tr("Доступ из сети"));
+    networkAction->setObjectName(QStringLiteral("actionScpiNetwork"));
+    networkAction->setCheckable(true);
+    networkAction->setChecked(settings.listen == RemoteSettings::Listen::Any);
+    // Triggered, not toggled: the warning may refuse the change and set the check back.
+    connect(networkAction, &QAction::triggered, this, &RemoteControlMenu::SwitchNetworkAccess);
+
+    portAction = menu->addAction(tr("Порт…"));
+    portAction->setObjectName(QStringLiteral("actionScpiPort"));
+    connect(portAction, &QAction::triggered, this, &RemoteControlMenu::ChoosePort);
+
+    menuAction = new QAction(tr("SCPI"), this);
+    menuAction->setObjectName(QStringLiteral("actionScpi"));
+    menuAction->setStatusTip(tr("Удалённое управление по SCPI (TCP)"));
+    menuAction->setMenu(menu);
+
+    statusLabel = new QLabel;
+    statusLabel->setObjectName(QStringLiteral("labelScpiStatus"));
+    connect(server, &ScpiServer::statusChanged, this, &RemoteControlMenu::ShowStatus);
+}
+
+void RemoteControlMenu::Install(QToolBar *toolBar, QStatusBar *statusBar)
+{
+    toolBar->addAction(menuAction);
+    if (auto *button = qobject_cast<QToolButton *>(toolBar->widgetForAction(menuAction)))
+        button->setPopupMode(QToolButton::InstantPopup);
+    statusBar->addPermanentWidget(statusLabel);
+    Apply();
+}
+
+void RemoteControlMenu::SwitchServer(bool on)
+{
+    settings.enabled = on;
+    StoreRemoteSettings(*store, settings);
+    Apply();
+}
+
+void RemoteControlMenu::SwitchNetworkAccess(bool any)
+{
+    if (any) {
+        const QMessageBox::StandardButton answer = QMessageBox::warning(
+            window, tr("SCPI"),
+            tr("Сервер будет принимать подключения со всех сетевых интерфейсов. Любой, кто может "
+               "подключиться к этому компьютеру по сети, сможет менять уставки и включать выход "
+               "преобразователя. Продолжить?"),
+            QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
+        if (answer != QMessageBox::Yes) {
+            networkAction->setChecked(false);
+            return;
+        }
+    }
+    settings.listen = any ? RemoteSettings::Listen::Any : RemoteSettings::Listen::Local;
+    StoreRemoteSettings(*store, settings);
+    Apply();
+}
+
+void RemoteControlMenu::ChoosePort()
+{
+    bool ok = false;
+    const int port = QInputDialog::getInt(window, tr("SCPI"), tr("TCP-порт сервера:"),
+                                          settings.port, 1, 65535, 1, &ok);
+    if (!ok || port == settings.port)
+        return;
+    settings.port = static_cast<quint16>(port);
+    StoreRemoteSettings(*store, settings);
+    Apply();
+}
+
+void RemoteControlMenu::Apply()
+{
+    server->Apply(settings);
+    ShowStatus();
+}
+
+void RemoteControlMenu::ShowStatus()
+{
+    statusLabel->setText(server->StatusText());
+    statusLabel->setVisible(!statusLabel->text().isEmpty());
+}

@@ -1,0 +1,157 @@
+#include "remote/scpiinstrument.h"
+
+#include "remote/scpierrorqueue.h"
+#include "session/devicesession.h"
+#include "session/valuelimits.h"
+
+namespace {
+
+QByteArray Fixed(double value, int decimals)
+{
+    return QByteArray::number(value, 'f', decimals);
+}
+
+QByteArray SetpointText(const ScpiCommand &command, const std::optional<Setpoints> &known)
+{
+    const bool voltage = command.header == ScpiHeader::Voltage;
+    const DecimalRange range = voltage ? ValueLimits::SetpointVolts : ValueLimits::SetpointAmps;
+    if (command.limit) {
+        return Fixed(*command.limit == ScpiLimit::Minimum ? range.minimum : range.maximum,
+                     range.decimals);
+    }
+    return Fixed((voltage ? known->voltage : known->current) / 1000.0, range.decimals);
+}
+
+std::optional<ScpiError> ErrorOf(DeviceSession::Outcome outcome)
+{
+    switch (outcome) {
+    case DeviceSession::Outcome::Done:
+        return std::nullopt;
+    case DeviceSession::Outcome::NoReply:
+        return ScpiErrors::HardwareError("no reply from converter");
+    case DeviceSession::Outcome::BadReply:
+        return ScpiErrors::HardwareError("bad reply from converter");
+    case DeviceSession::Outcome::Cancelled:
+        break;
+    }
+    return ScpiErrors::HardwareMissing();
+}
+
+} // namespace
+
+ScpiInstrument::ScpiInstrument(DeviceSession *session, QObject *parent)
+    : QObject(parent), session(session)
+{
+    connect(session, &DeviceSession::statusRead, this, [this] { sinceStatus.start(); });
+    connect(session, &DeviceSession::adcRead, this, [this] { sinceAdc.start(); });
+    connect(session, &DeviceSession::linkStateChanged, this,
+            [this](DeviceSession::LinkState state) {
+                if (state == DeviceSession::LinkState::Disconnected) {
+                    sinceStatus.invalidate();
+                    sinceAdc.invalidate();
+                }
+            });
+}
+
+bool ScpiInstrument::Fresh(const QElapsedTimer &sinceRead) const
+{
+    return sinceRead.isValid() && sinceRead.elapsed() <= StaleAfterMs;
+}
+
+QByteArray ScpiInstrument::Measurement(bool fresh, const QByteArray &value,
+                                       ScpiErrorQueue &errors) const
+{
+    if (fresh)
+        return value;
+    errors.Push(ScpiErrors::DataStale());
+    return NotANumber;
+}
+
+QByteArray ScpiInstrument::Answer(const ScpiCommand &command, ScpiErrorQueue &errors) const
+{
+    const OutputStatus &status = session->Status();
+    const AdcReadings &adc = session->Adc();
+    const bool statusFresh = Fresh(sinceStatus);
+    const bool adcFresh = Fresh(sinceAdc);
+    switch (command.header) {
+    case ScpiHeader::Identify:
+        return "VORNEXcontrol,VORNEX DC-DC panel,0," VORNEXCONTROL_VERSION;
+    case ScpiHeader::Version:
+        return "1999.0";
+    case ScpiHeader::Voltage:
+    case ScpiHeader::Current:
+        if (!command.limit && !session->KnownSetpoints())
+            return Measurement(false, QByteArray(), errors);
+        return SetpointText(command, session->KnownSetpoints());
+    case ScpiHeader::MeasureVoltage:
+        return Measurement(statusFresh, Fixed(status.voltage / 100.0, 2), errors);
+    case ScpiHeader::MeasureCurrent:
+        // On the fine range the converter counts tenths of a milliampere.
+        return Measurement(statusFresh,
+                           status.currentRange != 0 ? Fixed(status.current / 10000.0, 4)
+                                                    : Fixed(status.current / 1000.0, 3),
+                           errors);
+    case ScpiHeader::Output:
+    case ScpiHeader::OperationCondition: {
+        // A state, not a number: the last one read is answered, and its age reported.
+        if (!statusFresh)
+            errors.Push(ScpiErrors::DataStale());
+        if (command.header == ScpiHeader::Output)
+            return status.outputOn != 0 ? "1" : "0";
+        return QByteArray::number((status.cvMode != 0 ? 1 : 0) | (status.ccMode != 0 ? 2 : 0));
+    }
+    case ScpiHeader::AdcVoltage:
+        return Measurement(adcFresh, Fixed(adc.sdadcVoltage / 1000.0, 3), errors);
+    case ScpiHeader::AdcCurrent:
+        return Measurement(adcFresh, Fixed(adc.sdadcCurrent / 1000.0, 3), errors);
+    case ScpiHeader::AdcInput:
+        return Measurement(adcFresh, Fixed(adc.inputVoltage / 1000.0, 3), errors);
+    case ScpiHeader::AdcReference:
+        return Measurement(adcFresh, Fixed(adc.referenceVoltage / 1000.0, 3), errors);
+    case ScpiHeader::ClearStatus:
+    case ScpiHeader::Reset:
+    case ScpiHeader::OperationComplete:
+    case ScpiHeader::Wait:
+    case ScpiHeader::NextError:
+        break;
+    }
+    return QByteArray();
+}
+
+void ScpiInstrument::Write(const ScpiCommand &command, WriteDone done)
+{
+    if (session->State() == DeviceSession::LinkState::Disconnected) {
+        done(ScpiErrors::HardwareMissing());
+        return;
+    }
+    auto completion = [done](DeviceSession::Outcome outcome) { done(ErrorOf(outcome)); };
+    switch (command.header) {
+    case ScpiHeader::Voltage:
+    case ScpiHeader::Current: {
+        // The other setpoint goes out as the converter holds it, taken at each attempt.
+        if (!session->KnownSetpoints()) {
+            done(ScpiErrors::HardwareError("setpoints not read from converter yet"));
+            return;
+        }
+        const bool voltage = command.header == ScpiHeader::Voltage;
+        const qint32 milli = command.milli;
+        session->QueueSetpointsWrite(
+            [session = session, voltage, milli] {
+                Setpoints setpoints = session->KnownSetpoints().value_or(Setpoints());
+                (voltage ? setpoints.voltage : setpoints.current) = milli;
+                return setpoints;
+            },
+            completion);
+        break;
+    }
+    case ScpiHeader::Output:
+        session->QueueOutputSwitch(command.on, completion);
+        break;
+    case ScpiHeader::Reset:
+        session->QueueOutputSwitch(false, completion);
+        break;
+    default:
+        done(std::nullopt);
+        break;
+    }
+}
