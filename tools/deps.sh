@@ -8,6 +8,7 @@ packages=(
     clang libclang-rt-14-dev
     fonts-dejavu-core tzdata
     dpkg-dev desktop-file-utils
+    python3-pyvisa python3-pyvisa-py
 )
 
 missing=()

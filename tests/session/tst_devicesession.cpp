@@ -1,4 +1,5 @@
 #include "link/deviceprotocol.h"
+#include "link/recordlayout.h"
 #include "session/devicesession.h"
 #include "sim/converteremulator.h"
 
@@ -45,6 +46,8 @@ private slots:
     void laterRequestReplacesAWaitingOne();
     void writeGivesUpAfterFourAttempts();
     void commandWaitsForARetriedWrite();
+    void queuedCommandsKeepTheirOrderAndTheirTurns();
+    void closingCancelsQueuedCommands();
 
 private:
     int count(Wire wire) const;
@@ -264,6 +267,72 @@ void DeviceSessionTest::commandWaitsForARetriedWrite()
     QCOMPARE(done.size(), 2);
     QCOMPARE(done.at(0).at(0).value<DeviceSession::Block>(), DeviceSession::Block::Setpoints);
     QCOMPARE(done.at(1).at(0).value<DeviceSession::Block>(), DeviceSession::Block::Output);
+}
+
+// Scripts' commands are queued: a click neither replaces nor overtakes one queued before it,
+// and two poll reads run between two queued commands so a busy script cannot starve the
+// readings.
+void DeviceSessionTest::queuedCommandsKeepTheirOrderAndTheirTurns()
+{
+    QStringList wire;
+    connect(
+        emulator.get(), &ConverterEmulator::requestReceived, this,
+        [&wire](const EmulatorRequest &request) {
+            if (request.registerCode == DeviceRegister::Setpoints &&
+                request.operationCode == DeviceOperation::Write)
+                wire << QStringLiteral("write %1").arg(QString::fromLatin1(request.data.toHex()));
+            else if (request.registerCode == DeviceRegister::OutputSwitch)
+                wire << QStringLiteral("switch");
+            else if (request.operationCode == DeviceOperation::Read)
+                wire << QStringLiteral("read");
+        });
+    QStringList outcomes;
+    const auto note = [&outcomes](const char *name) {
+        return [&outcomes, name](DeviceSession::Outcome outcome) {
+            outcomes << QStringLiteral("%1 %2").arg(QLatin1String(name)).arg(int(outcome));
+        };
+    };
+    const auto writeOf = [](Setpoints setpoints) {
+        return QStringLiteral("write %1")
+            .arg(QString::fromLatin1(RecordLayout::PackSetpoints(setpoints).toHex()));
+    };
+    QVERIFY(session->Open(port()));
+    waitForPollReads(2);
+    wire.clear();
+
+    session->QueueSetpointsWrite([] { return Setpoints{5000, 1000}; }, note("first"));
+    session->RequestSetpointsWrite([] { return Setpoints{6000, 1000}; });
+    session->QueueSetpointsWrite([] { return Setpoints{7000, 1000}; }, note("second"));
+    session->QueueOutputSwitch(true, note("switch"));
+    QTRY_COMPARE_WITH_TIMEOUT(outcomes.size(), 3, waitMs);
+    const int done = int(DeviceSession::Outcome::Done);
+    QCOMPARE(outcomes, QStringList({QStringLiteral("first %1").arg(done),
+                                    QStringLiteral("second %1").arg(done),
+                                    QStringLiteral("switch %1").arg(done)}));
+    const QStringList expected{writeOf({5000, 1000}),  writeOf({6000, 1000}),
+                               QStringLiteral("read"), QStringLiteral("read"),
+                               writeOf({7000, 1000}),  QStringLiteral("read"),
+                               QStringLiteral("read"), QStringLiteral("switch")};
+    QCOMPARE(wire.mid(0, expected.size()), expected);
+    QCOMPARE(session->KnownSetpoints()->voltage, 7000);
+}
+
+// A script must not wait for an operator to reconnect: closing ends its queued commands, and
+// nothing of them reaches the converter.
+void DeviceSessionTest::closingCancelsQueuedCommands()
+{
+    QVERIFY(session->Open(port()));
+    waitForPollReads(1);
+    QVector<DeviceSession::Outcome> outcomes;
+    const auto note = [&outcomes](DeviceSession::Outcome outcome) { outcomes << outcome; };
+    session->QueueSetpointsWrite([] { return Setpoints{5000, 1000}; }, note);
+    session->QueueOutputSwitch(true, note);
+    session->Close();
+    QCOMPARE(outcomes, QVector<DeviceSession::Outcome>(2, DeviceSession::Outcome::Cancelled));
+    QVERIFY(session->Open(port()));
+    waitForPollReads(4);
+    QCOMPARE(count({DeviceRegister::Setpoints, DeviceOperation::Write}), 0);
+    QCOMPARE(count({DeviceRegister::OutputSwitch, DeviceOperation::Write}), 0);
 }
 
 QTEST_MAIN(DeviceSessionTest)

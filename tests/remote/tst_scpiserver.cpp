@@ -1,0 +1,180 @@
+#include "link/deviceprotocol.h"
+#include "remote/scpiclient.h"
+#include "remote/scpiserver.h"
+#include "session/devicesession.h"
+#include "sim/converteremulator.h"
+
+#include <QSignalSpy>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+constexpr int waitMs = 10000;
+
+// A script's end of the connection, line by line.
+class Script
+{
+public:
+    explicit Script(quint16 port) { socket.connectToHost(QHostAddress::LocalHost, port); }
+
+    // The server runs in this thread: waits must turn the event loop.
+    bool connected()
+    {
+        return QTest::qWaitFor([this] { return socket.state() == QAbstractSocket::ConnectedState; },
+                               waitMs);
+    }
+    void send(const QByteArray &line) { socket.write(line + '\n'); }
+    QByteArray ask(const QByteArray &line)
+    {
+        send(line);
+        return answer();
+    }
+    QByteArray answer()
+    {
+        if (!QTest::qWaitFor([this] { return socket.canReadLine(); }, waitMs))
+            return "(no answer)";
+        return socket.readLine().trimmed();
+    }
+
+    QTcpSocket socket;
+};
+
+} // namespace
+
+// The server and a device session, without a window: what scripts get when something fails,
+// and the limits that keep a script from harming the panel.
+class ScpiServerTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void withoutAConverter();
+    void failedWritesQueueDeviceErrors();
+    void clientsCannotHarmThePanel();
+
+private:
+    int countFor(quint8 reg, quint8 operation) const;
+
+    std::unique_ptr<QTemporaryDir> dir;
+    std::unique_ptr<ConverterEmulator> emulator;
+    std::unique_ptr<DeviceSession> session;
+    std::unique_ptr<ScpiServer> server;
+};
+
+void ScpiServerTest::init()
+{
+    emulator = std::make_unique<ConverterEmulator>();
+    emulator->setPaced(false);
+    dir = std::make_unique<QTemporaryDir>();
+    emulator->setLinkPath(dir->filePath(QStringLiteral("ttyVORNEX")));
+    QString error;
+    QVERIFY2(emulator->start(&error), qPrintable(error));
+    session = std::make_unique<DeviceSession>();
+    session->SetTrace(nullptr);
+    server = std::make_unique<ScpiServer>(session.get());
+    QVERIFY(server->Apply(RemoteSettings{true, RemoteSettings::Listen::Local, 0}));
+}
+
+void ScpiServerTest::cleanup()
+{
+    server.reset();
+    session.reset();
+    emulator.reset();
+    dir.reset();
+}
+
+int ScpiServerTest::countFor(quint8 reg, quint8 operation) const
+{
+    int n = 0;
+    for (const EmulatorRequest &request : emulator->requests())
+        n += request.parsed && request.registerCode == reg && request.operationCode == operation;
+    return n;
+}
+
+void ScpiServerTest::withoutAConverter()
+{
+    Script script(server->Port());
+    QVERIFY(script.connected());
+    QVERIFY(script.ask("*IDN?").startsWith("VORNEXcontrol,"));
+    QCOMPARE(script.ask("MEAS:VOLT?"), QByteArray("9.91E+37"));
+    script.send("OUTP ON");
+    QCOMPARE(script.ask("*OPC?"), QByteArray("1"));
+    QCOMPARE(script.ask("SYST:ERR?"), QByteArray("-230,\"Data corrupt or stale\""));
+    QCOMPARE(script.ask("SYST:ERR?"), QByteArray("-241,\"Hardware missing\""));
+    QCOMPARE(script.ask("SYST:ERR?"), QByteArray("0,\"No error\""));
+    QCOMPARE(emulator->requests().size(), 0);
+}
+
+void ScpiServerTest::failedWritesQueueDeviceErrors()
+{
+    QVERIFY(session->Open(emulator->linkPath()));
+    Script script(server->Port());
+    QVERIFY(script.connected());
+    QTRY_VERIFY_WITH_TIMEOUT(countFor(DeviceRegister::Status, DeviceOperation::Read) >= 1, waitMs);
+    FaultSettings silent;
+    silent.silent = true;
+    emulator->setFaults(silent);
+
+    // Four attempts, as for a click, then the error; *OPC? waits for all of them.
+    script.send("OUTP ON");
+    QCOMPARE(script.ask("*OPC?"), QByteArray("1"));
+    QCOMPARE(countFor(DeviceRegister::OutputSwitch, DeviceOperation::Write), 4);
+    QCOMPARE(script.ask("SYST:ERR?"),
+             QByteArray("-240,\"Hardware error;no reply from converter\""));
+
+    // "Отключить" while a write is being tried ends it for the script at once.
+    script.send("VOLT 5");
+    QTRY_VERIFY_WITH_TIMEOUT(countFor(DeviceRegister::Setpoints, DeviceOperation::Write) >= 1,
+                             waitMs);
+    session->Close();
+    QCOMPARE(script.ask("*OPC?"), QByteArray("1"));
+    QCOMPARE(script.ask("SYST:ERR?"), QByteArray("-241,\"Hardware missing\""));
+}
+
+void ScpiServerTest::clientsCannotHarmThePanel()
+{
+    QVERIFY(session->Open(emulator->linkPath()));
+    std::vector<std::unique_ptr<Script>> scripts;
+    for (int i = 0; i < ScpiServer::MaxClients; ++i) {
+        scripts.push_back(std::make_unique<Script>(server->Port()));
+        QVERIFY(scripts.back()->connected());
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(server->ClientCount(), ScpiServer::MaxClients, waitMs);
+    QVERIFY(server->StatusText().endsWith(QStringLiteral("клиентов: 8")));
+
+    // The ninth is closed at once; the eight go on.
+    Script ninth(server->Port());
+    QTRY_COMPARE_WITH_TIMEOUT(ninth.socket.state(), QAbstractSocket::UnconnectedState, waitMs);
+    QCOMPARE(server->ClientCount(), ScpiServer::MaxClients);
+
+    // A line over the limit closes its client.
+    scripts[0]->socket.write(QByteArray(ScpiClient::MaxLineBytes + 1, 'A'));
+    QTRY_COMPARE_WITH_TIMEOUT(scripts[0]->socket.state(), QAbstractSocket::UnconnectedState,
+                              waitMs);
+    QTRY_COMPARE_WITH_TIMEOUT(server->ClientCount(), ScpiServer::MaxClients - 1, waitMs);
+
+    // A client that sends queries and never reads the answers: the server stops reading it
+    // once its answers pile up, while the poll cycle and the other clients go on.
+    // More than the system's socket buffers on both ends take.
+    scripts[1]->socket.setReadBufferSize(1024);
+    scripts[1]->socket.write(QByteArray("*IDN?\n").repeated(2000000));
+    QSignalSpy ticks(session.get(), &DeviceSession::tickDone);
+    QTRY_VERIFY_WITH_TIMEOUT(ticks.size() >= 8, waitMs);
+    QVERIFY(scripts[2]->ask("*IDN?").startsWith("VORNEXcontrol,"));
+    QVERIFY2(scripts[1]->socket.bytesToWrite() > 0, "the flood was read to its end");
+    qint64 largestBacklog = 0;
+    for (const QTcpSocket *socket : server->findChildren<QTcpSocket *>())
+        largestBacklog = std::max(largestBacklog, socket->bytesToWrite());
+    QVERIFY2(largestBacklog <= 2 * ScpiClient::MaxPendingOutput,
+             qPrintable(QString::number(largestBacklog)));
+}
+
+QTEST_MAIN(ScpiServerTest)
+#include "tst_scpiserver.moc"
