@@ -1,9 +1,12 @@
 #pragma once
 
+#include "cli/remoteaddress.h"
 #include "link/devicerecords.h"
 #include "log/logsettings.h"
 
 #include <QString>
+
+#include <optional>
 
 enum class CliAction
 {
@@ -28,6 +31,7 @@ struct CliCommand
     CliAction action = CliAction::Help;
     QString helpTopic; // Help: the command asked about; empty for the overview
     QString port;
+    std::optional<RemoteAddress> via; // --via: through a panel's SCPI server, not a port
     bool json = false;
     bool trace = false;
     Setpoints setpoints; // Set: mV and mA, as they will be sent

@@ -13,7 +13,7 @@ namespace {
 // The log period's range is the panel's: 00:00:01 to 00:10:00.
 constexpr int LongestLogPeriodSeconds = 600;
 
-const QStringList ValueOptions{"port", "period", "count", "source", "time"};
+const QStringList ValueOptions{"port", "via", "period", "count", "source", "time"};
 const QStringList FlagOptions{"json", "trace", "comma", "help", "version"};
 const QStringList LogOptions{"period", "count", "source", "time", "comma"};
 
@@ -173,6 +173,27 @@ QString CommandFromWords(const QStringList &words, CliCommand &command)
     return QStringLiteral("неизвестная команда «%1»").arg(name);
 }
 
+// The panel's server serves the readings, the setpoints and the output, nothing else.
+QString ViaFromOptions(const QMap<QString, QString> &options, CliCommand &command)
+{
+    if (options.contains(QStringLiteral("port")))
+        return QStringLiteral("--via и --port вместе не задаются: команда идёт либо через "
+                              "панель, либо в порт");
+    switch (command.action) {
+    case CliAction::CalibrationGet:
+    case CliAction::CalibrationSet:
+    case CliAction::UserGet:
+    case CliAction::UserSet:
+        return QStringLiteral("калибровка и пользовательские параметры по сети недоступны: "
+                              "SCPI-сервер панели их не читает и не записывает (только --port)");
+    default:
+        break;
+    }
+    QString problem;
+    command.via = ParseRemoteAddress(options.value(QStringLiteral("via")), problem);
+    return command.via ? QString() : QStringLiteral("--via: ") + problem;
+}
+
 } // namespace
 
 QString ChoosePort(const QString &portOption, const PortEnvironment &environment)
@@ -229,6 +250,10 @@ ParsedCommandLine ParseCommandLine(const QStringList &arguments, const PortEnvir
     if (!parsed.error.isEmpty())
         return parsed;
 
+    if (words.options.contains(QStringLiteral("via"))) {
+        parsed.error = ViaFromOptions(words.options, command);
+        return parsed;
+    }
     command.port = ChoosePort(words.options.value(QStringLiteral("port")), environment);
     if (command.port.isEmpty())
         parsed.error = QStringLiteral(

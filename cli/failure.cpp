@@ -9,6 +9,7 @@ int ExitStatusOf(Failure failure)
     case Failure::PortMissing:
     case Failure::PortPermission:
     case Failure::PortOther:
+    case Failure::NoPanel:
         return 3;
     case Failure::NoReply:
         return 4;
@@ -33,6 +34,8 @@ QString FailureKey(Failure failure)
         return QStringLiteral("port-permission");
     case Failure::PortOther:
         return QStringLiteral("port-open");
+    case Failure::NoPanel:
+        return QStringLiteral("no-panel");
     case Failure::NoReply:
         return QStringLiteral("no-reply");
     case Failure::BadReply:

@@ -12,6 +12,7 @@ enum class Failure
     PortMissing,    // 3: no such port
     PortPermission, // 3: the port may not be opened for reading and writing
     PortOther,      // 3: the port would not open for another reason
+    NoPanel,        // 3: --via: no panel's SCPI server to be reached, or it stopped answering
     NoReply,        // 4: the converter did not answer
     BadReply,       // 5: it answered, but not with a good reply (a refused write included)
     BadFile,        // 6: a block file that cannot be read, is not a valid block, or cannot be

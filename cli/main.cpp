@@ -3,11 +3,26 @@
 #include "cli/console.h"
 #include "cli/failure.h"
 #include "cli/helptext.h"
+#include "cli/remoterunner.h"
 #include "cli/resulttext.h"
 #include "session/portlist.h"
 
 #include <QCoreApplication>
 #include <QTimer>
+
+namespace {
+
+template <typename Runner>
+int RunCommand(QCoreApplication &app, const CliCommand &command, Console &console)
+{
+    Runner runner(command, console);
+    QObject::connect(&runner, &Runner::finished, &app, &QCoreApplication::exit);
+    // Started from the event loop, so that the end of the command can end the loop.
+    QTimer::singleShot(0, &runner, &Runner::Start);
+    return app.exec();
+}
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
@@ -31,10 +46,7 @@ int main(int argc, char *argv[])
         console.Print("vornexctl " VORNEXCTL_VERSION "\n");
         return ExitSuccess;
     }
-
-    CommandRunner runner(command, console);
-    QObject::connect(&runner, &CommandRunner::finished, &app, &QCoreApplication::exit);
-    // Started from the event loop, so that the end of the command can end the loop.
-    QTimer::singleShot(0, &runner, &CommandRunner::Start);
-    return app.exec();
+    if (command.via)
+        return RunCommand<RemoteRunner>(app, command, console);
+    return RunCommand<CommandRunner>(app, command, console);
 }

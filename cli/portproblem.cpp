@@ -33,7 +33,9 @@ QString OpenFailureText(Failure failure, const QString &portName, const QString 
     const QString head = QStringLiteral("Не удается открыть порт %1: ").arg(portName);
     switch (failure) {
     case Failure::PortBusy:
-        return head + QStringLiteral("порт занят другой программой");
+        return head + QStringLiteral("порт занят другой программой (если это панель "
+                                     "VORNEXcontrol с включённым SCPI-сервером, команда дойдёт "
+                                     "до преобразователя через неё: --via 127.0.0.1)");
     case Failure::PortMissing:
         return head + QStringLiteral("порт не найден");
     case Failure::PortPermission:

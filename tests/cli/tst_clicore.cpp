@@ -2,7 +2,9 @@
 #include "cli/commandline.h"
 #include "cli/failure.h"
 #include "cli/portproblem.h"
+#include "cli/remoteaddress.h"
 #include "cli/resulttext.h"
+#include "cli/scpianswer.h"
 #include "link/blockfields.h"
 
 #include <QJsonDocument>
@@ -50,10 +52,10 @@ QString Describe(const CliCommand &command)
     default:
         break;
     }
-    return text + QStringLiteral(" port=%1 json=%2 trace=%3")
-                      .arg(command.port)
-                      .arg(command.json)
-                      .arg(command.trace);
+    const QString where = command.via ? QStringLiteral("via=") + RemoteAddressText(*command.via)
+                                      : QStringLiteral("port=") + command.port;
+    return text +
+           QStringLiteral(" %1 json=%2 trace=%3").arg(where).arg(command.json).arg(command.trace);
 }
 
 CalibrationBlock SomeCalibration()
@@ -99,6 +101,12 @@ private slots:
     void backupPath();
     void openFailure_data();
     void openFailure();
+    void remoteAddress_data();
+    void remoteAddress();
+    void scpiReading_data();
+    void scpiReading();
+    void scpiQueueEntry_data();
+    void scpiQueueEntry();
     void exitStatuses();
     void resultText_data();
     void resultText();
@@ -194,6 +202,19 @@ void CliCoreTest::parse_data()
     row("option without value", "status --port", none, none, "для параметра --port нужно значение");
     row("nothing", "", none, none, "не задана команда");
     row("unknown command", "reboot --port p", none, none, "неизвестная команда «reboot»");
+
+    row("via", "--via 127.0.0.1 status", none, none, "status via=127.0.0.1:5025 json=0 trace=0");
+    row("via, no port from the environment", "set 12 1.5 --via=panel:6000", "/dev/env", "/dev/a",
+        "set 12000 1500 via=panel:6000 json=0 trace=0");
+    row("via log", "log --period 2 --via [::1]:5025 --json", none, none,
+        "log period=00:02 count=0 source=0 time=0/0 comma=0 via=[::1]:5025 json=1 trace=0");
+    row("via and port", "status --via 127.0.0.1 --port p", none, none,
+        "--via и --port вместе не задаются");
+    row("via calibration", "calibration get --via 127.0.0.1", none, none,
+        "калибровка и пользовательские параметры по сети недоступны");
+    row("via user set", "user set u.json --via 127.0.0.1", none, none, "по сети недоступны");
+    row("via bad address", "status --via 127.0.0.1:0", none, none,
+        "--via: порт: «0» вне диапазона от 1 до 65535");
 }
 
 void CliCoreTest::parse()
@@ -374,19 +395,172 @@ void CliCoreTest::openFailure()
     QCOMPARE(int(failure), expected);
 }
 
+void CliCoreTest::remoteAddress_data()
+{
+    QTest::addColumn<QString>("text");
+    // "host port", or a piece of the problem.
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("host") << "127.0.0.1"
+                          << "127.0.0.1 5025";
+    QTest::newRow("host and port") << "bench-pc:5026"
+                                   << "bench-pc 5026";
+    QTest::newRow("highest port") << "h:65535"
+                                  << "h 65535";
+    QTest::newRow("IPv6 in brackets") << "[::1]:5000"
+                                      << "::1 5000";
+    QTest::newRow("IPv6 in brackets, no port") << "[fe80::1]"
+                                               << "fe80::1 5025";
+    // Without brackets the last group belongs to the address.
+    QTest::newRow("bare IPv6") << "fe80::1:5025"
+                               << "fe80::1:5025 5025";
+    QTest::newRow("port 0") << "h:0"
+                            << "порт: «0» вне диапазона от 1 до 65535";
+    QTest::newRow("port too high") << "h:65536"
+                                   << "«65536» вне диапазона";
+    QTest::newRow("port negative") << "h:-1"
+                                   << "«-1» вне диапазона";
+    QTest::newRow("port a word") << "h:scpi"
+                                 << "«scpi» — не целое число";
+    QTest::newRow("port empty") << "h:"
+                                << "«» — не целое число";
+    QTest::newRow("no host") << ":5025"
+                             << "ожидается УЗЕЛ[:ПОРТ]";
+    QTest::newRow("nothing") << ""
+                             << "ожидается УЗЕЛ[:ПОРТ]";
+    QTest::newRow("unclosed bracket") << "[::1:5025"
+                                      << "в квадратных скобках — адрес IPv6";
+    QTest::newRow("IPv4 in brackets") << "[127.0.0.1]:5025"
+                                      << "в квадратных скобках — адрес IPv6";
+    QTest::newRow("text after brackets") << "[::1]5025"
+                                         << "в квадратных скобках — адрес IPv6";
+    QTest::newRow("colons, not IPv6") << "a:b:c"
+                                      << "адрес IPv6 с портом пишется так: [::1]:5025";
+}
+
+void CliCoreTest::remoteAddress()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, expected);
+    QString problem;
+    const std::optional<RemoteAddress> address = ParseRemoteAddress(text, problem);
+    if (address)
+        QCOMPARE(QStringLiteral("%1 %2").arg(address->host).arg(address->port), expected);
+    else
+        QVERIFY2(problem.contains(expected), qPrintable(problem));
+}
+
+void CliCoreTest::scpiReading_data()
+{
+    QTest::addColumn<QByteArray>("answer");
+    QTest::addColumn<double>("stepsPerUnit");
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<int>("steps");
+    QTest::addColumn<int>("decimals");
+    const int value = int(ScpiReading::Kind::Value);
+    const int stale = int(ScpiReading::Kind::Stale);
+    const int malformed = int(ScpiReading::Kind::Malformed);
+    auto row = [](const char *name, const char *answer, double stepsPerUnit, int kind, int steps,
+                  int decimals) {
+        QTest::newRow(name) << QByteArray(answer) << stepsPerUnit << kind << steps << decimals;
+    };
+    row("volts to 10 mV", "12.34", 100, value, 1234, 2);
+    row("amperes to mA", "0.567", 1000, value, 567, 3);
+    row("fine current to 0.1 mA", "0.0545", 10000, value, 545, 4);
+    row("exponent", "+1.2340E+01", 100, value, 1234, 4);
+    row("negative", "-0.02", 100, value, -2, 2);
+    row("whole number", "3", 1, value, 3, 0);
+    row("rounded, not cut", "0.0099999", 100, value, 1, 7);
+    row("not a number", "9.91E+37", 100, stale, 0, 0);
+    row("not a number, signed", "+9.91E+37", 1, stale, 0, 0);
+    row("too large for a field", "1E+30", 100, malformed, 0, 0);
+    row("word", "ON", 1, malformed, 0, 0);
+    row("empty", "", 1, malformed, 0, 0);
+    row("two numbers", "12.34,5", 100, malformed, 0, 0);
+    row("decimal comma", "12,34", 100, malformed, 0, 0);
+    row("infinity", "inf", 1, malformed, 0, 0);
+    row("nan", "nan", 1, malformed, 0, 0);
+}
+
+void CliCoreTest::scpiReading()
+{
+    QFETCH(QByteArray, answer);
+    QFETCH(double, stepsPerUnit);
+    const ScpiReading reading = ParseScpiReading(answer, stepsPerUnit);
+    QTEST(int(reading.kind), "kind");
+    QTEST(int(reading.steps), "steps");
+    QTEST(reading.decimals, "decimals");
+}
+
+void CliCoreTest::scpiQueueEntry_data()
+{
+    QTest::addColumn<QByteArray>("answer");
+    QTest::addColumn<int>("code"); // 1: not an entry
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("failure");
+    QTest::addColumn<QString>("reason");
+    const int none = 1;
+    const int noReply = int(Failure::NoReply);
+    const int badReply = int(Failure::BadReply);
+    QTest::newRow("empty queue") << QByteArray("0,\"No error\"") << 0 << "No error" << badReply
+                                 << "";
+    QTest::newRow("stale") << QByteArray("-230,\"Data corrupt or stale\"") << -230
+                           << "Data corrupt or stale" << noReply << "преобразователь не отвечает";
+    QTest::newRow("no converter") << QByteArray("-241,\"Hardware missing\"") << -241
+                                  << "Hardware missing" << noReply
+                                  << "к панели не подключён преобразователь";
+    QTest::newRow("write not answered")
+        << QByteArray("-240,\"Hardware error;no reply from converter\"") << -240
+        << "Hardware error;no reply from converter" << noReply
+        << "преобразователь не отвечает (4 попытки)";
+    QTest::newRow("write refused") << QByteArray("-240,\"Hardware error;bad reply from converter\"")
+                                   << -240 << "Hardware error;bad reply from converter" << badReply
+                                   << "неверный ответ преобразователя (4 попытки)";
+    QTest::newRow("write failed otherwise")
+        << QByteArray("-240,\"Hardware error;setpoints not read\"") << -240
+        << "Hardware error;setpoints not read" << badReply
+        << "запись не удалась (панель: -240, «Hardware error;setpoints not read»)";
+    QTest::newRow("out of range")
+        << QByteArray("-222,\"Data out of range\"") << -222 << "Data out of range" << badReply
+        << "панель не приняла команду (панель: -222, «Data out of range»)";
+    QTest::newRow("quote in the text")
+        << QByteArray("-113,\"Undefined header;\"\"X\"\"\"") << -113 << "Undefined header;\"X\""
+        << badReply << "панель не приняла команду";
+    QTest::newRow("without quotes") << QByteArray("0,No error") << none << "" << badReply << "";
+    QTest::newRow("a reading") << QByteArray("12.34") << none << "" << badReply << "";
+    QTest::newRow("empty") << QByteArray() << none << "" << badReply << "";
+}
+
+void CliCoreTest::scpiQueueEntry()
+{
+    QFETCH(QByteArray, answer);
+    QFETCH(int, code);
+    QFETCH(QString, reason);
+    const std::optional<ScpiQueueEntry> entry = ParseScpiQueueEntry(answer);
+    QCOMPARE(entry.has_value(), code != 1);
+    if (!entry)
+        return;
+    QCOMPARE(entry->code, code);
+    QTEST(entry->text, "text");
+    if (code == 0)
+        return;
+    const ScpiFailure failure = FailureOfQueueEntry(*entry);
+    QTEST(int(failure.failure), "failure");
+    QVERIFY2(failure.reason.contains(reason), qPrintable(failure.reason));
+}
+
 void CliCoreTest::exitStatuses()
 {
     const QVector<QPair<Failure, int>> statuses{
         {Failure::Usage, 2},          {Failure::PortBusy, 3},  {Failure::PortMissing, 3},
-        {Failure::PortPermission, 3}, {Failure::PortOther, 3}, {Failure::NoReply, 4},
-        {Failure::BadReply, 5},       {Failure::BadFile, 6}};
+        {Failure::PortPermission, 3}, {Failure::PortOther, 3}, {Failure::NoPanel, 3},
+        {Failure::NoReply, 4},        {Failure::BadReply, 5},  {Failure::BadFile, 6}};
     QStringList keys;
     for (const auto &[failure, status] : statuses) {
         QCOMPARE(ExitStatusOf(failure), status);
         keys << FailureKey(failure);
     }
     QCOMPARE(keys.join(' '), QStringLiteral("usage port-busy port-missing port-permission "
-                                            "port-open no-reply bad-reply bad-file"));
+                                            "port-open no-panel no-reply bad-reply bad-file"));
     QCOMPARE(FailureOf(NoReply), Failure::NoReply);
     QCOMPARE(FailureOf(BadReply), Failure::BadReply);
 }

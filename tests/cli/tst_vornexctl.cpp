@@ -1,5 +1,6 @@
 #include "cli/blockfile.h"
 #include "cli/portproblem.h"
+#include "remote/scpiserver.h"
 #include "session/devicesession.h"
 #include "sim/converteremulator.h"
 
@@ -7,6 +8,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSerialPort>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -78,14 +80,25 @@ private slots:
     void helpAndUsage_data();
     void helpAndUsage();
     void traceGoesToStandardError();
+    void viaPanelReadings_data();
+    void viaPanelReadings();
+    void viaPanelWrites_data();
+    void viaPanelWrites();
+    void viaPanelFailures_data();
+    void viaPanelFailures();
+    void viaLogGoesOnThroughSilence();
+    void viaWithoutPanel();
 
 private:
     ToolRun Run(const QStringList &arguments, const QProcessEnvironment &extra = {});
     QProcessEnvironment Environment(const QProcessEnvironment &extra) const;
     int CountFor(quint8 reg, quint8 operation) const;
+    QString StartPanel(bool waitForReadings);
 
     std::unique_ptr<ConverterEmulator> emulator;
     QString port;
+    std::unique_ptr<DeviceSession> panelSession;
+    std::unique_ptr<ScpiServer> panelServer;
 };
 
 void VornexctlTest::initTestCase()
@@ -108,6 +121,8 @@ void VornexctlTest::init()
 
 void VornexctlTest::cleanup()
 {
+    panelServer.reset();
+    panelSession.reset();
     emulator->stop();
     emulator.reset();
 }
@@ -461,7 +476,9 @@ void VornexctlTest::portHeldByThePanelIsBusy()
     const ToolRun run = Run({"--port", port, "status"});
     QCOMPARE(run.exitCode, 3);
     QCOMPARE(QString::fromUtf8(run.err),
-             QStringLiteral("vornexctl: Не удается открыть порт %1: порт занят другой программой\n")
+             QStringLiteral("vornexctl: Не удается открыть порт %1: порт занят другой программой "
+                            "(если это панель VORNEXcontrol с включённым SCPI-сервером, команда "
+                            "дойдёт до преобразователя через неё: --via 127.0.0.1)\n")
                  .arg(port));
     QCOMPARE(emulator->requests().size(), 0);
     panel.close();
@@ -543,6 +560,174 @@ void VornexctlTest::traceGoesToStandardError()
                                  "fineRange off\n"));
     QVERIFY2(run.err.startsWith("Call GetLine\n"), run.err.constData());
     QVERIFY2(run.err.contains("\nLineCode = ^"), run.err.constData());
+}
+
+// The panel as --via meets it: a device session on the emulator's port and its SCPI server on a
+// port the system chooses. The address for --via, or nothing when the panel did not start.
+QString VornexctlTest::StartPanel(bool waitForReadings)
+{
+    panelSession = std::make_unique<DeviceSession>();
+    panelSession->SetTrace(nullptr);
+    QSignalSpy statusRead(panelSession.get(), &DeviceSession::statusRead);
+    QSignalSpy adcRead(panelSession.get(), &DeviceSession::adcRead);
+    if (!panelSession->Open(port))
+        return QString();
+    panelServer = std::make_unique<ScpiServer>(panelSession.get());
+    if (!panelServer->Apply(RemoteSettings{true, RemoteSettings::Listen::Local, 0}))
+        return QString();
+    if (waitForReadings &&
+        !QTest::qWaitFor([&] { return !statusRead.isEmpty() && !adcRead.isEmpty(); }, 10000))
+        return QString();
+    return QStringLiteral("127.0.0.1:%1").arg(panelServer->Port());
+}
+
+// What the port commands print, through the panel.
+void VornexctlTest::viaPanelReadings_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<Setup>("setup");
+    QTest::addColumn<QByteArray>("out");
+    const Setup none = [](ConverterEmulator &) {};
+    QTest::newRow("status") << QStringList{"status"} << none
+                            << QByteArray("voltage 12.34 V\ncurrent 0.567 A\ncv on\ncc off\n"
+                                          "output on\nfineRange off\n");
+    QTest::newRow("status JSON")
+        << QStringList{"--json", "status"} << none
+        << QByteArray("{\"cc\":false,\"current\":0.567,\"cv\":true,\"fineRange\":false,"
+                      "\"output\":true,\"voltage\":12.34}\n");
+    QTest::newRow("status, fine range")
+        << QStringList{"status"} << Setup([](ConverterEmulator &emulator) {
+               emulator.setFixedStatus(OutputStatus{5, 1234, 1, 0, 1, 0});
+           })
+        << QByteArray("voltage 0.05 V\ncurrent 0.1234 A\ncv off\ncc on\noutput off\n"
+                      "fineRange on\n");
+    // The panel serves no fine-range ADC current: the output current stands in for it.
+    QTest::newRow("adc") << QStringList{"adc"} << none
+                         << QByteArray("sdadcVoltage 12.345 V\nsdadcCurrent 0.567 A\n"
+                                       "fineCurrent 0.5670 A\ninputVoltage 24.000 V\n"
+                                       "referenceVoltage 2.500 V\n");
+    QTest::newRow("setpoints JSON") << QStringList{"setpoints", "--json"} << none
+                                    << QByteArray("{\"current\":1,\"voltage\":5}\n");
+    QTest::newRow("log") << QStringList{"log", "--period", "1", "--count", "2"} << none
+                         << QByteArray("12.340 0.5670\n12.340 0.5670\n");
+}
+
+void VornexctlTest::viaPanelReadings()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(Setup, setup);
+    setup(*emulator);
+    const QString via = StartPanel(true);
+    QVERIFY(!via.isEmpty());
+    const ToolRun run = Run(arguments << "--via" << via);
+    QCOMPARE(run.err, QByteArray());
+    QCOMPARE(run.exitCode, 0);
+    QTEST(run.out, "out");
+}
+
+void VornexctlTest::viaPanelWrites_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QByteArray>("out");
+    QTest::addColumn<int>("millivolts");
+    QTest::addColumn<int>("milliamps");
+    QTest::addColumn<bool>("outputOn");
+    QTest::newRow("set") << QStringList{"set", "12", "1.5"}
+                         << QByteArray("voltage 12.000 V\ncurrent 1.500 A\n") << 12000 << 1500
+                         << false;
+    QTest::newRow("set smallest JSON")
+        << QStringList{"--json", "set", "0.01", "0.005"}
+        << QByteArray("{\"current\":0.005,\"voltage\":0.01}\n") << 10 << 5 << false;
+    QTest::newRow("on") << QStringList{"on"} << QByteArray("output on\n") << 5000 << 1000 << true;
+}
+
+// The writes reach the converter through the panel's session.
+void VornexctlTest::viaPanelWrites()
+{
+    QFETCH(QStringList, arguments);
+    const QString via = StartPanel(true);
+    QVERIFY(!via.isEmpty());
+    const ToolRun run = Run(arguments << "--via" << via);
+    QCOMPARE(run.err, QByteArray());
+    QCOMPARE(run.exitCode, 0);
+    QTEST(run.out, "out");
+    QTEST(int(emulator->setpoints().voltage), "millivolts");
+    QTEST(int(emulator->setpoints().current), "milliamps");
+    QTEST(emulator->outputOn(), "outputOn");
+}
+
+// A converter that fails the panel fails the command as it would over a port.
+void VornexctlTest::viaPanelFailures_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("status, silent") << QStringList{"status"} << "silent" << 4
+                                    << "vornexctl: Ошибка чтения: преобразователь не отвечает\n";
+    QTest::newRow("on, silent") << QStringList{"on"} << "silent" << 4
+                                << "vornexctl: Ошибка записи: преобразователь не отвечает (4 "
+                                   "попытки) (панель: -240, «Hardware error;no reply from "
+                                   "converter»)\n";
+    QTest::newRow("off, NAK, JSON")
+        << QStringList{"off", "--json"} << "nak" << 5
+        << "{\"error\":\"bad-reply\",\"message\":\"Ошибка записи: неверный ответ "
+           "преобразователя (4 попытки) (панель: -240, «Hardware error;bad reply from "
+           "converter»)\"}\n";
+}
+
+void VornexctlTest::viaPanelFailures()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, fault);
+    FaultSettings faults;
+    faults.silent = fault == QLatin1String("silent");
+    faults.nak = fault == QLatin1String("nak");
+    emulator->setFaults(faults);
+    const QString via = StartPanel(fault == QLatin1String("nak"));
+    QVERIFY(!via.isEmpty());
+    const ToolRun run = Run(arguments << "--via" << via);
+    QTEST(run.exitCode, "exitCode");
+    QTEST(QString::fromUtf8(run.err), "message");
+    QCOMPARE(run.out, QByteArray());
+}
+
+// While the panel has no fresh reading the log says so and waits, as over a port.
+void VornexctlTest::viaLogGoesOnThroughSilence()
+{
+    FaultSettings faults;
+    faults.silentFirst = 10;
+    emulator->setFaults(faults);
+    const QString via = StartPanel(false);
+    QVERIFY(!via.isEmpty());
+    const ToolRun run = Run({"--via", via, "log", "--period", "1", "--count", "2"});
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(run.out, QByteArray("12.340 0.5670\n12.340 0.5670\n"));
+    QCOMPARE(QString::fromUtf8(run.err), QStringLiteral("vornexctl: преобразователь не отвечает\n"
+                                                        "vornexctl: связь восстановлена\n"));
+}
+
+void VornexctlTest::viaWithoutPanel()
+{
+    // A port that was free a moment ago, so that nothing listens there.
+    QTcpServer probe;
+    QVERIFY(probe.listen(QHostAddress::LocalHost));
+    const quint16 freePort = probe.serverPort();
+    probe.close();
+    const QString via = QStringLiteral("127.0.0.1:%1").arg(freePort);
+    ToolRun run = Run({"--via", via, "status"});
+    QCOMPARE(run.exitCode, 3);
+    QCOMPARE(QString::fromUtf8(run.err),
+             QStringLiteral("vornexctl: панель VORNEXcontrol не отвечает на %1 (включён ли "
+                            "SCPI-сервер?)\n")
+                 .arg(via));
+
+    run = Run({"calibration", "get", "--via", via});
+    QCOMPARE(run.exitCode, 2);
+    QVERIFY2(QString::fromUtf8(run.err).contains(
+                 "калибровка и пользовательские параметры по сети недоступны"),
+             run.err.constData());
+    QCOMPARE(run.out, QByteArray());
 }
 
 QTEST_GUILESS_MAIN(VornexctlTest)
