@@ -11,7 +11,7 @@ seconds=$2
 here=$(cd "$(dirname "$0")" && pwd)
 
 status=0
-for target in fuzz_decodereply fuzz_typedreads; do
+for target in fuzz_decodereply fuzz_typedreads fuzz_scpiline; do
     binary=$build/fuzz/$target
     if [ ! -x "$binary" ]; then
         echo "missing $binary (build with -DVORNEX_FUZZ=ON first)" >&2
@@ -22,7 +22,8 @@ for target in fuzz_decodereply fuzz_typedreads; do
     artifacts=$build/fuzz/artifacts-$target
     mkdir -p "$work" "$artifacts"
     echo "== $target for ${seconds}s"
-    # Replies longer than 600 bytes add nothing beyond the 255-byte limit at 513.
+    # Replies longer than 600 bytes add nothing beyond the 255-byte limit at 513; a script line
+    # of 600 bytes already holds dozens of units.
     if ! "$binary" -max_total_time="$seconds" -max_len=600 -print_final_stats=1 \
         -artifact_prefix="$artifacts/" "$work" "$here/corpus/$target"; then
         echo "$target: finding saved in $artifacts" >&2
