@@ -137,7 +137,7 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
     connect(session, &DeviceSession::setpointsWritten, this, &MainWindow::ShowWrittenSetpoints);
     auto *remoteMenu =
         new RemoteControlMenu(new ScpiServer(session, this), logDialog->Settings(), this);
-    remoteMenu->Install(ui->mainToolBar, ui->statusBar);
+    remoteMenu->Install(ui->statusBar);
 
     FitWindowToContents(*this, *ui->tabWidget);
 }

@@ -4,12 +4,10 @@
 
 #include <QAction>
 #include <QInputDialog>
-#include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
 #include <QSettings>
 #include <QStatusBar>
-#include <QToolBar>
 #include <QToolButton>
 
 RemoteControlMenu::RemoteControlMenu(ScpiServer *server, QSettings *store, QWidget *window)
@@ -35,22 +33,18 @@ RemoteControlMenu::RemoteControlMenu(ScpiServer *server, QSettings *store, QWidg
     portAction->setObjectName(QStringLiteral("actionScpiPort"));
     connect(portAction, &QAction::triggered, this, &RemoteControlMenu::ChoosePort);
 
-    menuAction = new QAction(tr("SCPI"), this);
-    menuAction->setObjectName(QStringLiteral("actionScpi"));
-    menuAction->setStatusTip(tr("Удалённое управление по SCPI (TCP)"));
-    menuAction->setMenu(menu);
-
-    statusLabel = new QLabel;
-    statusLabel->setObjectName(QStringLiteral("labelScpiStatus"));
+    button = new QToolButton;
+    button->setObjectName(QStringLiteral("toolButtonScpi"));
+    button->setAutoRaise(true);
+    button->setToolTip(tr("Удалённое управление по SCPI (TCP)"));
+    button->setPopupMode(QToolButton::InstantPopup);
+    button->setMenu(menu);
     connect(server, &ScpiServer::statusChanged, this, &RemoteControlMenu::ShowStatus);
 }
 
-void RemoteControlMenu::Install(QToolBar *toolBar, QStatusBar *statusBar)
+void RemoteControlMenu::Install(QStatusBar *statusBar)
 {
-    toolBar->addAction(menuAction);
-    if (auto *button = qobject_cast<QToolButton *>(toolBar->widgetForAction(menuAction)))
-        button->setPopupMode(QToolButton::InstantPopup);
-    statusBar->addPermanentWidget(statusLabel);
+    statusBar->addPermanentWidget(button);
     Apply();
 }
 
@@ -100,6 +94,6 @@ void RemoteControlMenu::Apply()
 
 void RemoteControlMenu::ShowStatus()
 {
-    statusLabel->setText(server->StatusText());
-    statusLabel->setVisible(!statusLabel->text().isEmpty());
+    const QString status = server->StatusText();
+    button->setText(status.isEmpty() ? tr("SCPI") : status);
 }

@@ -5,16 +5,17 @@
 #include <QObject>
 
 class QAction;
-class QLabel;
 class QSettings;
 class QStatusBar;
-class QToolBar;
+class QToolButton;
 class QWidget;
 class ScpiServer;
 
-// The window's switch for the SCPI server: a toolbar button whose menu turns the server on and
-// off, opens it to the network (after a warning) and sets its port, and a status bar label with
-// its address and clients. The choice is kept in the settings store and applied at start.
+// The window's switch for the SCPI server: a button at the right end of the status bar that
+// shows the server's address and clients, with a menu that turns the server on and off, opens it
+// to the network (after a warning) and sets its port. It sits there rather than in the toolbar,
+// which would widen the window beyond its design. The choice is kept in the settings store and
+// applied at start.
 class RemoteControlMenu : public QObject
 {
     Q_OBJECT
@@ -22,9 +23,8 @@ class RemoteControlMenu : public QObject
 public:
     RemoteControlMenu(ScpiServer *server, QSettings *store, QWidget *window);
 
-    // Adds the button to the toolbar and the label to the status bar, then starts the server
-    // when the store says so.
-    void Install(QToolBar *toolBar, QStatusBar *statusBar);
+    // Adds the button to the status bar, then starts the server when the store says so.
+    void Install(QStatusBar *statusBar);
 
 private:
     void SwitchServer(bool on);
@@ -37,9 +37,8 @@ private:
     QSettings *store = nullptr;
     QWidget *window = nullptr;
     RemoteSettings settings;
-    QAction *menuAction = nullptr;
     QAction *serverAction = nullptr;
     QAction *networkAction = nullptr;
     QAction *portAction = nullptr;
-    QLabel *statusLabel = nullptr;
+    QToolButton *button = nullptr;
 };

@@ -2,6 +2,7 @@
 
 #include "cli/console.h"
 #include "cli/resulttext.h"
+#include "remote/scpiconditionbits.h"
 
 #include <QTimer>
 
@@ -17,8 +18,6 @@ constexpr double TenthMilliamps = 10000;
 constexpr double Whole = 1;
 
 // STAT:OPER:COND? bits.
-constexpr qint32 ConstantVoltageBit = 1;
-constexpr qint32 ConstantCurrentBit = 2;
 
 // An error queue holds 16 entries; more answers than that is a server that never says
 // "0,No error".
@@ -79,12 +78,10 @@ void RemoteRunner::ShowStatus()
         return;
     OutputStatus status;
     status.voltage = volts->steps;
-    // The panel writes a current of the fine range to the tenth of a milliampere, four
-    // decimals, as its display shows it; nothing else of the answers tells the range.
-    status.currentRange = amps->decimals >= 4;
+    status.currentRange = (mode->steps & ScpiConditionBits::FineCurrentRange) != 0;
     status.current = status.currentRange ? amps->steps : qRound(amps->steps / 10.0);
-    status.cvMode = (mode->steps & ConstantVoltageBit) != 0;
-    status.ccMode = (mode->steps & ConstantCurrentBit) != 0;
+    status.cvMode = (mode->steps & ScpiConditionBits::ConstantVoltage) != 0;
+    status.ccMode = (mode->steps & ScpiConditionBits::ConstantCurrent) != 0;
     status.outputOn = output->steps != 0;
     console.Print(ResultText::Status(status, command.json));
 }
@@ -93,7 +90,9 @@ void RemoteRunner::ShowAdc()
 {
     const std::optional<ScpiReading> volts = Read("MEAS:ADC:VOLT?", Milli);
     const std::optional<ScpiReading> amps = volts ? Read("MEAS:ADC:CURR?", Milli) : std::nullopt;
-    const std::optional<ScpiReading> input = amps ? Read("MEAS:ADC:INP?", Milli) : std::nullopt;
+    const std::optional<ScpiReading> fine =
+        amps ? Read("MEAS:ADC:CURR:FINE?", TenthMilliamps) : std::nullopt;
+    const std::optional<ScpiReading> input = fine ? Read("MEAS:ADC:INP?", Milli) : std::nullopt;
     const std::optional<ScpiReading> reference =
         input ? Read("MEAS:ADC:REF?", Milli) : std::nullopt;
     if (!reference || !EmptyErrorQueue(ReadFailure))
@@ -101,9 +100,7 @@ void RemoteRunner::ShowAdc()
     AdcReadings adc;
     adc.sdadcVoltage = volts->steps;
     adc.sdadcCurrent = amps->steps;
-    // The panel serves no fine-range ADC current; the output current stands in for it, to the
-    // milliampere.
-    adc.fineCurrent = amps->steps * 10;
+    adc.fineCurrent = fine->steps;
     adc.inputVoltage = input->steps;
     adc.referenceVoltage = reference->steps;
     console.Print(ResultText::Adc(adc, command.json));

@@ -1,5 +1,6 @@
 #include "remote/scpiinstrument.h"
 
+#include "remote/scpiconditionbits.h"
 #include "remote/scpierrorqueue.h"
 #include "session/devicesession.h"
 #include "session/valuelimits.h"
@@ -98,12 +99,17 @@ QByteArray ScpiInstrument::Answer(const ScpiCommand &command, ScpiErrorQueue &er
             errors.Push(ScpiErrors::DataStale());
         if (command.header == ScpiHeader::Output)
             return status.outputOn != 0 ? "1" : "0";
-        return QByteArray::number((status.cvMode != 0 ? 1 : 0) | (status.ccMode != 0 ? 2 : 0));
+        return QByteArray::number(
+            (status.cvMode != 0 ? ScpiConditionBits::ConstantVoltage : 0) |
+            (status.ccMode != 0 ? ScpiConditionBits::ConstantCurrent : 0) |
+            (status.currentRange != 0 ? ScpiConditionBits::FineCurrentRange : 0));
     }
     case ScpiHeader::AdcVoltage:
         return Measurement(adcFresh, Fixed(adc.sdadcVoltage / 1000.0, 3), errors);
     case ScpiHeader::AdcCurrent:
         return Measurement(adcFresh, Fixed(adc.sdadcCurrent / 1000.0, 3), errors);
+    case ScpiHeader::AdcFineCurrent:
+        return Measurement(adcFresh, Fixed(adc.fineCurrent / 10000.0, 4), errors);
     case ScpiHeader::AdcInput:
         return Measurement(adcFresh, Fixed(adc.inputVoltage / 1000.0, 3), errors);
     case ScpiHeader::AdcReference:

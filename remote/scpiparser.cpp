@@ -104,6 +104,9 @@ const Pattern TreePatterns[] = {
     {ScpiHeader::MeasureCurrent, Forms::QueryOnly, {Measure, Scalar, {"CURRENT", 4, false}, Dc}},
     {ScpiHeader::AdcVoltage, Forms::QueryOnly, {Measure, Adc, {"VOLTAGE", 4, false}}},
     {ScpiHeader::AdcCurrent, Forms::QueryOnly, {Measure, Adc, {"CURRENT", 4, false}}},
+    {ScpiHeader::AdcFineCurrent,
+     Forms::QueryOnly,
+     {Measure, Adc, {"CURRENT", 4, false}, {"FINE", 4, false}}},
     {ScpiHeader::AdcInput, Forms::QueryOnly, {Measure, Adc, {"INPUT", 3, false}}},
     {ScpiHeader::AdcReference, Forms::QueryOnly, {Measure, Adc, {"REFERENCE", 3, false}}},
     {ScpiHeader::OperationCondition,
@@ -202,10 +205,17 @@ bool Matches(const Mnemonics &typed, int i, const std::initializer_list<Node> &n
     return node.optional && Matches(typed, i, nodes, j + 1);
 }
 
-const Pattern *FindPattern(const Mnemonics &typed)
+bool FormAllowed(Forms forms, bool query)
+{
+    return forms == Forms::Both || (forms == Forms::QueryOnly) == query;
+}
+
+// A header in the wrong form is no command at all, so that MEAS:VOLT?;CURR 1 goes on to the
+// root rather than stopping at the query MEAS:CURR?.
+const Pattern *FindPattern(const Mnemonics &typed, bool query)
 {
     for (const Pattern &pattern : TreePatterns) {
-        if (Matches(typed, 0, pattern.nodes, 0))
+        if (FormAllowed(pattern.forms, query) && Matches(typed, 0, pattern.nodes, 0))
             return &pattern;
     }
     return nullptr;
@@ -276,10 +286,9 @@ std::optional<Parameter> ReadParameter(const QByteArray &text)
         if (j > exponentStart)
             i = j;
     }
-    bool ok = false;
-    parameter.number = text.left(i).toDouble(&ok);
-    if (!ok)
-        return std::nullopt;
+    // The text is a well-formed number by now; toDouble only fails beyond the range of a
+    // double, with an infinity or zero that the range checks take as they are.
+    parameter.number = text.left(i).toDouble();
     while (i < text.size() && IsWhite(text[i]))
         ++i;
     const QByteArray suffix = text.mid(i);
@@ -372,7 +381,7 @@ ScpiUnit TakeSwitch(ScpiCommand command, const Parameter &parameter)
     if (!parameter.suffix.isEmpty())
         return {std::nullopt, ScpiErrors::InvalidSuffix()};
     // A number is on when it rounds to anything but zero.
-    command.on = std::llround(parameter.number) != 0;
+    command.on = std::round(parameter.number) != 0;
     return {command, ScpiErrors::NoError()};
 }
 
@@ -420,11 +429,6 @@ ScpiUnit TakeParameters(ScpiCommand command, const QByteArray &text)
         return {std::nullopt, ScpiErrors::MissingParameter()};
     return setpoint ? TakeSetpoint(command, parameters.front())
                     : TakeSwitch(command, parameters.front());
-}
-
-bool FormAllowed(Forms forms, bool query)
-{
-    return forms == Forms::Both || (forms == Forms::QueryOnly) == query;
 }
 
 // Parses one unit. `path` holds the keywords under which a relative header is looked up first;
@@ -481,13 +485,13 @@ ScpiUnit ParseUnit(const QByteArray &unit, Mnemonics &path)
     Mnemonics full = typed;
     if (!rooted && !path.isEmpty()) {
         full = path + typed;
-        pattern = FindPattern(full);
+        pattern = FindPattern(full, command.query);
     }
     if (pattern == nullptr) {
         full = typed;
-        pattern = FindPattern(full);
+        pattern = FindPattern(full, command.query);
     }
-    if (pattern == nullptr || !FormAllowed(pattern->forms, command.query))
+    if (pattern == nullptr)
         return {std::nullopt, ScpiErrors::UndefinedHeader()};
     full.removeLast();
     path = full;

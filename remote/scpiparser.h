@@ -50,6 +50,7 @@ enum class ScpiHeader
     OperationCondition, // STAT:OPER:COND?
     AdcVoltage,         // MEAS:ADC:VOLT?
     AdcCurrent,         // MEAS:ADC:CURR?
+    AdcFineCurrent,     // MEAS:ADC:CURR:FINE?
     AdcInput,           // MEAS:ADC:INP?
     AdcReference,       // MEAS:ADC:REF?
 };

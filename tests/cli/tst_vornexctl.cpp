@@ -601,10 +601,9 @@ void VornexctlTest::viaPanelReadings_data()
            })
         << QByteArray("voltage 0.05 V\ncurrent 0.1234 A\ncv off\ncc on\noutput off\n"
                       "fineRange on\n");
-    // The panel serves no fine-range ADC current: the output current stands in for it.
     QTest::newRow("adc") << QStringList{"adc"} << none
                          << QByteArray("sdadcVoltage 12.345 V\nsdadcCurrent 0.567 A\n"
-                                       "fineCurrent 0.5670 A\ninputVoltage 24.000 V\n"
+                                       "fineCurrent 0.5678 A\ninputVoltage 24.000 V\n"
                                        "referenceVoltage 2.500 V\n");
     QTest::newRow("setpoints JSON") << QStringList{"setpoints", "--json"} << none
                                     << QByteArray("{\"current\":1,\"voltage\":5}\n");

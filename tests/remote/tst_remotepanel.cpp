@@ -3,9 +3,9 @@
 #include "tests/app/paneldriver.h"
 
 #include <QDoubleSpinBox>
-#include <QLabel>
 #include <QProcess>
 #include <QTcpServer>
+#include <QToolButton>
 #include <QtTest>
 
 namespace {
@@ -44,7 +44,7 @@ void RemotePanelTest::scriptAndWindowShareTheConverter()
     QVERIFY(panel.started);
     panel.emulator.setLoadResistance(22);
     panel.emulator.setSetpoints(Setpoints{3000, 500});
-    auto *scpiStatus = panel.widget<QLabel>("labelScpiStatus");
+    auto *scpiStatus = panel.widget<QToolButton>("toolButtonScpi");
     QCOMPARE(scpiStatus->text(), QStringLiteral("SCPI 127.0.0.1:%1, клиентов: 0").arg(port));
     panel.connectPort();
 
@@ -74,7 +74,8 @@ void RemotePanelTest::scriptAndWindowShareTheConverter()
     script.write("go\n");
 
     QTRY_VERIFY_WITH_TIMEOUT(outputHas("DONE"), waitMs);
-    QVERIFY(script.waitForFinished(waitMs));
+    QTRY_COMPARE_WITH_TIMEOUT(script.state(), QProcess::NotRunning, waitMs);
+    QCOMPARE(script.exitStatus(), QProcess::NormalExit);
     QCOMPARE(script.exitCode(), 0);
     // The click and the two writes around it, each once and in order.
     QCOMPARE(panel.countFor(DeviceRegister::Setpoints, DeviceOperation::Write),
