@@ -4,10 +4,10 @@
 
 #include <QAction>
 #include <QInputDialog>
+#include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
 #include <QSettings>
-#include <QStatusBar>
 #include <QToolButton>
 
 RemoteControlMenu::RemoteControlMenu(ScpiServer *server, QSettings *store, QWidget *window)
@@ -39,12 +39,20 @@ RemoteControlMenu::RemoteControlMenu(ScpiServer *server, QSettings *store, QWidg
     button->setToolTip(tr("Удалённое управление по SCPI (TCP)"));
     button->setPopupMode(QToolButton::InstantPopup);
     button->setMenu(menu);
+    button->setText(tr("SCPI"));
+    // As tall as the status line's text, so that the window keeps its designed height.
+    button->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Ignored);
+
+    statusLabel = new QLabel;
+    statusLabel->setObjectName(QStringLiteral("labelScpiStatus"));
+    // Cut at the window's edge rather than widening the window.
+    statusLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    statusLabel->hide();
     connect(server, &ScpiServer::statusChanged, this, &RemoteControlMenu::ShowStatus);
 }
 
-void RemoteControlMenu::Install(QStatusBar *statusBar)
+void RemoteControlMenu::Start()
 {
-    statusBar->addPermanentWidget(button);
     Apply();
 }
 
@@ -94,6 +102,7 @@ void RemoteControlMenu::Apply()
 
 void RemoteControlMenu::ShowStatus()
 {
-    const QString status = server->StatusText();
-    button->setText(status.isEmpty() ? tr("SCPI") : status);
+    statusLabel->setText(server->StatusText());
+    statusLabel->setToolTip(statusLabel->text());
+    statusLabel->setVisible(!statusLabel->text().isEmpty());
 }

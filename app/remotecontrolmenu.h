@@ -5,17 +5,17 @@
 #include <QObject>
 
 class QAction;
+class QLabel;
 class QSettings;
-class QStatusBar;
 class QToolButton;
 class QWidget;
 class ScpiServer;
 
-// The window's switch for the SCPI server: a button at the right end of the status bar that
-// shows the server's address and clients, with a menu that turns the server on and off, opens it
-// to the network (after a warning) and sets its port. It sits there rather than in the toolbar,
-// which would widen the window beyond its design. The choice is kept in the settings store and
-// applied at start.
+// The window's switch for the SCPI server: a small button whose menu turns the server on and
+// off, opens it to the network (after a warning) and sets its port, and a label with the
+// server's address and clients, hidden while it is off. The window puts both in its status bar;
+// in the toolbar the button would widen the window beyond its design. The choice is kept in the
+// settings store.
 class RemoteControlMenu : public QObject
 {
     Q_OBJECT
@@ -23,8 +23,10 @@ class RemoteControlMenu : public QObject
 public:
     RemoteControlMenu(ScpiServer *server, QSettings *store, QWidget *window);
 
-    // Adds the button to the status bar, then starts the server when the store says so.
-    void Install(QStatusBar *statusBar);
+    QToolButton *Button() const { return button; }
+    QLabel *StatusLabel() const { return statusLabel; }
+    // Starts the server when the store says so.
+    void Start();
 
 private:
     void SwitchServer(bool on);
@@ -41,4 +43,5 @@ private:
     QAction *networkAction = nullptr;
     QAction *portAction = nullptr;
     QToolButton *button = nullptr;
+    QLabel *statusLabel = nullptr;
 };

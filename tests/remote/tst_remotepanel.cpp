@@ -2,15 +2,41 @@
 #include "log/settingskeys.h"
 #include "tests/app/paneldriver.h"
 
+#include <QAction>
 #include <QDoubleSpinBox>
+#include <QLabel>
+#include <QMessageBox>
 #include <QProcess>
 #include <QTcpServer>
-#include <QToolButton>
+#include <QTimer>
 #include <QtTest>
 
 namespace {
 
 constexpr int waitMs = 30000;
+
+// Answers the next message box with `button` once it is open; records its text.
+void AnswerNextBox(QMessageBox::StandardButton button, QString *text)
+{
+    auto *timer = new QTimer;
+    QObject::connect(timer, &QTimer::timeout, [timer, button, text] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (box == nullptr)
+            return;
+        *text = box->text();
+        box->button(button)->click();
+        timer->deleteLater();
+    });
+    timer->start(5);
+}
+
+void StoreServerSettings(bool enabled, quint16 port)
+{
+    QSettings store(SettingsStore::organisation, SettingsStore::application);
+    store.setValue(SettingsKeys::scpiEnabled, enabled);
+    store.setValue(SettingsKeys::scpiListen, QStringLiteral("local"));
+    store.setValue(SettingsKeys::scpiPort, port);
+}
 
 quint16 FreePort()
 {
@@ -30,21 +56,18 @@ class RemotePanelTest : public QObject
 
 private slots:
     void scriptAndWindowShareTheConverter();
+    void switchedInTheWindow();
 };
 
 void RemotePanelTest::scriptAndWindowShareTheConverter()
 {
     const quint16 port = FreePort();
-    {
-        QSettings store(SettingsStore::organisation, SettingsStore::application);
-        store.setValue(SettingsKeys::scpiEnabled, true);
-        store.setValue(SettingsKeys::scpiPort, port);
-    }
+    StoreServerSettings(true, port);
     PanelDriver panel;
     QVERIFY(panel.started);
     panel.emulator.setLoadResistance(22);
     panel.emulator.setSetpoints(Setpoints{3000, 500});
-    auto *scpiStatus = panel.widget<QToolButton>("toolButtonScpi");
+    auto *scpiStatus = panel.widget<QLabel>("labelScpiStatus");
     QCOMPARE(scpiStatus->text(), QStringLiteral("SCPI 127.0.0.1:%1, клиентов: 0").arg(port));
     panel.connectPort();
 
@@ -85,6 +108,51 @@ void RemotePanelTest::scriptAndWindowShareTheConverter()
     QCOMPARE(panel.widget<QDoubleSpinBox>("doubleSpinBoxV")->value(), 10.0);
     QTRY_COMPARE_WITH_TIMEOUT(scpiStatus->text(),
                               QStringLiteral("SCPI 127.0.0.1:%1, клиентов: 0").arg(port), waitMs);
+}
+
+// The menu's choices take effect at once and are kept; the network needs the warning's yes; a
+// port in use is said in the status bar and the window goes on.
+void RemotePanelTest::switchedInTheWindow()
+{
+    const quint16 port = FreePort();
+    StoreServerSettings(false, port);
+    QTcpServer squatter;
+    PanelDriver panel;
+    auto *scpiStatus = panel.widget<QLabel>("labelScpiStatus");
+    QVERIFY(scpiStatus->isHidden());
+    const auto menuAction = [&panel](const char *name) {
+        return panel.window->findChild<QAction *>(QLatin1String(name));
+    };
+    const auto stored = [](const QLatin1String &key) {
+        return QSettings(SettingsStore::organisation, SettingsStore::application).value(key);
+    };
+
+    menuAction("actionScpiServer")->trigger();
+    QCOMPARE(scpiStatus->text(), QStringLiteral("SCPI 127.0.0.1:%1, клиентов: 0").arg(port));
+    QVERIFY(scpiStatus->isVisible());
+    QCOMPARE(stored(SettingsKeys::scpiEnabled).toBool(), true);
+
+    QString warning;
+    AnswerNextBox(QMessageBox::No, &warning);
+    menuAction("actionScpiNetwork")->trigger();
+    QVERIFY(warning.contains(QStringLiteral("включать выход")));
+    QVERIFY(!menuAction("actionScpiNetwork")->isChecked());
+    QCOMPARE(stored(SettingsKeys::scpiListen).toString(), QStringLiteral("local"));
+    QVERIFY(scpiStatus->text().startsWith(QStringLiteral("SCPI 127.0.0.1:")));
+
+    AnswerNextBox(QMessageBox::Yes, &warning);
+    menuAction("actionScpiNetwork")->trigger();
+    QCOMPARE(scpiStatus->text(), QStringLiteral("SCPI 0.0.0.0:%1, клиентов: 0").arg(port));
+    QCOMPARE(stored(SettingsKeys::scpiListen).toString(), QStringLiteral("any"));
+
+    menuAction("actionScpiServer")->trigger();
+    QVERIFY(scpiStatus->isHidden());
+    QVERIFY(squatter.listen(QHostAddress::AnyIPv4, port));
+    menuAction("actionScpiServer")->trigger();
+    QCOMPARE(scpiStatus->text(), QStringLiteral("SCPI: порт %1 занят").arg(port));
+    panel.connectPort();
+    QTRY_VERIFY_WITH_TIMEOUT(panel.countFor(DeviceRegister::Status, DeviceOperation::Read) >= 1,
+                             waitMs);
 }
 
 QTEST_MAIN(RemotePanelTest)

@@ -5,7 +5,7 @@
 
 namespace {
 
-// The texts of docs/remote-control.md for the codes the parser gives.
+// The texts scripts are told for the codes the parser gives (README, "Remote control").
 const QMap<int, QByteArray> ErrorTexts = {
     {-102, "Syntax error"},      {-104, "Data type error"},  {-108, "Parameter not allowed"},
     {-109, "Missing parameter"}, {-113, "Undefined header"}, {-131, "Invalid suffix"},
