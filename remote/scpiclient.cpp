@@ -69,7 +69,8 @@ void ScpiClient::Process()
 bool ScpiClient::TakeLine()
 {
     if (!socket->canReadLine()) {
-        if (socket->bytesAvailable() > MaxLineBytes)
+        // A line at the limit may wait for its LF after its CR.
+        if (socket->bytesAvailable() > MaxLineBytes + 1)
             Drop();
         return false;
     }

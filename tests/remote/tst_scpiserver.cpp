@@ -154,8 +154,20 @@ void ScpiServerTest::clientsCannotHarmThePanel()
     QTRY_COMPARE_WITH_TIMEOUT(ninth.socket.state(), QAbstractSocket::UnconnectedState, waitMs);
     QCOMPARE(server->ClientCount(), ScpiServer::MaxClients);
 
-    // A line over the limit closes its client.
-    scripts[0]->socket.write(QByteArray(ScpiClient::MaxLineBytes + 1, 'A'));
+    // A line at the limit is taken, also when its CR LF comes in two pieces; one over it closes
+    // its client.
+    const QByteArray longest = "*IDN?" + QByteArray(ScpiClient::MaxLineBytes - 5, ' ');
+    scripts[0]->socket.write(longest + '\r');
+    const auto serverHolds = [this](qint64 bytes) {
+        for (const QTcpSocket *socket : server->findChildren<QTcpSocket *>()) {
+            if (socket->bytesAvailable() == bytes)
+                return true;
+        }
+        return false;
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(serverHolds(longest.size() + 1), waitMs);
+    QVERIFY(scripts[0]->ask(QByteArray()).startsWith("VORNEXcontrol,"));
+    scripts[0]->socket.write(QByteArray(ScpiClient::MaxLineBytes + 2, 'A'));
     QTRY_COMPARE_WITH_TIMEOUT(scripts[0]->socket.state(), QAbstractSocket::UnconnectedState,
                               waitMs);
     QTRY_COMPARE_WITH_TIMEOUT(server->ClientCount(), ScpiServer::MaxClients - 1, waitMs);
