@@ -21,11 +21,9 @@
 #include <QAction>
 #include <QComboBox>
 #include <QFileDialog>
-#include <QGridLayout>
 #include <QLabel>
 #include <QMessageBox>
 #include <QSettings>
-#include <QToolButton>
 
 MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWindow)
 {
@@ -115,20 +113,9 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
     linkStatus->setObjectName(QStringLiteral("labelLinkStatus"));
     // A long port path is cut at the window's edge rather than widening the window.
     linkStatus->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-    // The SCPI server's line goes under the link's, across the whole width, so that both show
-    // whole; its button ends the link's line.
     auto *remoteMenu =
         new RemoteControlMenu(new ScpiServer(session, this), logDialog->Settings(), this);
-    auto *statusLines = new QWidget;
-    auto *lines = new QGridLayout(statusLines);
-    lines->setContentsMargins(0, 0, 0, 0);
-    lines->setSpacing(0);
-    lines->addWidget(linkStatus, 0, 0);
-    lines->addWidget(remoteMenu->Button(), 0, 1);
-    lines->addWidget(remoteMenu->StatusLabel(), 1, 0, 1, 2);
-    lines->setColumnStretch(0, 1);
-    ui->statusBar->addWidget(statusLines, 1);
-    remoteMenu->Start();
+    remoteMenu->Install(*ui->statusBar, linkStatus);
 
     // The view only ever grows by appended lines; an undo history of them would double the
     // memory of a week-long log for nothing.

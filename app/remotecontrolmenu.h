@@ -7,6 +7,7 @@
 class QAction;
 class QLabel;
 class QSettings;
+class QStatusBar;
 class QToolButton;
 class QWidget;
 class ScpiServer;
@@ -23,10 +24,9 @@ class RemoteControlMenu : public QObject
 public:
     RemoteControlMenu(ScpiServer *server, QSettings *store, QWidget *window);
 
-    QToolButton *Button() const { return button; }
-    QLabel *StatusLabel() const { return statusLabel; }
-    // Starts the server when the store says so.
-    void Start();
+    // Puts the window's link status and this menu's button and label in the status bar, then
+    // starts the server when the store says so.
+    void Install(QStatusBar &statusBar, QLabel *linkStatus);
 
 private:
     void SwitchServer(bool on);

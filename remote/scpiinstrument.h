@@ -1,6 +1,7 @@
 #pragma once
 
 #include "remote/scpiparser.h"
+#include "session/devicesession.h"
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -8,7 +9,6 @@
 #include <functional>
 #include <optional>
 
-class DeviceSession;
 class ScpiErrorQueue;
 
 // What every client of the server shares: the device session's readings and its command queue.
@@ -20,7 +20,7 @@ class ScpiInstrument : public QObject
 
 public:
     // A reading is refreshed every other tick; one older than two such periods is stale.
-    static constexpr int StaleAfterMs = 2 * 2 * 250;
+    static constexpr int StaleAfterMs = 2 * 2 * DeviceSession::PollIntervalMs;
     // What a stale measurement answers, as instruments answer "not a number".
     static constexpr const char *NotANumber = "9.91E+37";
 
