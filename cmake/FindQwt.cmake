@@ -28,3 +28,11 @@ if(Qwt_FOUND AND NOT TARGET Qwt::Qwt)
         set_property(TARGET Qwt::Qwt PROPERTY INTERFACE_COMPILE_DEFINITIONS QWT_DLL)
     endif()
 endif()
+
+# The DLL itself, for installing beside the programs: next to the import library or in bin.
+if(WIN32 AND Qwt_FOUND)
+    get_filename_component(qwt_library_dir "${QWT_LIBRARY}" DIRECTORY)
+    find_file(QWT_DLL NAMES qwt.dll qwt-qt5.dll libqwt-qt5.dll
+              HINTS "${qwt_library_dir}" "${qwt_library_dir}/../bin")
+    mark_as_advanced(QWT_DLL)
+endif()

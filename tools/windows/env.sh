@@ -1,0 +1,27 @@
+# Shared by the Windows scripts: where the toolchain lives and what it is built with. The cache
+# folder's name carries a hash of the versions and flags, so changing one builds a new toolchain.
+# shellcheck shell=bash
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+jobs=$(nproc)
+mingw_triplet=x86_64-w64-mingw32
+qt_version=5.15.8
+qwt_version=6.1.4
+cache=${VORNEX_WIN_CACHE:-$HOME/.cache/vornexcontrol-win}
+qtserialport_tar=${VORNEX_QTSERIALPORT_TAR:-$root/../shared/third_party/qtserialport-everywhere-src-$qt_version.tar.xz}
+
+qt_flags=(-xplatform win32-g++ -device-option CROSS_COMPILE=$mingw_triplet-
+    -release -shared -opensource -confirm-license
+    -nomake examples -nomake tests -no-pch
+    -no-opengl -no-dbus -no-icu -no-openssl
+    -no-sql-odbc -no-sql-psql -no-sql-mysql -no-sql-sqlite
+    -qt-zlib -qt-libpng -qt-libjpeg -qt-pcre -qt-harfbuzz -qt-freetype
+    -no-feature-tabletevent)
+qwt_config="QwtDll QwtPlot QwtWidgets QwtSvg"
+
+key=$(printf '%s\n' "$qt_version" "$qwt_version" "${qt_flags[@]}" "$qwt_config" |
+    sha256sum | cut -c1-12)
+prefix=$cache/qt-$qt_version-qwt-$qwt_version-$key
+
+wine=/usr/lib/wine/wine64
+wineserver=/usr/lib/wine/wineserver
+build=$root/build/windows

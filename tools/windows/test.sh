@@ -1,0 +1,141 @@
+#!/usr/bin/env bash
+# Builds the Windows programs and packages (build.sh) and tests them under Wine, headless:
+# - the shipped DLLs are exactly those the programs and plugins load;
+# - the Windows build of every test that needs no pseudo-terminal, through ctest, with the
+#   Linux emulator on a pseudo-terminal mapped into the prefix as COM7;
+# - the window fit at 100 %, 125 %, 150 % and 200 % display scaling;
+# - vornexctl.exe against COM7 and against a port that does not exist;
+# - the installer, silently into a fresh prefix, and the installed panel's window and icon,
+#   with a screenshot in build/windows/screenshots.
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+source "$here/env.sh"
+
+bash "$here/build.sh"
+echo "== emulator (Linux)"
+cmake -S "$root" -B "$root/build/release" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$root/build/release" --target vornex-sim -j "$jobs" >/dev/null
+sim=$root/build/release/sim/vornex-sim
+
+work=$build/wine
+rm -rf "$work" "$build/screenshots"
+mkdir -p "$work" "$build/screenshots"
+version=$(sed -n 's/^project(VORNEXcontrol VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt")
+installer=$build/vornexcontrol-$version-win64.exe
+zip=$build/vornexcontrol-$version-win64.zip
+
+pids=()
+prefixes=()
+cleanup() {
+    for p in "${prefixes[@]}"; do WINEPREFIX=$p "$wineserver" -k 2>/dev/null || true; done
+    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+    wait 2>/dev/null || true
+}
+trap cleanup EXIT
+
+# One X server for every windowed program.
+for n in $(seq 90 140); do
+    [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || break
+done
+Xvfb ":$n" -screen 0 1600x1200x24 -nolisten tcp >/dev/null 2>&1 &
+pids+=($!)
+export DISPLAY=:$n
+for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+
+new_prefix() {
+    local dir=$1
+    prefixes+=("$dir")
+    WINEPREFIX=$dir WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" "$wine" wineboot -i \
+        >/dev/null 2>&1 || true
+    WINEPREFIX=$dir "$wineserver" -w
+}
+
+# Starts the emulator on a pseudo-terminal and maps it into prefix $1 as COM port $2; its
+# request log goes to $3. Wine leaves the line at 38400 when asked for 9200, so the emulator
+# answers whatever the line is set to.
+start_emulator() {
+    local dir=$1 com=$2 log=$3 link
+    link=$work/tty-$(basename "$dir")
+    "$sim" --link "$link" --no-line-check --output-on --voltage 12000 --current 1000 \
+        --load 22 >/dev/null 2>"$log" &
+    pids+=($!)
+    for _ in $(seq 50); do [ -e "$link" ] && break; sleep 0.1; done
+    ln -sfn "$(readlink -f "$link")" "$dir/dosdevices/${com,,}"
+}
+
+echo "== Wine prefix for the tests"
+tests_prefix=$work/tests
+new_prefix "$tests_prefix"
+export VORNEX_WINEPREFIX=$tests_prefix
+
+echo "== shipped files"
+bash "$here/check-dlls.sh" "$zip" "$tests_prefix" | tee "$build/shipped-files.md"
+
+echo "== tests under Wine"
+start_emulator "$tests_prefix" COM7 "$work/emulator-tests.log"
+# One at a time: on Windows every test shares the one settings store in the registry.
+VORNEX_TEST_COM_PORT=COM7 ctest --test-dir "$build" --output-on-failure -j1
+grep -q "write setpoints" "$work/emulator-tests.log" ||
+    { echo "the panel's setpoint write did not reach the emulator" >&2; exit 1; }
+echo "requests from the panel under Wine reached the emulator:"
+sort "$work/emulator-tests.log" | sed 's/^[0-9:.]* *//' | sort | uniq -c | sort -rn | head -5
+
+echo "== window fit at display scaling"
+for dpi in 96 120 144 192; do
+    WINEPREFIX=$tests_prefix "$wine" reg add 'HKCU\Control Panel\Desktop' /v LogPixels \
+        /t REG_DWORD /d $dpi /f >/dev/null 2>&1
+    WINEPREFIX=$tests_prefix "$wineserver" -w
+    echo "-- $((dpi * 100 / 96)) %"
+    QT_QPA_PLATFORM=windows "$here/wine-run.sh" "$build/tests/tst_windowfit.exe" -silent
+done
+WINEPREFIX=$tests_prefix "$wine" reg add 'HKCU\Control Panel\Desktop' /v LogPixels \
+    /t REG_DWORD /d 96 /f >/dev/null 2>&1
+
+echo "== vornexctl.exe"
+before=$(grep -c "read status" "$work/emulator-tests.log" || true)
+set +e
+"$here/wine-run.sh" "$build/cli/vornexctl.exe" --port COM7 --json status >"$work/ctl.out" 2>&1
+ctl_status=$?
+"$here/wine-run.sh" "$build/cli/vornexctl.exe" --port COM99 --json status >"$work/absent.out" 2>&1
+absent_status=$?
+set -e
+after=$(grep -c "read status" "$work/emulator-tests.log" || true)
+echo "--port COM7: exit $ctl_status; $(tr -d '\r' <"$work/ctl.out" | head -3)"
+[ "$after" -gt "$before" ] || { echo "vornexctl's request did not reach the emulator" >&2; exit 1; }
+echo "--port COM99: exit $absent_status; $(tr -d '\r' <"$work/absent.out" | head -3)"
+[ "$absent_status" -eq 3 ] || { echo "a port that does not exist must give exit 3" >&2; exit 1; }
+
+echo "== installer"
+install_prefix=$work/install
+new_prefix "$install_prefix"
+WINEPREFIX=$install_prefix WINEDEBUG=-all "$wine" "$installer" /S
+WINEPREFIX=$install_prefix "$wineserver" -w
+installed="$install_prefix/drive_c/Program Files/VORNEXcontrol"
+for file in vornexcontrol.exe vornexctl.exe Uninstall.exe platforms/qwindows.dll; do
+    [ -f "$installed/$file" ] || { echo "not installed: $file" >&2; exit 1; }
+done
+find "$install_prefix/drive_c" -iname 'VORNEXcontrol*.lnk' | grep -q . ||
+    { echo "no Start-menu entry" >&2; exit 1; }
+
+echo "== installed panel"
+start_emulator "$install_prefix" COM7 "$work/emulator-install.log"
+# Only what the installer put there: no toolchain DLLs on the path.
+VORNEX_EXTRA_PORTS=COM7 WINEPREFIX=$install_prefix WINEDEBUG=-all \
+    "$wine" "C:\\Program Files\\VORNEXcontrol\\vornexcontrol.exe" >/dev/null 2>&1 &
+pids+=($!)
+window=$(timeout 60 xdotool search --sync --name '^VORNEXcontrol$' | head -1)
+xprop -id "$window" _NET_WM_ICON | grep -q "Icon (" ||
+    { echo "the window has no icon" >&2; exit 1; }
+echo "window $window: title \"$(xdotool getwindowname "$window")\", with its icon"
+xdotool windowactivate --sync "$window" >/dev/null 2>&1 || true
+# The first toolbar button: "Подключить".
+xdotool mousemove --window "$window" 24 24 click 1
+for _ in $(seq 100); do grep -q "read status" "$work/emulator-install.log" && break; sleep 0.1; done
+grep -q "read status" "$work/emulator-install.log" ||
+    { echo "the installed panel's requests did not reach the emulator" >&2; exit 1; }
+sleep 2
+import -window root -crop "$(xdotool getwindowgeometry --shell "$window" |
+    awk -F= '/WIDTH|HEIGHT|^X|^Y/ {v[$1]=$2} END {printf "%dx%d+%d+%d", v["WIDTH"], v["HEIGHT"], v["X"], v["Y"]}')" \
+    "$build/screenshots/panel-wine.png"
+echo "screenshot: $build/screenshots/panel-wine.png"
+echo "Windows stage passed"
