@@ -2,6 +2,7 @@
 
 #include "log/settingskeys.h"
 #include "session/portchangewatch.h"
+#include "session/portexists.h"
 #include "session/portlist.h"
 
 #include <QFileInfo>
@@ -43,8 +44,7 @@ QStringList PortCatalog::Names() const
     QStringList enumerated;
     for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts())
         enumerated << info.portName();
-    return PortNames(enumerated, extraPorts,
-                     [](const QString &path) { return QFileInfo::exists(path); });
+    return PortNames(enumerated, extraPorts, PortExists);
 }
 
 int PortCatalog::ToSelect(const QStringList &names, const QString &current) const

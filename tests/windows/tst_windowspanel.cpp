@@ -1,0 +1,132 @@
+#include "../app/messageboxwatcher.h"
+#include "../app/savedialoganswer.h"
+#include "app/mainwindow.h"
+#include "log/logjournal.h"
+#include "log/settingskeys.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QPushButton>
+#include <QSettings>
+#include <QTextEdit>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+constexpr int waitMs = 10000;
+// Four attempts, each waiting out its reply time, and the poll reads between them.
+constexpr int unansweredWriteMs = 30000;
+
+// The COM port the test rig maps to the emulator, whose replies need not arrive; a port name
+// that no device has.
+const QString testPortVariable = QStringLiteral("VORNEX_TEST_COM_PORT");
+const QString absentPort = QStringLiteral("COM98");
+
+const QString registryStore = QStringLiteral(R"(HKEY_CURRENT_USER\Software\brenta\TALMIR)");
+
+QByteArray Contents(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QAction *Action(const MainWindow &window, const QString &text)
+{
+    for (QAction *candidate : window.findChildren<QAction *>()) {
+        if (candidate->text() == text)
+            return candidate;
+    }
+    return nullptr;
+}
+
+QStringList Offered(const MainWindow &window)
+{
+    auto *ports = window.findChild<QComboBox *>();
+    QStringList names;
+    for (int i = 0; ports != nullptr && i < ports->count(); ++i)
+        names << ports->itemText(i);
+    return names;
+}
+
+} // namespace
+
+// The panel on Windows: its journal under %APPDATA%, its settings in the registry, COM ports
+// named in VORNEX_EXTRA_PORTS, and a converter that takes requests and never answers.
+class WindowsPanelTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void leftoverJournalInAppDataIsRestoredAndExported();
+    void comPortIsOfferedRememberedInTheRegistryAndAWriteFailsAfterItsAttempts();
+};
+
+void WindowsPanelTest::init()
+{
+    QSettings(registryStore, QSettings::NativeFormat).clear();
+    QDir(LogJournal::DefaultFolder()).removeRecursively();
+}
+
+void WindowsPanelTest::leftoverJournalInAppDataIsRestoredAndExported()
+{
+    const QString folder = QDir::toNativeSeparators(LogJournal::DefaultFolder());
+    const QString appData = qEnvironmentVariable("APPDATA");
+    QVERIFY(!appData.isEmpty());
+    QVERIFY2(folder.startsWith(appData + QLatin1Char('\\'), Qt::CaseInsensitive),
+             qPrintable(folder));
+
+    const QByteArray lines = "12.000 0.5000\n12.010 0.5010\n";
+    QVERIFY(QDir().mkpath(folder));
+    QFile leftover(QDir(folder).filePath(QStringLiteral("journal-1.txt")));
+    QVERIFY(leftover.open(QIODevice::WriteOnly));
+    leftover.write(lines);
+    leftover.close();
+
+    MessageBoxWatcher restore;
+    MainWindow window;
+    window.show();
+    QCOMPARE(restore.seen.size(), 1);
+    QVERIFY2(restore.seen.first().endsWith(QStringLiteral("Восстановить лог предыдущего сеанса?")),
+             qPrintable(restore.seen.first()));
+    auto *log = window.findChild<QTextEdit *>(QStringLiteral("textEditLog"));
+    QCOMPARE(log->toPlainText().toLatin1(), lines);
+
+    QTemporaryDir exportFolder;
+    const QString exported = exportFolder.filePath(QStringLiteral("restored.txt"));
+    SaveDialogAnswer save(exported);
+    QTest::mouseClick(window.findChild<QPushButton *>(QStringLiteral("pushButtonLogSave")),
+                      Qt::LeftButton);
+    QCOMPARE(save.shown, 1);
+    QCOMPARE(Contents(exported), lines);
+}
+
+void WindowsPanelTest::comPortIsOfferedRememberedInTheRegistryAndAWriteFailsAfterItsAttempts()
+{
+    const QString port = qEnvironmentVariable(qPrintable(testPortVariable));
+    if (port.isEmpty())
+        QSKIP("VORNEX_TEST_COM_PORT names no mapped COM port");
+
+    qputenv("VORNEX_EXTRA_PORTS", (port + QLatin1Char(';') + absentPort).toLatin1());
+    MessageBoxWatcher boxes;
+    MainWindow window;
+    qunsetenv("VORNEX_EXTRA_PORTS");
+    window.show();
+    QCOMPARE(Offered(window).value(0), port);
+    QVERIFY(!Offered(window).contains(absentPort));
+
+    Action(window, QStringLiteral("Подключить"))->trigger();
+    QTRY_COMPARE_WITH_TIMEOUT(
+        QSettings(registryStore, QSettings::NativeFormat).value(SettingsKeys::lastPort).toString(),
+        port, waitMs);
+
+    QTest::mouseClick(window.findChild<QPushButton *>(QStringLiteral("pushButtonApply")),
+                      Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(boxes.seen.contains(QStringLiteral("Error|Ошибка записи")),
+                             unansweredWriteMs);
+}
+
+QTEST_MAIN(WindowsPanelTest)
+#include "tst_windowspanel.moc"
