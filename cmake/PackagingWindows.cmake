@@ -16,7 +16,7 @@ install(FILES $<TARGET_FILE:Qt5::QWindowsVistaStylePlugin> DESTINATION styles)
 
 foreach(runtime libgcc_s_seh-1.dll libstdc++-6.dll libwinpthread-1.dll)
     find_file(VORNEX_RUNTIME_${runtime} ${runtime} PATHS ${VORNEX_MINGW_RUNTIME_DIRS}
-              NO_DEFAULT_PATH)
+              NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH)
     if(NOT VORNEX_RUNTIME_${runtime})
         message(FATAL_ERROR "The MinGW runtime ${runtime} is not in ${VORNEX_MINGW_RUNTIME_DIRS}")
     endif()
