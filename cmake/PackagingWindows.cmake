@@ -3,7 +3,7 @@
 # Qt loads by name from the folders beside them.
 install(TARGETS vornexcontrol vornexctl RUNTIME DESTINATION .)
 
-set(vornex_qt_modules Core Gui Widgets Network SerialPort Svg PrintSupport Concurrent)
+set(vornex_qt_modules Core Gui Widgets Network SerialPort Svg)
 foreach(module IN LISTS vornex_qt_modules)
     if(NOT TARGET Qt5::${module})
         find_package(Qt5 REQUIRED COMPONENTS ${module})
@@ -21,6 +21,9 @@ foreach(runtime libgcc_s_seh-1.dll libstdc++-6.dll libwinpthread-1.dll)
         message(FATAL_ERROR "The MinGW runtime ${runtime} is not in ${VORNEX_MINGW_RUNTIME_DIRS}")
     endif()
     install(FILES ${VORNEX_RUNTIME_${runtime}} DESTINATION .)
+    # Debian's copies keep their symbols: 22 MB of libstdc++ that no one runs.
+    install(CODE "execute_process(COMMAND \"${CMAKE_STRIP}\" --strip-unneeded
+                  \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${runtime}\" COMMAND_ERROR_IS_FATAL ANY)")
 endforeach()
 
 # Qt then takes its plugins from the program's folder only, never from the folder Qt was built

@@ -7,6 +7,8 @@
 #include "cli/scpianswer.h"
 #include "link/blockfields.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -131,7 +133,8 @@ void CliCoreTest::parse_data()
         "status port=/dev/y json=1 trace=1");
     row("port from VORNEX_PORT", "adc", "/dev/env", "/dev/a:/dev/b",
         "adc port=/dev/env json=0 trace=0");
-    row("first extra port", "setpoints", none, ":/dev/a:/dev/b",
+    row("first extra port", "setpoints", none,
+        QStringList{QString(), "/dev/a", "/dev/b"}.join(QDir::listSeparator()),
         "setpoints port=/dev/a json=0 trace=0");
     row("option wins over environment", "on --port /dev/o", "/dev/env", "/dev/a",
         "on port=/dev/o json=0 trace=0");
@@ -338,16 +341,18 @@ void CliCoreTest::backupPath_data()
     QTest::addColumn<QString>("file");
     QTest::addColumn<QStringList>("taken");
     QTest::addColumn<QString>("expected");
+    // An absolute folder on this platform ("Z:/data" under Wine).
+    const QString data = QFileInfo(QStringLiteral("/data")).absoluteFilePath();
     QTest::newRow("beside the file")
-        << "/data/cal.json" << QStringList() << "/data/cal.backup-20240506-070809.json";
+        << data + "/cal.json" << QStringList() << data + "/cal.backup-20240506-070809.json";
     QTest::newRow("name without .json")
-        << "/data/cal" << QStringList() << "/data/cal.backup-20240506-070809.json";
+        << data + "/cal" << QStringList() << data + "/cal.backup-20240506-070809.json";
     QTest::newRow("upper-case suffix")
-        << "/data/My.Cal.JSON" << QStringList() << "/data/My.Cal.backup-20240506-070809.json";
-    QTest::newRow("name taken twice") << "/data/cal.json"
-                                      << QStringList{"/data/cal.backup-20240506-070809.json",
-                                                     "/data/cal.backup-20240506-070809-2.json"}
-                                      << "/data/cal.backup-20240506-070809-3.json";
+        << data + "/My.Cal.JSON" << QStringList() << data + "/My.Cal.backup-20240506-070809.json";
+    QTest::newRow("name taken twice") << data + "/cal.json"
+                                      << QStringList{data + "/cal.backup-20240506-070809.json",
+                                                     data + "/cal.backup-20240506-070809-2.json"}
+                                      << data + "/cal.backup-20240506-070809-3.json";
 }
 
 void CliCoreTest::backupPath()

@@ -38,6 +38,9 @@ void TestLocalTimeOfDay::agreesWithQtAcrossDaylightSavingChanges_data()
 // offset to two minutes after it, give the same time of day as Qt's own conversion.
 void TestLocalTimeOfDay::agreesWithQtAcrossDaylightSavingChanges()
 {
+#ifdef Q_OS_WIN
+    QSKIP("Windows takes the local zone from its own settings, not from TZ");
+#endif
     QFETCH(QByteArray, zone);
     QFETCH(qint64, change);
     const QByteArray savedZone = qgetenv("TZ");

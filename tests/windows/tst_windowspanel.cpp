@@ -3,6 +3,7 @@
 #include "app/mainwindow.h"
 #include "log/logjournal.h"
 #include "log/settingskeys.h"
+#include "session/portexists.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -41,6 +42,29 @@ QAction *Action(const MainWindow &window, const QString &text)
     return nullptr;
 }
 
+// Answers the restore question "Yes" and records it.
+class RestoreYes : public QObject
+{
+public:
+    RestoreYes()
+    {
+        timer.setInterval(5);
+        connect(&timer, &QTimer::timeout, this, [this] {
+            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+            if (box == nullptr || box->isHidden() || box->button(QMessageBox::Yes) == nullptr)
+                return;
+            asked << box->text();
+            box->button(QMessageBox::Yes)->click();
+        });
+        timer.start();
+    }
+
+    QStringList asked;
+
+private:
+    QTimer timer;
+};
+
 QStringList Offered(const MainWindow &window)
 {
     auto *ports = window.findChild<QComboBox *>();
@@ -59,10 +83,19 @@ class WindowsPanelTest : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase();
     void init();
     void leftoverJournalInAppDataIsRestoredAndExported();
+    void portExistsByDeviceName_data();
+    void portExistsByDeviceName();
     void comPortIsOfferedRememberedInTheRegistryAndAWriteFailsAfterItsAttempts();
 };
+
+void WindowsPanelTest::initTestCase()
+{
+    // Qt's own file dialog, which a test can answer, in place of the system's.
+    QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
+}
 
 void WindowsPanelTest::init()
 {
@@ -85,12 +118,10 @@ void WindowsPanelTest::leftoverJournalInAppDataIsRestoredAndExported()
     leftover.write(lines);
     leftover.close();
 
-    MessageBoxWatcher restore;
+    RestoreYes restore;
     MainWindow window;
     window.show();
-    QCOMPARE(restore.seen.size(), 1);
-    QVERIFY2(restore.seen.first().endsWith(QStringLiteral("Восстановить лог предыдущего сеанса?")),
-             qPrintable(restore.seen.first()));
+    QCOMPARE(restore.asked, QStringList{"Восстановить лог предыдущего сеанса?"});
     auto *log = window.findChild<QTextEdit *>(QStringLiteral("textEditLog"));
     QCOMPARE(log->toPlainText().toLatin1(), lines);
 
@@ -101,6 +132,28 @@ void WindowsPanelTest::leftoverJournalInAppDataIsRestoredAndExported()
                       Qt::LeftButton);
     QCOMPARE(save.shown, 1);
     QCOMPARE(Contents(exported), lines);
+}
+
+void WindowsPanelTest::portExistsByDeviceName_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("exists");
+    const QString port = qEnvironmentVariable(qPrintable(testPortVariable));
+    if (!port.isEmpty()) {
+        QTest::newRow("mapped port") << port << true;
+        QTest::newRow("mapped port, device path") << QStringLiteral("\\\\.\\") + port << true;
+        QTest::newRow("mapped port, lower case") << port.toLower() << true;
+    }
+    QTest::newRow("absent port") << absentPort << false;
+    QTest::newRow("absent port, device path") << QStringLiteral("\\\\.\\") + absentPort << false;
+    QTest::newRow("a folder") << QDir::toNativeSeparators(QDir::tempPath()) << true;
+    QTest::newRow("a missing file") << QStringLiteral("C:\\no-such-port") << false;
+}
+
+void WindowsPanelTest::portExistsByDeviceName()
+{
+    QFETCH(QString, name);
+    QTEST(PortExists(name), "exists");
 }
 
 void WindowsPanelTest::comPortIsOfferedRememberedInTheRegistryAndAWriteFailsAfterItsAttempts()

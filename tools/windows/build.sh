@@ -14,7 +14,7 @@ bash "$here/deps.sh"
 start=$SECONDS
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" -DVORNEX_WIN_PREFIX="$prefix" \
-    -DCMAKE_CROSSCOMPILING_EMULATOR="$here/wine-run.sh" >/dev/null
+    -DCMAKE_CROSSCOMPILING_EMULATOR="$here/wine-run.sh;$prefix" >/dev/null
 cmake --build "$build" -j "$jobs"
 echo "Windows build: $((SECONDS - start)) s"
 start=$SECONDS

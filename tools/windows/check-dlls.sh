@@ -44,7 +44,7 @@ done
 echo "| File | Size |"
 echo "|---|---:|"
 (cd "$unpacked" && find . -type f | sort | while read -r file; do
-    printf '| `%s` | %s |\n' "${file#./}" "$(stat -c %s "$file" | numfmt --grouping)"
+    printf '| `%s` | %s |\n' "${file#./}" "$(stat -c %s "$file")"
 done)
-echo "In all: $(du -sb "$unpacked" | cut -f1 | numfmt --grouping) bytes unpacked, zip $(stat -c %s "$zip" | numfmt --grouping) bytes"
+echo "In all: $(du -sb "$unpacked" | cut -f1) bytes unpacked; the zip $(stat -c %s "$zip") bytes"
 exit $status

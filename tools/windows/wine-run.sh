@@ -1,9 +1,13 @@
 #!/usr/bin/env bash
 # Runs a program of the Windows build under Wine with the toolchain's Qt, Qwt and MinGW runtime
 # DLLs on its path. ctest runs each Windows test through it.
+#   wine-run.sh <toolchain folder> <program> [arguments...]
 #   VORNEX_WINEPREFIX   the Wine prefix (default: build/windows/wine/tests in the checkout)
+# The toolchain folder comes as an argument: tests run with a HOME of their own.
 set -euo pipefail
 source "$(dirname "$0")/env.sh"
+prefix=$1
+shift
 
 export WINEPREFIX=${VORNEX_WINEPREFIX:-$root/build/windows/wine/tests}
 export WINEDEBUG=${WINEDEBUG:--all}
