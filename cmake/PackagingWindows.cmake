@@ -56,6 +56,8 @@ set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${PROJECT_DESCRIPTION}")
 set(CPACK_PACKAGE_FILE_NAME vornexcontrol-${PROJECT_VERSION}-win64)
 set(CPACK_PACKAGE_INSTALL_DIRECTORY VORNEXcontrol)
 set(CPACK_PACKAGE_EXECUTABLES vornexcontrol VORNEXcontrol)
+# The programs sit at the top of the install folder, not in bin.
+set(CPACK_NSIS_EXECUTABLES_DIRECTORY .)
 set(CPACK_RESOURCE_FILE_LICENSE ${vornex_licences})
 set(CPACK_STRIP_FILES ON)
 set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
@@ -66,9 +68,11 @@ set(CPACK_NSIS_INSTALLED_ICON_NAME vornexcontrol.exe)
 set(CPACK_NSIS_MUI_ICON ${PROJECT_SOURCE_DIR}/resources/app/vornexcontrol.ico)
 set(CPACK_NSIS_MUI_UNIICON ${PROJECT_SOURCE_DIR}/resources/app/vornexcontrol.ico)
 set(CPACK_NSIS_ENABLE_UNINSTALL_BEFORE_INSTALL ON)
+# A 64-bit installer for a 64-bit program: it also runs where Windows (or Wine) has no 32-bit
+# subsystem.
+set(CPACK_NSIS_DEFINES "Target amd64-unicode")
 # 64-bit programs go to "Program Files", not "Program Files (x86)".
 set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES64")
-# The installer asks whether to install for this user or for all users.
 set(CPACK_NSIS_MUI_FINISHPAGE_RUN vornexcontrol.exe)
 set(CPACK_NSIS_MODIFY_PATH OFF)
 

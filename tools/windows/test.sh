@@ -102,7 +102,9 @@ WINEPREFIX=$tests_prefix "$wine" reg add 'HKCU\Control Panel\Desktop' /v LogPixe
 echo "== vornexctl.exe"
 before=$(grep -c "read status" "$work/emulator-tests.log" || true)
 set +e
-"$here/wine-run.sh" "$prefix" "$build/cli/vornexctl.exe" --port COM7 --json status >"$work/ctl.out" 2>&1
+# Wine's serial warnings show the rate the program asks for.
+WINEDEBUG=warn+comm "$here/wine-run.sh" "$prefix" "$build/cli/vornexctl.exe" --port COM7 --json \
+    status >"$work/ctl.out" 2>"$work/ctl.wine"
 ctl_status=$?
 "$here/wine-run.sh" "$prefix" "$build/cli/vornexctl.exe" --port COM99 --json status >"$work/absent.out" 2>&1
 absent_status=$?
@@ -110,6 +112,9 @@ set -e
 after=$(grep -c "read status" "$work/emulator-tests.log" || true)
 echo "--port COM7: exit $ctl_status; $(tr -d '\r' <"$work/ctl.out" | head -3)"
 [ "$after" -gt "$before" ] || { echo "vornexctl's request did not reach the emulator" >&2; exit 1; }
+grep -q "non-standard baud rate 9200" "$work/ctl.wine" ||
+    { echo "vornexctl did not ask for 9200 baud" >&2; exit 1; }
+echo "asked for 9200 baud (Wine sets a pseudo-terminal to 38400 then)"
 echo "--port COM99: exit $absent_status; $(tr -d '\r' <"$work/absent.out" | head -3)"
 [ "$absent_status" -eq 3 ] || { echo "a port that does not exist must give exit 3" >&2; exit 1; }
 
@@ -122,8 +127,10 @@ installed="$install_prefix/drive_c/Program Files/VORNEXcontrol"
 for file in vornexcontrol.exe vornexctl.exe Uninstall.exe platforms/qwindows.dll; do
     [ -f "$installed/$file" ] || { echo "not installed: $file" >&2; exit 1; }
 done
-find "$install_prefix/drive_c" -iname 'VORNEXcontrol*.lnk' | grep -q . ||
-    { echo "no Start-menu entry" >&2; exit 1; }
+shortcut=$(find "$install_prefix/drive_c" -path '*Start Menu*' -iname 'VORNEXcontrol.lnk' | head -1)
+strings -a "$shortcut" | grep -qF 'C:\Program Files\VORNEXcontrol\vornexcontrol.exe' ||
+    { echo "no Start-menu entry for the panel" >&2; exit 1; }
+echo "installed into C:\Program Files\VORNEXcontrol, Start-menu entry ${shortcut#"$install_prefix/drive_c/"}"
 
 echo "== installed panel"
 start_emulator "$install_prefix" COM7 "$work/emulator-install.log"
@@ -131,6 +138,8 @@ start_emulator "$install_prefix" COM7 "$work/emulator-install.log"
 VORNEX_EXTRA_PORTS=COM7 WINEPREFIX=$install_prefix WINEDEBUG=-all \
     "$wine" "C:\\Program Files\\VORNEXcontrol\\vornexcontrol.exe" >/dev/null 2>&1 &
 pids+=($!)
+# Ended by the uninstaller's step below; no job notice for that.
+disown
 window=$(timeout 60 xdotool search --sync --name '^VORNEXcontrol$' | head -1)
 xprop -id "$window" _NET_WM_ICON | grep -q "Icon (" ||
     { echo "the window has no icon" >&2; exit 1; }
@@ -141,9 +150,22 @@ xdotool mousemove --window "$window" 24 24 click 1
 for _ in $(seq 100); do grep -q "read status" "$work/emulator-install.log" && break; sleep 0.1; done
 grep -q "read status" "$work/emulator-install.log" ||
     { echo "the installed panel's requests did not reach the emulator" >&2; exit 1; }
-sleep 2
+requests "$work/emulator-install.log"
+# Off the toolbar, and long enough for four unanswered readings to show in the status bar.
+xdotool mousemove 0 0
+sleep 8
 import -window root -crop "$(xdotool getwindowgeometry --shell "$window" |
     awk -F= '/WIDTH|HEIGHT|^X|^Y/ {v[$1]=$2} END {printf "%dx%d+%d+%d", v["WIDTH"], v["HEIGHT"], v["X"], v["Y"]}')" \
     "$build/screenshots/panel-wine.png"
 echo "screenshot: $build/screenshots/panel-wine.png"
+
+echo "== uninstaller"
+WINEPREFIX=$install_prefix "$wineserver" -k
+WINEPREFIX=$install_prefix WINEDEBUG=-all "$wine" "C:\\Program Files\\VORNEXcontrol\\Uninstall.exe" /S
+WINEPREFIX=$install_prefix "$wineserver" -w
+if [ -e "$installed/vornexcontrol.exe" ] || [ -e "$shortcut" ]; then
+    echo "the uninstaller left the program or its Start-menu entry behind" >&2
+    exit 1
+fi
+echo "uninstalled"
 echo "Windows stage passed"
