@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build, the tests and the fuzzers need, if any are missing.
+# Installs the Debian packages the build, the tests and the fuzzers need, if any are missing;
+# with arguments, the packages named there instead (tools/windows/deps.sh).
 set -euo pipefail
 
 packages=(
@@ -10,6 +11,7 @@ packages=(
     dpkg-dev desktop-file-utils
     python3-pyvisa python3-pyvisa-py
 )
+[ $# -eq 0 ] || packages=("$@")
 
 missing=()
 for package in "${packages[@]}"; do

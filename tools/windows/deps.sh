@@ -10,18 +10,4 @@ packages=(
     # Fonts with the metrics of the Windows ones, so the window is laid out as on Windows.
     fonts-wine fonts-liberation fonts-crosextra-carlito
 )
-
-missing=()
-for package in "${packages[@]}"; do
-    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
-        missing+=("$package")
-    fi
-done
-[ ${#missing[@]} -eq 0 ] && exit 0
-
-echo "Installing: ${missing[*]}"
-as_root=()
-[ "$(id -u)" -eq 0 ] || as_root=(sudo)
-export DEBIAN_FRONTEND=noninteractive
-"${as_root[@]}" apt-get update -qq
-"${as_root[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+exec bash "$(dirname "$0")/../deps.sh" "${packages[@]}"
