@@ -70,6 +70,20 @@ start_emulator() {
 # What the emulator's request log says was asked, most frequent first.
 requests() { sed 's/^[0-9. ]*s *#[0-9A-F]* *//' "$1" | sort | uniq -c | sort -rn; }
 
+echo "== programs"
+subsystem() { "$mingw_triplet-objdump" -p "$1" | sed -n 's/^Subsystem\s*[0-9a-f]*\s*//p'; }
+[ "$(subsystem "$build/app/vornexcontrol.exe")" = "(Windows GUI)" ] ||
+    { echo "vornexcontrol.exe must have no console window" >&2; exit 1; }
+[ "$(subsystem "$build/cli/vornexctl.exe")" = "(Windows CUI)" ] ||
+    { echo "vornexctl.exe must be a console program" >&2; exit 1; }
+for exe in "$build/app/vornexcontrol.exe" "$build/cli/vornexctl.exe"; do
+    for field in FileVersion ProductVersion; do
+        strings -el "$exe" | grep -A1 -x "$field" | tail -1 | grep -qx "$version" ||
+            { echo "$(basename "$exe"): no $field $version" >&2; exit 1; }
+    done
+done
+echo "vornexcontrol.exe (Windows GUI) and vornexctl.exe (console), file and product version $version"
+
 echo "== Wine prefix for the tests"
 tests_prefix=$work/tests
 new_prefix "$tests_prefix"
