@@ -124,7 +124,7 @@ ctl_status=$?
 absent_status=$?
 set -e
 after=$(grep -c "read status" "$work/emulator-tests.log" || true)
-echo "--port COM7: exit $ctl_status; $(tr -d '\r' <"$work/ctl.out" | head -3)"
+echo "--port COM7: exit $ctl_status; $(cat "$work/ctl.out" "$work/ctl.wine" | tr -d '\r' | grep '^{')"
 [ "$after" -gt "$before" ] || { echo "vornexctl's request did not reach the emulator" >&2; exit 1; }
 grep -q "non-standard baud rate 9200" "$work/ctl.wine" ||
     { echo "vornexctl did not ask for 9200 baud" >&2; exit 1; }
