@@ -3,11 +3,7 @@
 # Qt loads by name from the folders beside them.
 install(TARGETS vornexcontrol vornexctl RUNTIME DESTINATION .)
 
-set(vornex_qt_modules Core Gui Widgets Network SerialPort Svg)
-foreach(module IN LISTS vornex_qt_modules)
-    if(NOT TARGET Qt5::${module})
-        find_package(Qt5 REQUIRED COMPONENTS ${module})
-    endif()
+foreach(module Core Gui Widgets Network SerialPort Svg)
     install(FILES $<TARGET_FILE:Qt5::${module}> DESTINATION .)
 endforeach()
 install(FILES ${QWT_DLL} DESTINATION .)

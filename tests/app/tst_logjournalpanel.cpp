@@ -1,4 +1,5 @@
 #include "paneldriver.h"
+#include "restoreanswer.h"
 #include "savedialoganswer.h"
 
 #include "log/logjournal.h"
@@ -33,29 +34,6 @@ OutputStatus Status(int voltage, int current)
     status.outputOn = 1;
     return status;
 }
-
-// Answers the restore question with `button`, as an operator would, and records each question.
-class RestoreAnswer : public QObject
-{
-public:
-    explicit RestoreAnswer(QMessageBox::StandardButton button)
-    {
-        timer.setInterval(5);
-        connect(&timer, &QTimer::timeout, this, [this, button] {
-            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-            if (box == nullptr || box->isHidden())
-                return;
-            asked << box->text();
-            box->button(button)->click();
-        });
-        timer.start();
-    }
-
-    QStringList asked;
-
-private:
-    QTimer timer;
-};
 
 } // namespace
 

@@ -1,4 +1,5 @@
 #include "../app/messageboxwatcher.h"
+#include "../app/restoreanswer.h"
 #include "../app/savedialoganswer.h"
 #include "app/mainwindow.h"
 #include "log/logjournal.h"
@@ -41,29 +42,6 @@ QAction *Action(const MainWindow &window, const QString &text)
     }
     return nullptr;
 }
-
-// Answers the restore question "Yes" and records it.
-class RestoreYes : public QObject
-{
-public:
-    RestoreYes()
-    {
-        timer.setInterval(5);
-        connect(&timer, &QTimer::timeout, this, [this] {
-            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-            if (box == nullptr || box->isHidden() || box->button(QMessageBox::Yes) == nullptr)
-                return;
-            asked << box->text();
-            box->button(QMessageBox::Yes)->click();
-        });
-        timer.start();
-    }
-
-    QStringList asked;
-
-private:
-    QTimer timer;
-};
 
 QStringList Offered(const MainWindow &window)
 {
@@ -118,7 +96,7 @@ void WindowsPanelTest::leftoverJournalInAppDataIsRestoredAndExported()
     leftover.write(lines);
     leftover.close();
 
-    RestoreYes restore;
+    RestoreAnswer restore(QMessageBox::Yes);
     MainWindow window;
     window.show();
     QCOMPARE(restore.asked, QStringList{"Восстановить лог предыдущего сеанса?"});
