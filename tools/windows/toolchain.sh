@@ -39,8 +39,11 @@ add_deb_src() {
     have_deb_src && return 0
     local list=/etc/apt/sources.list.d/debian.sources
     [ -f "$list" ] || { echo "No deb-src entry and no $list to copy one from" >&2; exit 1; }
-    sed 's/^Types: deb$/Types: deb-src/' "$list" >/etc/apt/sources.list.d/vornex-deb-src.sources
-    apt-get update -qq
+    local as_root=()
+    [ "$(id -u)" -eq 0 ] || as_root=(sudo)
+    sed 's/^Types: deb$/Types: deb-src/' "$list" |
+        "${as_root[@]}" tee /etc/apt/sources.list.d/vornex-deb-src.sources >/dev/null
+    "${as_root[@]}" apt-get update -qq
 }
 
 fetch_sources() {
