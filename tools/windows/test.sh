@@ -10,6 +10,16 @@
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/env.sh"
+# Wine started with no standard input at all (as CI starts this) hangs in the first read from a
+# serial port: its programs always get /dev/null instead.
+exec </dev/null
+# Every Wine step has a time limit, so that a hang fails this stage instead of outlasting CI.
+limit() {
+    local seconds=$1
+    shift
+    timeout -k 10 "$seconds" "$@"
+}
+trap '[[ $- == *e* ]] && echo "Windows stage failed at line $LINENO" >&2' ERR
 
 bash "$here/build.sh"
 echo "== emulator (Linux)"
@@ -45,9 +55,9 @@ for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
 new_prefix() {
     local dir=$1
     prefixes+=("$dir")
-    WINEPREFIX=$dir WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" "$wine" wineboot -i \
+    WINEPREFIX=$dir WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" limit 300 "$wine" wineboot -i \
         >/dev/null 2>&1 || true
-    WINEPREFIX=$dir "$wineserver" -w
+    WINEPREFIX=$dir limit 120 "$wineserver" -w
 }
 
 # Starts the emulator on a pseudo-terminal and makes it COM port $2 of prefix $1, as Wine maps
@@ -61,10 +71,10 @@ start_emulator() {
         --load 22 >/dev/null 2>"$log" &
     pids+=($!)
     for _ in $(seq 50); do [ -e "$link" ] && break; sleep 0.1; done
-    WINEPREFIX=$dir "$wine" reg add 'HKLM\Software\Wine\Ports' /v "$com" \
+    WINEPREFIX=$dir limit 120 "$wine" reg add 'HKLM\Software\Wine\Ports' /v "$com" \
         /d "$(readlink -f "$link")" /f >/dev/null 2>&1
     WINEPREFIX=$dir "$wineserver" -k
-    WINEPREFIX=$dir "$wineserver" -w
+    WINEPREFIX=$dir limit 120 "$wineserver" -w
 }
 
 # What the emulator's request log says was asked, most frequent first.
@@ -95,7 +105,7 @@ bash "$here/check-dlls.sh" "$zip" "$tests_prefix" | tee "$build/shipped-files.md
 echo "== tests under Wine"
 start_emulator "$tests_prefix" COM7 "$work/emulator-tests.log"
 # One at a time: on Windows every test shares the one settings store in the registry.
-VORNEX_TEST_COM_PORT=COM7 ctest --test-dir "$build" --output-on-failure -j1
+VORNEX_TEST_COM_PORT=COM7 limit 1200 ctest --test-dir "$build" --output-on-failure -j1
 # The Apply that tst_windowspanel clicks: four attempts, then "Ошибка записи".
 [ "$(grep -c "write setpoints" "$work/emulator-tests.log")" -eq 4 ] ||
     { echo "the panel's setpoint write did not reach the emulator four times" >&2; exit 1; }
@@ -104,25 +114,28 @@ requests "$work/emulator-tests.log" | head -8
 
 echo "== window fit at display scaling"
 for dpi in 96 120 144 192; do
-    WINEPREFIX=$tests_prefix "$wine" reg add 'HKCU\Control Panel\Desktop' /v LogPixels \
+    WINEPREFIX=$tests_prefix limit 120 "$wine" reg add 'HKCU\Control Panel\Desktop' /v LogPixels \
         /t REG_DWORD /d $dpi /f >/dev/null 2>&1
-    WINEPREFIX=$tests_prefix "$wineserver" -w
+    WINEPREFIX=$tests_prefix limit 120 "$wineserver" -w
     echo "-- $((dpi * 100 / 96)) %"
-    QT_QPA_PLATFORM=windows "$here/wine-run.sh" "$prefix" "$build/tests/app/tst_windowfit.exe" -silent
+    QT_QPA_PLATFORM=windows limit 300 "$here/wine-run.sh" "$prefix" "$build/tests/app/tst_windowfit.exe" -silent
 done
-WINEPREFIX=$tests_prefix "$wine" reg add 'HKCU\Control Panel\Desktop' /v LogPixels \
+WINEPREFIX=$tests_prefix limit 120 "$wine" reg add 'HKCU\Control Panel\Desktop' /v LogPixels \
     /t REG_DWORD /d 96 /f >/dev/null 2>&1
 
 echo "== vornexctl.exe"
 before=$(grep -c "read status" "$work/emulator-tests.log" || true)
 set +e
 # Wine's serial warnings show the rate the program asks for.
-WINEDEBUG=warn+comm "$here/wine-run.sh" "$prefix" "$build/cli/vornexctl.exe" --port COM7 --json \
-    status >"$work/ctl.out" 2>"$work/ctl.wine"
+WINEDEBUG=warn+comm limit 60 "$here/wine-run.sh" "$prefix" "$build/cli/vornexctl.exe" --port COM7 \
+    --json status >"$work/ctl.out" 2>"$work/ctl.wine"
 ctl_status=$?
-"$here/wine-run.sh" "$prefix" "$build/cli/vornexctl.exe" --port COM99 --json status >"$work/absent.out" 2>&1
+limit 60 "$here/wine-run.sh" "$prefix" "$build/cli/vornexctl.exe" --port COM99 --json status \
+    >"$work/absent.out" 2>&1
 absent_status=$?
 set -e
+[ "$ctl_status" -ne 124 ] && [ "$absent_status" -ne 124 ] ||
+    { echo "vornexctl.exe did not end within 60 s" >&2; exit 1; }
 after=$(grep -c "read status" "$work/emulator-tests.log" || true)
 echo "--port COM7: exit $ctl_status; $(cat "$work/ctl.out" "$work/ctl.wine" | tr -d '\r' | grep '^{')"
 [ "$after" -gt "$before" ] || { echo "vornexctl's request did not reach the emulator" >&2; exit 1; }
@@ -135,8 +148,8 @@ echo "--port COM99: exit $absent_status; $(tr -d '\r' <"$work/absent.out" | head
 echo "== installer"
 install_prefix=$work/install
 new_prefix "$install_prefix"
-WINEPREFIX=$install_prefix WINEDEBUG=-all "$wine" "$installer" /S
-WINEPREFIX=$install_prefix "$wineserver" -w
+WINEPREFIX=$install_prefix WINEDEBUG=-all limit 300 "$wine" "$installer" /S
+WINEPREFIX=$install_prefix limit 120 "$wineserver" -w
 installed="$install_prefix/drive_c/Program Files/VORNEXcontrol"
 for file in vornexcontrol.exe vornexctl.exe Uninstall.exe platforms/qwindows.dll; do
     [ -f "$installed/$file" ] || { echo "not installed: $file" >&2; exit 1; }
@@ -175,8 +188,8 @@ echo "screenshot: $build/screenshots/panel-wine.png"
 
 echo "== uninstaller"
 WINEPREFIX=$install_prefix "$wineserver" -k
-WINEPREFIX=$install_prefix WINEDEBUG=-all "$wine" "C:\\Program Files\\VORNEXcontrol\\Uninstall.exe" /S
-WINEPREFIX=$install_prefix "$wineserver" -w
+WINEPREFIX=$install_prefix WINEDEBUG=-all limit 300 "$wine" "C:\\Program Files\\VORNEXcontrol\\Uninstall.exe" /S
+WINEPREFIX=$install_prefix limit 120 "$wineserver" -w
 if [ -e "$installed/vornexcontrol.exe" ] || [ -e "$shortcut" ]; then
     echo "the uninstaller left the program or its Start-menu entry behind" >&2
     exit 1
