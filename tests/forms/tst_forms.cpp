@@ -11,7 +11,7 @@ class FormsTest : public QObject
 
 private slots:
     void init();
-    void cleanup();
+    void cleanupTestCase();
     void mainWindowProperties_data();
     void mainWindowProperties();
     void dialogProperties_data();
@@ -43,8 +43,11 @@ private:
     QObject *findInDialog(const QString &name) const;
     void compareProperty(QObject *(FormsTest::*lookUp)(const QString &) const);
 
+    void deleteForms();
+
     QMainWindow *window = nullptr;
     QDialog *dialog = nullptr;
+    QByteArray builtFor;
     Ui_MainWindow mainUi;
     Ui_DialogSettingsLog dialogUi;
 };
@@ -90,15 +93,26 @@ struct Text
 
 } // namespace
 
+// Each test function starts from freshly built forms; its rows share them, because building the
+// main window hundreds of times takes minutes under the sanitizers.
 void FormsTest::init()
 {
+    if (builtFor == QTest::currentTestFunction())
+        return;
+    deleteForms();
     window = new QMainWindow;
     mainUi.setupUi(window);
     dialog = new QDialog;
     dialogUi.setupUi(dialog);
+    builtFor = QTest::currentTestFunction();
 }
 
-void FormsTest::cleanup()
+void FormsTest::cleanupTestCase()
+{
+    deleteForms();
+}
+
+void FormsTest::deleteForms()
 {
     delete window;
     window = nullptr;
