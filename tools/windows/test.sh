@@ -167,7 +167,12 @@ VORNEX_EXTRA_PORTS=COM7 WINEPREFIX=$install_prefix WINEDEBUG=-all \
 pids+=($!)
 # Ended by the uninstaller's step below; no job notice for that.
 disown
-window=$(timeout 60 xdotool search --sync --name '^VORNEXcontrol$' | head -1)
+window=$(timeout 60 xdotool search --sync --onlyvisible --name '^VORNEXcontrol$' | head -1)
+# Wine sets the icon a moment after it maps the window.
+for _ in $(seq 100); do
+    xprop -id "$window" _NET_WM_ICON 2>/dev/null | grep -q "Icon (" && break
+    sleep 0.1
+done
 xprop -id "$window" _NET_WM_ICON | grep -q "Icon (" ||
     { echo "the window has no icon" >&2; exit 1; }
 echo "window $window: title \"$(xdotool getwindowname "$window")\", with its icon"
