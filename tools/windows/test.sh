@@ -19,6 +19,14 @@ limit() {
     shift
     timeout -k 10 "$seconds" "$@"
 }
+# Waits until the programs of prefix $1 have ended and its registry is on disk.
+settle() { WINEPREFIX=$1 limit 120 "$wineserver" -w; }
+# Adds a registry value in prefix $1: the rest are reg add's arguments.
+reg_add() {
+    local dir=$1
+    shift
+    WINEPREFIX=$dir limit 120 "$wine" reg add "$@" /f >/dev/null 2>&1
+}
 trap '[[ $- == *e* ]] && echo "Windows stage failed at line $LINENO" >&2' ERR
 
 bash "$here/build.sh"
@@ -57,7 +65,7 @@ new_prefix() {
     prefixes+=("$dir")
     WINEPREFIX=$dir WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" limit 300 "$wine" wineboot -i \
         >/dev/null 2>&1 || true
-    WINEPREFIX=$dir limit 120 "$wineserver" -w
+    settle "$dir"
 }
 
 # Starts the emulator on a pseudo-terminal and makes it COM port $2 of prefix $1, as Wine maps
@@ -71,10 +79,9 @@ start_emulator() {
         --load 22 >/dev/null 2>"$log" &
     pids+=($!)
     for _ in $(seq 50); do [ -e "$link" ] && break; sleep 0.1; done
-    WINEPREFIX=$dir limit 120 "$wine" reg add 'HKLM\Software\Wine\Ports' /v "$com" \
-        /d "$(readlink -f "$link")" /f >/dev/null 2>&1
+    reg_add "$dir" 'HKLM\Software\Wine\Ports' /v "$com" /d "$(readlink -f "$link")"
     WINEPREFIX=$dir "$wineserver" -k
-    WINEPREFIX=$dir limit 120 "$wineserver" -w
+    settle "$dir"
 }
 
 # What the emulator's request log says was asked, most frequent first.
@@ -114,14 +121,12 @@ requests "$work/emulator-tests.log" | head -8
 
 echo "== window fit at display scaling"
 for dpi in 96 120 144 192; do
-    WINEPREFIX=$tests_prefix limit 120 "$wine" reg add 'HKCU\Control Panel\Desktop' /v LogPixels \
-        /t REG_DWORD /d $dpi /f >/dev/null 2>&1
-    WINEPREFIX=$tests_prefix limit 120 "$wineserver" -w
+    reg_add "$tests_prefix" 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d $dpi
+    settle "$tests_prefix"
     echo "-- $((dpi * 100 / 96)) %"
     QT_QPA_PLATFORM=windows limit 300 "$here/wine-run.sh" "$prefix" "$build/tests/app/tst_windowfit.exe" -silent
 done
-WINEPREFIX=$tests_prefix limit 120 "$wine" reg add 'HKCU\Control Panel\Desktop' /v LogPixels \
-    /t REG_DWORD /d 96 /f >/dev/null 2>&1
+reg_add "$tests_prefix" 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 96
 
 echo "== vornexctl.exe"
 before=$(grep -c "read status" "$work/emulator-tests.log" || true)
@@ -149,7 +154,7 @@ echo "== installer"
 install_prefix=$work/install
 new_prefix "$install_prefix"
 WINEPREFIX=$install_prefix WINEDEBUG=-all limit 300 "$wine" "$installer" /S
-WINEPREFIX=$install_prefix limit 120 "$wineserver" -w
+settle "$install_prefix"
 installed="$install_prefix/drive_c/Program Files/VORNEXcontrol"
 for file in vornexcontrol.exe vornexctl.exe Uninstall.exe platforms/qwindows.dll; do
     [ -f "$installed/$file" ] || { echo "not installed: $file" >&2; exit 1; }
@@ -194,7 +199,7 @@ echo "screenshot: $build/screenshots/panel-wine.png"
 echo "== uninstaller"
 WINEPREFIX=$install_prefix "$wineserver" -k
 WINEPREFIX=$install_prefix WINEDEBUG=-all limit 300 "$wine" "C:\\Program Files\\VORNEXcontrol\\Uninstall.exe" /S
-WINEPREFIX=$install_prefix limit 120 "$wineserver" -w
+settle "$install_prefix"
 if [ -e "$installed/vornexcontrol.exe" ] || [ -e "$shortcut" ]; then
     echo "the uninstaller left the program or its Start-menu entry behind" >&2
     exit 1
