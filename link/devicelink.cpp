@@ -5,6 +5,7 @@
 #include "link/recordlayout.h"
 #include "link/replycheck.h"
 
+#include <QAbstractEventDispatcher>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -158,6 +159,23 @@ bool DeviceLink::AwaitLine(QByteArray &line, int timeoutMs, std::optional<quint8
 bool DeviceLink::WaitForLine(QByteArray &line, int timeoutMs, const QElapsedTimer &stopwatch,
                              std::optional<quint8> awaitedRegister)
 {
+    // On Windows a serial port takes in its bytes from completion routines that run inside the
+    // event loop's wait without ending it, so the wait is woken explicitly when bytes arrive;
+    // elsewhere the wake-up is one more return from an already returning wait.
+    QAbstractEventDispatcher *dispatcher = QAbstractEventDispatcher::instance();
+    QMetaObject::Connection wakeOnBytes;
+    if (port && dispatcher) {
+        wakeOnBytes = QObject::connect(port.data(), &QIODevice::readyRead, dispatcher,
+                                       [dispatcher] { dispatcher->wakeUp(); });
+    }
+    const bool complete = SleepUntilLine(line, timeoutMs, stopwatch, awaitedRegister);
+    QObject::disconnect(wakeOnBytes);
+    return complete;
+}
+
+bool DeviceLink::SleepUntilLine(QByteArray &line, int timeoutMs, const QElapsedTimer &stopwatch,
+                                std::optional<quint8> awaitedRegister)
+{
     // The deadline only wakes the loop; the strict elapsed-time check below decides. It fires
     // one millisecond late so that the check has passed once it has fired.
     QTimer deadline;
@@ -173,10 +191,15 @@ bool DeviceLink::WaitForLine(QByteArray &line, int timeoutMs, const QElapsedTime
                 deadline.start(int(qMax<qint64>(0, timeoutMs - stopwatch.elapsed())) + 1);
         }
         QCoreApplication::processEvents(flags);
-        if (stopwatch.elapsed() > timeoutMs)
+        const bool timedOut = stopwatch.elapsed() > timeoutMs;
+        // What reached the port before the deadline is read before the wait gives up: a reply
+        // whose wake-up came late is still the reply.
+        while (PortHasBytes()) {
+            if (ReadChunk(line) && PassOverLateReplies(line, awaitedRegister))
+                return true;
+        }
+        if (timedOut)
             return false;
-        if (ReadChunk(line) && PassOverLateReplies(line, awaitedRegister))
-            return true;
     }
 }
 

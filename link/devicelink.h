@@ -71,9 +71,11 @@ private:
     // register are late answers to earlier requests and are passed over, the wait going on for
     // its own.
     bool AwaitLine(QByteArray &line, int timeoutMs, std::optional<quint8> awaitedRegister);
-    // The wait, without the trace's opening line and final flush.
+    // The wait, without the trace's opening line and final flush: woken by the port's bytes.
     bool WaitForLine(QByteArray &line, int timeoutMs, const QElapsedTimer &stopwatch,
                      std::optional<quint8> awaitedRegister);
+    bool SleepUntilLine(QByteArray &line, int timeoutMs, const QElapsedTimer &stopwatch,
+                        std::optional<quint8> awaitedRegister);
     // True when line holds an end character; traces the completed line.
     bool IsCompleteLine(const QByteArray &line);
     // Drops late replies of another register from the front of line; true when a complete
