@@ -94,6 +94,10 @@ void addTo(QCommandLineParser &parser)
         {"noise", "Add a little noise to the readings."},
         {"state", "Keep calibration, user parameters and life counter in <file>.", "file"},
         {"quiet", "Do not log the requests."},
+        {"console-port",
+         "Also take console commands on TCP <port> of 127.0.0.1, each answer followed by an "
+         "empty line.",
+         "port"},
         {"silent", "Fault: never answer."},
         {"silent-first", "Fault: ignore the first <k> requests.", "k"},
         {"delay", "Fault: delay every reply by <ms>.", "ms"},
@@ -122,11 +126,13 @@ bool apply(const QCommandLineParser &parser, ConverterEmulator &emulator, Progra
     int reference = 2500;
     int fineBelow = 100;
     int adapterLatency = 0;
+    int consolePort = 0;
     FaultSettings faults;
     Setpoints setpoints = emulator.setpoints();
     if (!wholeNumber(parser, "voltage", setpoints.voltage, error, 0xFFFF) ||
         !wholeNumber(parser, "current", setpoints.current, error, 0x7FFF) ||
         !wholeNumber(parser, "adapter-latency", adapterLatency, error) ||
+        !wholeNumber(parser, "console-port", consolePort, error, 0xFFFF) ||
         !wholeNumber(parser, "input", input, error, 0xFFFF) ||
         !wholeNumber(parser, "reference", reference, error, 0xFFFF) ||
         !wholeNumber(parser, "fine-below", fineBelow, error) ||
@@ -189,6 +195,7 @@ bool apply(const QCommandLineParser &parser, ConverterEmulator &emulator, Progra
     program.link = parser.value("link");
     program.stateFile = parser.value("state");
     program.quiet = parser.isSet("quiet");
+    program.consolePort = quint16(consolePort);
     return true;
 }
 

@@ -14,8 +14,9 @@ struct Program
     QString link;
     QString stateFile;
     bool quiet = false;
-    int hangUpAfterS = 0; // 0: never
-    int returnAfterS = 0; // 0: stay away
+    quint16 consolePort = 0; // 0: the console is standard input only
+    int hangUpAfterS = 0;    // 0: never
+    int returnAfterS = 0;    // 0: stay away
 };
 
 void addTo(QCommandLineParser &parser);

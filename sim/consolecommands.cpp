@@ -1,6 +1,7 @@
 #include "sim/consolecommands.h"
 
 #include "sim/converteremulator.h"
+#include "sim/requestlogline.h"
 
 #include <QStringList>
 
@@ -85,6 +86,15 @@ QString show(ConverterEmulator &emulator)
         .arg(profile ? QStringLiteral(" (profile %1)").arg(profile->text()) : QString());
 }
 
+QString requestsFrom(const ConverterEmulator &emulator, int from)
+{
+    const QVector<EmulatorRequest> requests = emulator.requests();
+    QStringList lines{QStringLiteral("requests %1").arg(requests.size())};
+    for (int i = from; i < requests.size(); ++i)
+        lines << requestLogLine(requests.at(i));
+    return lines.join(QLatin1Char('\n'));
+}
+
 // "fault NAME": switch one more fault on; "fault none" clears them all.
 bool applyFault(FaultSettings &f, const QString &name)
 {
@@ -158,6 +168,8 @@ QString help()
         "  output on|off             switch the output as the device's own button would\n"
         "  line-check on|off         understand only a serial end set to 9200 8N1 | any\n"
         "  set MV MA                 voltage and current setpoints\n"
+        "  requests [FROM]           how many requests came, then the log line of each from\n"
+        "                            number FROM (counted from 0) on\n"
         "  help | quit");
 }
 
@@ -178,6 +190,8 @@ Result execute(ConverterEmulator &emulator, const QString &line)
         return {QStringLiteral("bye"), true};
     if (command == QLatin1String("show"))
         return {show(emulator)};
+    if (command == QLatin1String("requests") && (words.size() == 1 || toInt(words, 1, n)))
+        return {requestsFrom(emulator, n)};
     if (command == QLatin1String("fault") && applyFault(f, argument)) {
         emulator.setFaults(f);
         return {QStringLiteral("faults: ") + faultText(f)};

@@ -1,5 +1,6 @@
 #include "sim/commandlineoptions.h"
 #include "sim/consolecommands.h"
+#include "sim/consoleserver.h"
 #include "sim/converteremulator.h"
 #include "sim/requestlogline.h"
 
@@ -105,6 +106,15 @@ int main(int argc, char *argv[])
     }
     QSocketNotifier signalNotifier(signalPipe[0], QSocketNotifier::Read);
     QObject::connect(&signalNotifier, &QSocketNotifier::activated, &app, &QCoreApplication::quit);
+
+    ConsoleServer consoleServer(emulator);
+    QObject::connect(&consoleServer, &ConsoleServer::quitRequested, &app, &QCoreApplication::quit);
+    if (program.consolePort != 0 && !consoleServer.listen(program.consolePort, &error)) {
+        printLine(
+            stderr,
+            QStringLiteral("vornex-sim: console port %1: %2").arg(program.consolePort).arg(error));
+        return 1;
+    }
 
     QSocketNotifier console(STDIN_FILENO, QSocketNotifier::Read);
     QByteArray pending;

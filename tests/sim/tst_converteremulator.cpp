@@ -1,5 +1,6 @@
 #include "ptyclient.h"
 
+#include "sim/consoleserver.h"
 #include "sim/converteremulator.h"
 #include "sim/simcodec.h"
 
@@ -7,6 +8,7 @@
 
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QThread>
 
@@ -103,6 +105,7 @@ private slots:
     void silentFirstRequests();
     void staleReplies();
     void requestLog();
+    void consoleOverTcp();
     void pacingHoldsCharactersToTheLine();
     void piecesWrittenWhileTheLineIsBusyAllArrive();
     void adapterHandsRepliesOverInBatches();
@@ -512,6 +515,30 @@ void TestConverterEmulator::requestLog()
     QCOMPARE(spy.at(1).at(0).value<EmulatorRequest>().data, log.at(1).data);
     emulator->clearRequests();
     QVERIFY(emulator->requests().isEmpty());
+}
+
+void TestConverterEmulator::consoleOverTcp()
+{
+    exchange("#01013E1F\r");
+    exchange("#01013E1F\r");
+    ConsoleServer console(*emulator);
+    QString error;
+    QVERIFY2(console.listen(0, &error), qPrintable(error));
+    QTcpSocket client;
+    client.connectToHost(QHostAddress::LocalHost, console.port());
+    QVERIFY(client.waitForConnected());
+    // Two commands in one write, the second cut in two: each answer ends at an empty line.
+    client.write("requests 1\nset 75");
+    QTRY_VERIFY(client.bytesAvailable() > 0);
+    client.write("00 1000\nbogus\n");
+    QByteArray answers;
+    QTRY_VERIFY((answers += client.readAll()).count("\n\n") == 3);
+    const QList<QByteArray> parts = answers.split('\n');
+    QCOMPARE(parts.at(0), QByteArray("requests 2"));
+    QVERIFY2(parts.at(1).endsWith("#01013E1F  read status"), parts.at(1));
+    QCOMPARE(parts.at(2), QByteArray());
+    QCOMPARE(emulator->setpoints().voltage, 7500);
+    QCOMPARE(emulator->setpoints().current, 1000);
 }
 
 void TestConverterEmulator::pacingHoldsCharactersToTheLine()
