@@ -6,6 +6,8 @@ packages=(
     g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64
     wine64 nsis
     build-essential cmake ninja-build perl python3 dpkg-dev patch xz-utils
+    # The rig's Wine is rebuilt from Debian's source package (wine/build.sh).
+    flex bison autoconf autotools-dev
     xvfb x11-apps x11-utils imagemagick xdotool unzip
     # Fonts with the metrics of the Windows ones, so the window is laid out as on Windows.
     fonts-wine fonts-liberation fonts-crosextra-carlito

@@ -22,6 +22,13 @@ key=$(printf '%s\n' "$qt_version" "$qwt_version" "${qt_flags[@]}" "$qwt_config" 
     sha256sum | cut -c1-12)
 prefix=$cache/qt-$qt_version-qwt-$qwt_version-$key
 
-wine=/usr/lib/wine/wine64
+# The rig's Wine: Debian's Wine 8.0 with its serial code mended (tools/windows/wine), a tree of
+# its own in the cache; the system's Wine is left as it is. Its loader starts the system's
+# wineserver, which the mend does not touch.
+wine_key=$(cat "$root/tools/windows/wine/build.sh" "$root"/tools/windows/wine/0*.patch |
+    sha256sum | cut -c1-12)
+wine_tree=$cache/wine-8.0-serial-$wine_key
+wine=$wine_tree/lib/wine/wine64
 wineserver=/usr/lib/wine/wineserver
+export WINESERVER=/usr/lib/wine/wineserver64
 build=$root/build/windows

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Builds the MinGW toolchain the Windows build needs: Qt 5.15.8 (qtbase, qtsvg, qtserialport) and
-# Qwt 6.1.4, cross-compiled into a cache folder outside the checkout. Rerunning skips every part
+# Qwt 6.1.4, cross-compiled into a cache folder outside the checkout, and the Wine that the
+# Windows stage runs the programs with (wine/build.sh: Debian's Wine with its serial code
+# mended, in a folder of its own beside the toolchain). Rerunning skips every part
 # already built; a changed configure flag gives a new cache key and so a fresh build.
 #
 #   VORNEX_WIN_CACHE          cache folder (default ~/.cache/vornexcontrol-win)
@@ -113,5 +115,13 @@ step qtbase build_qtbase
 step qtsvg build_module qtsvg "$cache/src/qtsvg-opensource-src-$qt_version"
 step qtserialport build_module qtserialport "$cache/src/qtserialport-everywhere-src-$qt_version"
 step qwt build_qwt
-echo "Toolchain ready in $prefix"
+if [ -f "$wine_tree/.done" ]; then
+    echo "wine: already built"
+else
+    echo "wine: building"
+    add_deb_src
+    timed wine bash "$here/wine/build.sh" "$cache/build/wine-$wine_key" "$wine_tree"
+    touch "$wine_tree/.done"
+fi
+echo "Toolchain ready in $prefix, Wine in $wine_tree"
 cat "$timings"
