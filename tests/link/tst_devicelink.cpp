@@ -86,6 +86,8 @@ private slots:
     void replyAlreadyWaitingIsTakenAtOnce();
     void portDestroyedDuringWait();
     void hangUpClosesThePortOnceAndRecovers();
+    void errorsOfAGoneDeviceCloseThePort_data();
+    void errorsOfAGoneDeviceCloseThePort();
 
 private:
     bool OpenOn(const QString &path);
@@ -484,6 +486,29 @@ void TestDeviceLink::hangUpClosesThePortOnceAndRecovers()
     back.queueReply(StatusReply);
     QCOMPARE(int(link->GetStatus(status)), int(Success));
     QCOMPARE(status.voltage, 1234);
+}
+
+void TestDeviceLink::errorsOfAGoneDeviceCloseThePort_data()
+{
+    QTest::addColumn<QSerialPort::SerialPortError>("error");
+    QTest::addColumn<bool>("closes");
+    QTest::newRow("resource") << QSerialPort::ResourceError << true;
+    // What Windows drivers report for an unplugged adapter.
+    QTest::newRow("permission") << QSerialPort::PermissionError << true;
+    QTest::newRow("timeout") << QSerialPort::TimeoutError << false;
+    QTest::newRow("write") << QSerialPort::WriteError << false;
+    QTest::newRow("read") << QSerialPort::ReadError << false;
+}
+
+void TestDeviceLink::errorsOfAGoneDeviceCloseThePort()
+{
+    QFETCH(QSerialPort::SerialPortError, error);
+    QFETCH(bool, closes);
+    PortHangupGuard guard(port.get());
+    QSignalSpy hungUp(&guard, &PortHangupGuard::hungUp);
+    emit port->errorOccurred(error);
+    QCOMPARE(port->isOpen(), !closes);
+    QCOMPARE(hungUp.count(), closes ? 1 : 0);
 }
 
 QTEST_GUILESS_MAIN(TestDeviceLink)
