@@ -2,10 +2,13 @@
 # Builds the Wine the Windows stage runs its programs with: Debian's Wine 8.0 with the serial
 # patches beside this script, of which only ntdll.so is rebuilt. DEST links everything else to
 # the system's Wine, which stays untouched. Stock 8.0 on a pseudo-terminal never delivers a
-# received byte to QSerialPort and sets 9200 baud as 38400; the patches mend both:
+# received byte to QSerialPort, sets 9200 baud as 38400 and never reports a device that went
+# away; the patches mend these:
 # - 01: a refused modem-status ioctl (a pty has no modem lines) ends an event wait only when
 #   modem events were asked for, and a wait started with a completion routine gets it queued;
-# - 02: a rate without a Bnnnn constant is set exactly, through termios2.
+# - 02: a rate without a Bnnnn constant is set exactly, through termios2;
+# - 03: a pty whose master has gone (the emulator's hang-up) ends the event wait with
+#   STATUS_ACCESS_DENIED, as Windows ends it for a USB serial adapter that was unplugged.
 #   build.sh WORKDIR DEST
 # WORKDIR receives the Wine source (about 1 GB once configured, removed afterwards). Run
 # programs as WINESERVER=/usr/lib/wine/wineserver64 DEST/lib/wine/wine64 (tools/windows/env.sh).
