@@ -2,6 +2,7 @@
 #include "../app/restoreanswer.h"
 #include "../app/savedialoganswer.h"
 #include "app/mainwindow.h"
+#include "emulatorconsole.h"
 #include "log/logjournal.h"
 #include "log/settingskeys.h"
 #include "session/portexists.h"
@@ -21,8 +22,7 @@ constexpr int waitMs = 10000;
 // Four attempts, each waiting out its reply time, and the poll reads between them.
 constexpr int unansweredWriteMs = 30000;
 
-// The COM port the test rig maps to the emulator, whose replies need not arrive; a port name
-// that no device has.
+// The COM port the test rig maps to the emulator; a port name that no device has.
 const QString testPortVariable = QStringLiteral("VORNEX_TEST_COM_PORT");
 const QString absentPort = QStringLiteral("COM98");
 
@@ -55,7 +55,7 @@ QStringList Offered(const MainWindow &window)
 } // namespace
 
 // The panel on Windows: its journal under %APPDATA%, its settings in the registry, COM ports
-// named in VORNEX_EXTRA_PORTS, and a converter that takes requests and never answers.
+// named in VORNEX_EXTRA_PORTS, and a converter that takes requests and stops answering.
 class WindowsPanelTest : public QObject
 {
     Q_OBJECT
@@ -153,10 +153,17 @@ void WindowsPanelTest::comPortIsOfferedRememberedInTheRegistryAndAWriteFailsAfte
         QSettings(registryStore, QSettings::NativeFormat).value(SettingsKeys::lastPort).toString(),
         port, waitMs);
 
+    EmulatorConsole console;
+    if (!console.Connect())
+        QSKIP("VORNEX_TEST_EMULATOR_CONSOLE names no emulator console");
+    QVERIFY(!console.Ask(QStringLiteral("fault silent")).isEmpty());
+    const int before = console.RequestCount();
     QTest::mouseClick(window.findChild<QPushButton *>(QStringLiteral("pushButtonApply")),
                       Qt::LeftButton);
     QTRY_VERIFY_WITH_TIMEOUT(boxes.seen.contains(QStringLiteral("Error|Ошибка записи")),
                              unansweredWriteMs);
+    QCOMPARE(console.RequestsFrom(before).filter(QStringLiteral("write setpoints")).size(), 4);
+    QVERIFY(!console.Ask(QStringLiteral("fault none")).isEmpty());
 }
 
 QTEST_MAIN(WindowsPanelTest)

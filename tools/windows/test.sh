@@ -1,12 +1,16 @@
 #!/usr/bin/env bash
-# Builds the Windows programs and packages (build.sh) and tests them under Wine, headless:
+# Builds the Windows programs and packages (build.sh) and tests them under the rig's Wine
+# (toolchain.sh builds it: Debian's Wine with its serial code mended), headless, against the
+# Linux emulator on a pseudo-terminal mapped into each prefix as COM7, with its 9200-8N1 line
+# check on and its console on a loopback port:
 # - the shipped DLLs are exactly those the programs and plugins load;
-# - the Windows build of every test that needs no pseudo-terminal, through ctest, with the
-#   Linux emulator on a pseudo-terminal mapped into the prefix as COM7;
+# - the Windows build of the tests through ctest, the exchange with the emulator among them;
 # - the window fit at 100 %, 125 %, 150 % and 200 % display scaling;
-# - vornexctl.exe against COM7 and against a port that does not exist;
-# - the installer, silently into a fresh prefix, and the installed panel's window and icon,
-#   with a screenshot in build/windows/screenshots.
+# - vornexctl.exe: status, set, output and the calibration backup, with the values checked,
+#   and a port that does not exist;
+# - the installer, silently into a fresh prefix; the installed panel connects to COM7, shows
+#   live values (a screenshot in build/windows/screenshots) and serves them to a PyVISA script
+#   on Linux through its SCPI server.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/env.sh"
@@ -51,13 +55,8 @@ cleanup() {
 trap cleanup EXIT
 
 # One X server for every windowed program.
-for n in $(seq 90 140); do
-    [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || break
-done
-Xvfb ":$n" -screen 0 1600x1200x24 -nolisten tcp >/dev/null 2>&1 &
-pids+=($!)
-export DISPLAY=:$n
-for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+source "$here/display.sh"
+start_display
 
 new_prefix() {
     local dir=$1
@@ -69,22 +68,32 @@ new_prefix() {
 
 # Starts the emulator on a pseudo-terminal and makes it COM port $2 of prefix $1, as Wine maps
 # serial ports (HKLM\Software\Wine\Ports; Wine's device manager then lists it in the system's
-# device map, as Windows does its ports); its request log goes to $3. Wine leaves the line at
-# 38400 when asked for 9200, so the emulator answers whatever the line is set to.
+# device map, as Windows does its ports); its request log goes to $3, and its console listens
+# on loopback port $4. It understands only a line set to 9200 8N1.
 start_emulator() {
-    local dir=$1 com=$2 log=$3 link
+    local dir=$1 com=$2 log=$3 console=$4 link
     link=$work/tty-$(basename "$dir")
-    "$sim" --link "$link" --no-line-check --output-on --voltage 12000 --current 1000 \
+    "$sim" --link "$link" --console-port "$console" --output-on --voltage 12000 --current 1000 \
         --load 22 >/dev/null 2>"$log" &
     pids+=($!)
     for _ in $(seq 50); do [ -e "$link" ] && break; sleep 0.1; done
-    reg_add "$dir" 'HKLM\Software\Wine\Ports' /v "$com" /d "$(readlink -f "$link")"
+    [ -e "$link" ] || { echo "the emulator did not start: $(cat "$log")" >&2; exit 1; }
+    # The link, not the terminal it points to: after a hang-up the emulator comes back on a
+    # new terminal behind the same link, as an adapter comes back under the same COM name.
+    reg_add "$dir" 'HKLM\Software\Wine\Ports' /v "$com" /d "$link"
     WINEPREFIX=$dir "$wineserver" -k
     settle "$dir"
 }
 
 # What the emulator's request log says was asked, most frequent first.
-requests() { sed 's/^[0-9. ]*s *#[0-9A-F]* *//' "$1" | sort | uniq -c | sort -rn; }
+requests() { grep -a ' s  #' "$1" | sed 's/^[0-9. ]*s *#[0-9A-F]* *//' | sort | uniq -c | sort -rn; }
+# Fails the stage when the emulator saw a line not set to 9200 8N1.
+line_checked() {
+    if grep -a "serial end set to" "$1"; then
+        echo "the emulator's line was not set to 9200 8N1" >&2
+        exit 1
+    fi
+}
 
 echo "== programs"
 subsystem() { "$mingw_triplet-objdump" -p "$1" | sed -n 's/^Subsystem\s*[0-9a-f]*\s*//p'; }
@@ -109,12 +118,12 @@ echo "== shipped files"
 bash "$here/check-dlls.sh" "$zip" "$tests_prefix" | tee "$build/shipped-files.md"
 
 echo "== tests under Wine"
-start_emulator "$tests_prefix" COM7 "$work/emulator-tests.log"
+console_port=$((20000 + RANDOM % 20000))
+start_emulator "$tests_prefix" COM7 "$work/emulator-tests.log" "$console_port"
 # One at a time: on Windows every test shares the one settings store in the registry.
-VORNEX_TEST_COM_PORT=COM7 limit 1200 ctest --test-dir "$build" --output-on-failure -j1
-# The Apply that tst_windowspanel clicks: four attempts, then "Ошибка записи".
-[ "$(grep -c "write setpoints" "$work/emulator-tests.log")" -eq 4 ] ||
-    { echo "the panel's setpoint write did not reach the emulator four times" >&2; exit 1; }
+VORNEX_TEST_COM_PORT=COM7 VORNEX_TEST_EMULATOR_CONSOLE=$console_port \
+    limit 1200 ctest --test-dir "$build" --output-on-failure -j1
+line_checked "$work/emulator-tests.log"
 echo "requests from the Windows programs under Wine that reached the emulator:"
 requests "$work/emulator-tests.log" | head -8
 
@@ -128,32 +137,53 @@ done
 reg_add "$tests_prefix" 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 96
 
 echo "== vornexctl.exe"
-before=$(grep -c "read status" "$work/emulator-tests.log" || true)
+# Sends a command to the tests' emulator console and prints its answer.
+console() {
+    local line
+    exec 3<>"/dev/tcp/127.0.0.1/$console_port"
+    printf '%s\n' "$1" >&3
+    while IFS= read -r -t 10 line <&3 && [ -n "$line" ]; do echo "$line"; done
+    exec 3<&-
+}
+# As the stage started it, whatever the tests left.
+console "fault none" >/dev/null
+console "set 12000 1000" >/dev/null
+console "output on" >/dev/null
+# Runs vornexctl.exe with the arguments given; its output (Wine's CR LF made LF) in $work/ctl.out.
+ctl() {
+    local status=0
+    limit 60 "$here/wine-run.sh" "$prefix" "$build/cli/vornexctl.exe" "$@" \
+        >"$work/ctl.raw" 2>&1 || status=$?
+    tr -d '\r' <"$work/ctl.raw" >"$work/ctl.out"
+    echo "vornexctl $*: exit $status: $(head -c 300 "$work/ctl.out")"
+    return $status
+}
+expect() {
+    grep -qxF "$1" "$work/ctl.out" || { echo "wanted: $1" >&2; exit 1; }
+}
+ctl --port COM7 --json status
+expect '{"cc":false,"current":0.545,"cv":true,"fineRange":false,"output":true,"voltage":12}'
+ctl --port COM7 set 7.5 1
+ctl --port COM7 --json setpoints
+expect '{"current":1,"voltage":7.5}'
+ctl --port COM7 off
+ctl --port COM7 --json status
+grep -q '"output":false' "$work/ctl.out" || { echo "the output stayed on" >&2; exit 1; }
+ctl --port COM7 on
+ctl --port COM7 set 12 1
+ctl --port COM7 calibration get 'Z:'"$work/calibration.json"
+grep -q '"kuDacVolt"' "$work/calibration.json" ||
+    { echo "no calibration in the file" >&2; exit 1; }
+ctl --port COM7 calibration set 'Z:'"$work/calibration.json"
+backup=$(ls "$work"/calibration.backup-*.json)
+cmp "$work/calibration.json" "$backup" ||
+    { echo "the backup differs from the calibration read before" >&2; exit 1; }
+echo "calibration backup: $(basename "$backup")"
+line_checked "$work/emulator-tests.log"
 set +e
-# Wine's serial warnings show the rate the program asks for. Now and then Wine's wait on a
-# pseudo-terminal never returns, and the program with it: up to three tries.
-for attempt in 1 2 3; do
-    WINEDEBUG=warn+comm limit 30 "$here/wine-run.sh" "$prefix" "$build/cli/vornexctl.exe" \
-        --port COM7 --json status >"$work/ctl.out" 2>"$work/ctl.wine"
-    ctl_status=$?
-    [ "$ctl_status" -ne 124 ] && break
-    echo "try $attempt: vornexctl.exe did not end within 30 s under Wine"
-    WINEPREFIX=$tests_prefix "$wineserver" -k
-    settle "$tests_prefix"
-done
-limit 60 "$here/wine-run.sh" "$prefix" "$build/cli/vornexctl.exe" --port COM99 --json status \
-    >"$work/absent.out" 2>&1
+ctl --port COM99 --json status
 absent_status=$?
 set -e
-[ "$ctl_status" -ne 124 ] && [ "$absent_status" -ne 124 ] ||
-    { echo "vornexctl.exe did not end under Wine" >&2; exit 1; }
-after=$(grep -c "read status" "$work/emulator-tests.log" || true)
-echo "--port COM7: exit $ctl_status; $(cat "$work/ctl.out" "$work/ctl.wine" | tr -d '\r' | grep '^{')"
-[ "$after" -gt "$before" ] || { echo "vornexctl's request did not reach the emulator" >&2; exit 1; }
-grep -q "non-standard baud rate 9200" "$work/ctl.wine" ||
-    { echo "vornexctl did not ask for 9200 baud" >&2; exit 1; }
-echo "asked for 9200 baud (Wine sets a pseudo-terminal to 38400 then)"
-echo "--port COM99: exit $absent_status; $(tr -d '\r' <"$work/absent.out" | head -3)"
 [ "$absent_status" -eq 3 ] || { echo "a port that does not exist must give exit 3" >&2; exit 1; }
 
 echo "== installer"
@@ -171,7 +201,10 @@ strings -a "$shortcut" | grep -qF 'C:\Program Files\VORNEXcontrol\vornexcontrol.
 echo "installed into C:\Program Files\VORNEXcontrol, Start-menu entry ${shortcut#"$install_prefix/drive_c/"}"
 
 echo "== installed panel"
-start_emulator "$install_prefix" COM7 "$work/emulator-install.log"
+start_emulator "$install_prefix" COM7 "$work/emulator-install.log" $((console_port + 1))
+# Its SCPI server on, for the PyVISA script below.
+reg_add "$install_prefix" 'HKCU\Software\brenta\TALMIR' /v scpiEnabled /d true
+settle "$install_prefix"
 # Only what the installer put there: no toolchain DLLs on the path.
 VORNEX_EXTRA_PORTS=COM7 WINEPREFIX=$install_prefix WINEDEBUG=-all \
     "$wine" "C:\\Program Files\\VORNEXcontrol\\vornexcontrol.exe" >/dev/null 2>&1 &
@@ -190,13 +223,22 @@ echo "window $window: title \"$(xdotool getwindowname "$window")\", with its ico
 xdotool windowactivate --sync "$window" >/dev/null 2>&1 || true
 # The first toolbar button: "Подключить".
 xdotool mousemove --window "$window" 24 24 click 1
-for _ in $(seq 100); do grep -q "read status" "$work/emulator-install.log" && break; sleep 0.1; done
-grep -q "read status" "$work/emulator-install.log" ||
-    { echo "the installed panel's requests did not reach the emulator" >&2; exit 1; }
-requests "$work/emulator-install.log"
-# Off the toolbar, and long enough for four unanswered readings to show in the status bar.
+for _ in $(seq 100); do grep -q "read ADC" "$work/emulator-install.log" && break; sleep 0.1; done
+grep -q "read ADC" "$work/emulator-install.log" ||
+    { echo "the installed panel is not polling the emulator" >&2; exit 1; }
 xdotool mousemove 0 0
-sleep 8
+echo "-- a PyVISA script on Linux, through the installed panel's SCPI server"
+# Debian's own interpreter: that is where python3-pyvisa installs the module.
+echo | limit 120 /usr/bin/python3 "$root/tests/remote/visa_client.py" 5025
+requests "$work/emulator-install.log"
+line_checked "$work/emulator-install.log"
+# The screenshot shows the values the script left (10 V into 22 ohm) once two more status
+# reads have been answered.
+status_reads=$(grep -c "read status" "$work/emulator-install.log")
+for _ in $(seq 100); do
+    [ "$(grep -c "read status" "$work/emulator-install.log")" -ge $((status_reads + 2)) ] && break
+    sleep 0.1
+done
 import -window root -crop "$(xdotool getwindowgeometry --shell "$window" |
     awk -F= '/WIDTH|HEIGHT|^X|^Y/ {v[$1]=$2} END {printf "%dx%d+%d+%d", v["WIDTH"], v["HEIGHT"], v["X"], v["Y"]}')" \
     "$build/screenshots/panel-wine.png"

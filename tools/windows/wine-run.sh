@@ -3,8 +3,10 @@
 # DLLs on its path. ctest runs each Windows test through it.
 #   wine-run.sh <toolchain folder> <program> [arguments...]
 #   VORNEX_WINEPREFIX   the Wine prefix (default: build/windows/wine/tests in the checkout)
-# The toolchain folder comes as an argument: tests run with a HOME of their own.
+# The toolchain folder comes as an argument, since tests run with a HOME of their own; the rig's
+# Wine is found in the same cache.
 set -euo pipefail
+VORNEX_WIN_CACHE=$(dirname "$1")
 source "$(dirname "$0")/env.sh"
 prefix=$1
 shift
