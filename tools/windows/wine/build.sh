@@ -35,20 +35,13 @@ ln -sf /usr/share/misc/config.sub tools/config.sub
 ln -sf /usr/share/misc/config.guess tools/config.guess
 grep -E '^\s+ln -sf \.\./' debian/rules | sed 's/^\s*//' | sh
 autoconf && autoheader
-# Generated files that Debian's repack removed: makedep only needs them to exist.
-for f in include/wine/vulkan.h include/wine/vulkan_driver.h include/wine/wgl.h \
-    include/wine/wgl_driver.h include/wine/wglext.h dlls/vulkan-1/vulkan-1.spec \
-    dlls/winevulkan/loader_thunks.h dlls/winevulkan/loader_thunks.c \
-    dlls/winevulkan/vulkan_thunks.h dlls/winevulkan/vulkan_thunks.c \
-    dlls/winevulkan/winevulkan.json dlls/winevulkan/winevulkan.spec dlls/dsound/fir.h \
-    dlls/gdi32/uniscribe/direction.c dlls/gdi32/uniscribe/bracket.c \
-    dlls/gdi32/uniscribe/indicsyllable.c dlls/gdi32/uniscribe/linebreak.c \
-    dlls/gdi32/uniscribe/mirror.c dlls/gdi32/uniscribe/shaping.c dlls/dwrite/bracket.c \
-    dlls/dwrite/direction.c dlls/dwrite/linebreak.c dlls/dwrite/mirror.c dlls/dwrite/scripts.c \
-    dlls/dwrite/scripts.h dlls/dwrite/shapers/arabic_table.c dlls/win32u/vertical.c \
-    dlls/wineps.drv/vertical.c dlls/opengl32/thunks.c dlls/opengl32/unix_thunks.c \
-    dlls/opengl32/unixlib.h dlls/opengl32/opengl32.spec dlls/kernelbase/kernelbase.rgs; do
-    [ -e "$f" ] || touch "$f"
+# Generated files that Debian's repack removed, as its copyright file lists them (the headers
+# behind its two patterns by name): makedep only needs them to exist.
+{
+    sed -n '/^Files-Excluded:/,/^[^ ]/{s/^ //p}' debian/copyright | grep -v '[*?]'
+    printf 'include/wine/%s\n' vulkan.h vulkan_driver.h wgl.h wgl_driver.h wglext.h
+} | while read -r f; do
+    [ -e "$f" ] || { mkdir -p "$(dirname "$f")" && touch "$f"; }
 done
 for f in $(grep -o '[A-Za-z0-9_]*\.nls' nls/Makefile.in | sort -u); do
     [ -e "nls/$f" ] || touch "nls/$f"
