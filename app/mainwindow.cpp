@@ -1,15 +1,15 @@
 #include "app/mainwindow.h"
 
 #include "app/blockpage.h"
+#include "app/dialogsettingslog.h"
 #include "app/errorboxes.h"
+#include "app/journalledlog.h"
 #include "app/linkstatustext.h"
+#include "app/logchart.h"
 #include "app/portcombobox.h"
 #include "app/readingdisplays.h"
 #include "app/remotecontrolmenu.h"
 #include "app/windowfit.h"
-#include "chart/logchart.h"
-#include "log/dialogsettingslog.h"
-#include "log/journalledlog.h"
 #include "log/logexport.h"
 #include "log/sessionlogger.h"
 #include "remote/scpiserver.h"
@@ -25,7 +25,8 @@
 #include <QMessageBox>
 #include <QSettings>
 
-MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWindow)
+MainWindow::MainWindow(QSettings *store, QWidget *parent)
+    : QMainWindow(parent), ui(new Ui::MainWindow), store(store)
 {
     ui->setupUi(this);
 
@@ -36,7 +37,7 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
     portComboBox = new PortComboBox;
     portComboBox->setObjectName(QStringLiteral("portComboBox"));
 
-    logDialog = new DialogSettingsLog(this);
+    logDialog = new DialogSettingsLog(store, this);
 
     logger = new SessionLogger(session, LogSettings(), this);
     logger->SetSettingsSource([this] {
@@ -46,7 +47,7 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
     });
     connect(logger, &SessionLogger::periodEnded, ui->logChart, &LogChart::AddPeriod);
 
-    ports = new PortCatalog(logDialog->Settings(), this);
+    ports = new PortCatalog(store, this);
     RefreshPorts();
     connect(ports, &PortCatalog::mayHaveChanged, this, &MainWindow::RefreshPortsIfIdle);
     connect(portComboBox, &PortComboBox::aboutToShowPopup, this, &MainWindow::RefreshPorts);
@@ -113,8 +114,7 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
     linkStatus->setObjectName(QStringLiteral("labelLinkStatus"));
     // A long port path is cut at the window's edge rather than widening the window.
     linkStatus->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-    auto *remoteMenu =
-        new RemoteControlMenu(new ScpiServer(session, this), logDialog->Settings(), this);
+    auto *remoteMenu = new RemoteControlMenu(new ScpiServer(session, this), store, this);
     remoteMenu->Install(*ui->statusBar, linkStatus);
 
     // The view only ever grows by appended lines; an undo history of them would double the
@@ -133,7 +133,7 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
     userParamPage.emplace(*ui->tab_5, UserParamFields);
     calibration = calibrationPage->Shown();
 
-    ui->logChart->SetSettingsStore(logDialog->Settings());
+    ui->logChart->SetSettingsStore(store);
 
     // Scripts share the session; what they change shows here as a click's change would.
     connect(session, &DeviceSession::setpointsWritten, this, &MainWindow::ShowWrittenSetpoints);
@@ -358,7 +358,6 @@ void MainWindow::ClearLog()
 
 void MainWindow::SaveAsFile()
 {
-    QSettings *store = logDialog->Settings();
     const QString fileName = QFileDialog::getSaveFileName(
         this, tr("Save File"), LogExportStartFolder(*store), tr("Текстовый файл (*.txt)"));
     if (fileName.isEmpty())

@@ -12,6 +12,7 @@
 
 class QAction;
 class QLabel;
+class QSettings;
 class DialogSettingsLog;
 class ErrorBoxes;
 class JournalledLog;
@@ -32,7 +33,8 @@ class MainWindow : public QMainWindow
     Q_OBJECT
 
 public:
-    explicit MainWindow(QWidget *parent = nullptr);
+    // store: the settings store, which must outlive the window.
+    explicit MainWindow(QSettings *store, QWidget *parent = nullptr);
     ~MainWindow() override;
 
     // Where the log takes the time of day from; tests replace it to run through hours at once.
@@ -70,6 +72,7 @@ private:
     UserParamBlock UserParamsFromBoxes();
 
     Ui::MainWindow *ui = nullptr;
+    QSettings *store = nullptr;
     QLabel *portLabel = nullptr;
     PortComboBox *portComboBox = nullptr;
     QAction *connectAction = nullptr;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "bench/benchclock.h"
+#include "benchclock.h"
 #include "link/deviceprotocol.h"
 #include "link/framecodec.h"
 #include "sim/linesettings.h"

@@ -10,8 +10,8 @@
 // grabbed at once. Memory is the growth of the resident set while the series is filled in, the
 // widgets already made, divided by the number of samples.
 
-#include "bench/benchprocess.h"
-#include "chart/logchart.h"
+#include "app/logchart.h"
+#include "benchprocess.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

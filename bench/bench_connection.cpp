@@ -6,11 +6,13 @@
 #include "benchclock.h"
 #include "benchprocess.h"
 #include "session/devicesession.h"
+#include "settings/settingsstore.h"
 #include "simprocess.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -125,7 +127,8 @@ int main(int argc, char *argv[])
         return 1;
     }
     qputenv("VORNEX_EXTRA_PORTS", link.toLocal8Bit());
-    MainWindow window;
+    const std::unique_ptr<QSettings> store = OpenSettingsStore();
+    MainWindow window(store.get());
     window.show();
     auto *session = window.findChild<DeviceSession *>();
     int goodReads = 0;

@@ -15,14 +15,15 @@
 // lines between them go into the same view the way the design appends them, which is what
 // decides how the document grows.
 
+#include "app/journalledlog.h"
+#include "app/logview.h"
 #include "app/mainwindow.h"
-#include "bench/benchclock.h"
-#include "bench/benchprocess.h"
-#include "log/journalledlog.h"
+#include "benchclock.h"
+#include "benchprocess.h"
 #include "log/logexport.h"
 #include "log/logjournal.h"
-#include "log/logview.h"
 #include "session/devicesession.h"
+#include "settings/settingsstore.h"
 #include "sim/converteremulator.h"
 
 #include <QAction>
@@ -35,6 +36,7 @@
 #include <QMap>
 #include <QProcess>
 #include <QPushButton>
+#include <QSettings>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTextCursor>
@@ -167,7 +169,8 @@ int RunDesign(int argc, char *argv[], bool grouped, int totalLines, bool logPage
     qputenv("VORNEX_EXTRA_PORTS", emulator.serialPath().toLocal8Bit());
 
     QTime now(0, 0, 0);
-    MainWindow window;
+    const std::unique_ptr<QSettings> store = OpenSettingsStore();
+    MainWindow window(store.get());
     window.SetLogClock(LogClock([&now] { return now; }));
     window.show();
     // With the log page in front every append is laid out at once, and every block keeps its

@@ -7,15 +7,17 @@
 //     bench_panel_poll [seconds per phase, default 60]
 
 #include "app/mainwindow.h"
-#include "bench/bareexchange.h"
-#include "bench/benchclock.h"
-#include "bench/benchprocess.h"
-#include "bench/simprocess.h"
+#include "bareexchange.h"
+#include "benchclock.h"
+#include "benchprocess.h"
+#include "settings/settingsstore.h"
+#include "simprocess.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -191,7 +193,8 @@ int main(int argc, char *argv[])
         return 1;
     }
     qputenv("VORNEX_EXTRA_PORTS", port.toLocal8Bit());
-    MainWindow window;
+    const std::unique_ptr<QSettings> store = OpenSettingsStore();
+    MainWindow window(store.get());
     window.show();
 
     const int idleSeconds = qMax(5, seconds / 6);

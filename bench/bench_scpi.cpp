@@ -7,13 +7,13 @@
 //     bench_scpi [seconds per phase, default 10]
 //     bench_scpi --clients N --port P --seconds S   (the clients' side, on its own)
 
-#include "bench/benchclock.h"
-#include "bench/benchprocess.h"
-#include "bench/hammerprocess.h"
-#include "bench/scpihammer.h"
-#include "bench/simprocess.h"
+#include "benchclock.h"
+#include "benchprocess.h"
+#include "hammerprocess.h"
 #include "remote/scpiserver.h"
+#include "scpihammer.h"
 #include "session/devicesession.h"
+#include "simprocess.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

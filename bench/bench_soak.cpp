@@ -6,9 +6,10 @@
 //     bench_soak [seconds, default 600] [adapter latency in ms, default 16]
 
 #include "app/mainwindow.h"
-#include "bench/benchclock.h"
-#include "bench/benchprocess.h"
-#include "bench/simprocess.h"
+#include "benchclock.h"
+#include "benchprocess.h"
+#include "settings/settingsstore.h"
+#include "simprocess.h"
 
 #include <QAction>
 #include <QApplication>
@@ -18,6 +19,7 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QPushButton>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QTextCursor>
 #include <QTextEdit>
@@ -77,7 +79,8 @@ int main(int argc, char *argv[])
         return 1;
     }
     qputenv("VORNEX_EXTRA_PORTS", port.toLocal8Bit());
-    MainWindow window;
+    const std::unique_ptr<QSettings> store = OpenSettingsStore();
+    MainWindow window(store.get());
     window.show();
     auto *dialog = window.findChild<QDialog *>(QStringLiteral("DialogSettingsLog"));
     dialog->findChild<QTimeEdit *>(QStringLiteral("timeEdit"))->setTime(QTime(0, 0, 1));

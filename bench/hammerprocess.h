@@ -1,6 +1,6 @@
 #pragma once
 
-#include "bench/scpihammer.h"
+#include "scpihammer.h"
 
 #include <QByteArray>
 #include <QCoreApplication>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "bench/benchclock.h"
+#include "benchclock.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>

@@ -1,6 +1,6 @@
 #include "log/logexport.h"
 
-#include "log/settingskeys.h"
+#include "settings/settingskeys.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,6 +1,6 @@
 #include "remote/remotesettings.h"
 
-#include "log/settingskeys.h"
+#include "settings/settingskeys.h"
 
 #include <QSettings>
 

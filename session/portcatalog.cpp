@@ -1,6 +1,6 @@
 #include "session/portcatalog.h"
 
-#include "log/settingskeys.h"
+#include "settings/settingskeys.h"
 #include "session/portchangewatch.h"
 #include "session/portexists.h"
 #include "session/portlist.h"

@@ -7,6 +7,7 @@
 
 #include "app/mainwindow.h"
 #include "log/logexport.h"
+#include "settings/settingsstore.h"
 #include "sim/converteremulator.h"
 
 #include <QAction>
@@ -15,6 +16,7 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QPushButton>
+#include <QSettings>
 #include <QTextEdit>
 #include <QTimer>
 
@@ -54,7 +56,9 @@ int main(int argc, char *argv[])
     QObject::connect(&clock, &QTimer::timeout, [&now] { now = now.addMSecs(1000); });
     clock.start(50);
 
-    MainWindow window;
+    const std::unique_ptr<QSettings> store = OpenSettingsStore();
+
+    MainWindow window(store.get());
     window.SetLogClock(LogClock([&now] { return now; }));
     window.show();
     auto *dialog = window.findChild<QDialog *>(QStringLiteral("DialogSettingsLog"));

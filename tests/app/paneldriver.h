@@ -1,7 +1,8 @@
 #pragma once
 
 #include "app/mainwindow.h"
-#include "log/settingskeys.h"
+#include "settings/settingskeys.h"
+#include "settings/settingsstore.h"
 #include "sim/converteremulator.h"
 
 #include <QAction>
@@ -46,7 +47,7 @@ public:
         QSettings(SettingsStore::organisation, SettingsStore::application)
             .remove(SettingsKeys::lastPort);
         qputenv("VORNEX_EXTRA_PORTS", port.toLocal8Bit());
-        window = std::make_unique<MainWindow>();
+        window = std::make_unique<MainWindow>(store.get());
         qunsetenv("VORNEX_EXTRA_PORTS");
         window->show();
     }
@@ -95,6 +96,8 @@ public:
     int countFor(quint8 reg, quint8 operation) const { return requestsFor(reg, operation).size(); }
 
     ConverterEmulator emulator;
+    // Outlives the window, as the application's does.
+    const std::unique_ptr<QSettings> store = OpenSettingsStore();
     std::unique_ptr<MainWindow> window;
     bool started = false;
 };

@@ -1,7 +1,8 @@
 #include "messageboxwatcher.h"
 #include "paneldriver.h"
 
-#include "log/settingskeys.h"
+#include "settings/settingskeys.h"
+#include "settings/settingsstore.h"
 
 #include <QComboBox>
 #include <QDialog>
@@ -230,7 +231,8 @@ void ConnectionTest::rememberedPortIsPreselected()
                      value == QLatin1String("second") ? QVariant(second) : stored);
 
     qputenv("VORNEX_EXTRA_PORTS", (first + QDir::listSeparator() + second).toLocal8Bit());
-    MainWindow window;
+    const std::unique_ptr<QSettings> store = OpenSettingsStore();
+    MainWindow window(store.get());
     qunsetenv("VORNEX_EXTRA_PORTS");
     auto *ports = window.findChild<QComboBox *>("portComboBox");
     QCOMPARE(ports->currentIndex(), selected);

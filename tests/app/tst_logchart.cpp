@@ -2,8 +2,8 @@
 #include "paneldriver.h"
 #include "savedialoganswer.h"
 
-#include "chart/logchart.h"
-#include "log/settingskeys.h"
+#include "app/logchart.h"
+#include "settings/settingskeys.h"
 
 #include <QCheckBox>
 #include <QSettings>

@@ -3,7 +3,7 @@
 #include "savedialoganswer.h"
 
 #include "log/logjournal.h"
-#include "log/settingskeys.h"
+#include "settings/settingskeys.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,4 +1,5 @@
 #include "app/mainwindow.h"
+#include "settings/settingsstore.h"
 
 #include "messageboxwatcher.h"
 
@@ -8,6 +9,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QSerialPortInfo>
+#include <QSettings>
 #include <QTabWidget>
 #include <QTimer>
 #include <QToolBar>
@@ -32,6 +34,8 @@ private slots:
 
 private:
     QAction *action(const QString &text) const;
+    // Outlives the window, as the application's does.
+    const std::unique_ptr<QSettings> store = OpenSettingsStore();
     std::unique_ptr<MainWindow> window;
 };
 
@@ -47,7 +51,7 @@ QAction *MainWindowTest::action(const QString &text) const
 void MainWindowTest::init()
 {
     qunsetenv("VORNEX_EXTRA_PORTS");
-    window = std::make_unique<MainWindow>();
+    window = std::make_unique<MainWindow>(store.get());
     window->show();
 }
 
@@ -174,7 +178,8 @@ void MainWindowTest::extraPortsComeFirst()
     const QString extra =
         a + QDir::listSeparator() + dir.filePath("missing") + QDir::listSeparator() + b;
     qputenv("VORNEX_EXTRA_PORTS", extra.toLocal8Bit());
-    MainWindow withExtra;
+    const std::unique_ptr<QSettings> store = OpenSettingsStore();
+    MainWindow withExtra(store.get());
     auto *ports = withExtra.findChild<QComboBox *>();
     QVERIFY(ports->count() >= 2);
     QCOMPARE(ports->itemText(0), a);

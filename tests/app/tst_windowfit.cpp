@@ -1,9 +1,11 @@
 #include "app/highdpi.h"
 #include "app/mainwindow.h"
+#include "settings/settingsstore.h"
 
 #include <QAbstractButton>
 #include <QAbstractSpinBox>
 #include <QLabel>
+#include <QSettings>
 #include <QTabWidget>
 #include <QToolBar>
 #include <QtTest>
@@ -25,6 +27,8 @@ private slots:
     void toolbarShowsEverything();
 
 private:
+    // Outlives the window, as the application's does.
+    const std::unique_ptr<QSettings> store = OpenSettingsStore();
     std::unique_ptr<MainWindow> window;
 };
 
@@ -53,7 +57,7 @@ QRect VisibleRect(const QWidget *widget, const QWidget *top)
 
 void WindowFitTest::init()
 {
-    window = std::make_unique<MainWindow>();
+    window = std::make_unique<MainWindow>(store.get());
     window->show();
     QVERIFY(QTest::qWaitForWindowExposed(window.get()));
 }

@@ -1,6 +1,7 @@
 #include "link/deviceprotocol.h"
-#include "log/settingskeys.h"
-#include "tests/app/paneldriver.h"
+#include "settings/settingskeys.h"
+#include "settings/settingsstore.h"
+#include "../app/paneldriver.h"
 
 #include <QAction>
 #include <QDoubleSpinBox>

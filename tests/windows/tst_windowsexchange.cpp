@@ -1,6 +1,7 @@
 #include "../app/messageboxwatcher.h"
 #include "../app/savedialoganswer.h"
 #include "app/mainwindow.h"
+#include "settings/settingsstore.h"
 #include "emulatorconsole.h"
 #include "log/logjournal.h"
 #include "session/devicesession.h"
@@ -88,6 +89,8 @@ private:
 
     QString port;
     EmulatorConsole console;
+    // Outlives the window, as the application's does.
+    const std::unique_ptr<QSettings> store = OpenSettingsStore();
     std::unique_ptr<MainWindow> window;
 };
 
@@ -116,7 +119,7 @@ void WindowsExchangeTest::init()
     QSettings(registryStore, QSettings::NativeFormat).clear();
     QDir(LogJournal::DefaultFolder()).removeRecursively();
     qputenv("VORNEX_EXTRA_PORTS", port.toLatin1());
-    window = std::make_unique<MainWindow>();
+    window = std::make_unique<MainWindow>(store.get());
     qunsetenv("VORNEX_EXTRA_PORTS");
     window->show();
     Action(QStringLiteral("Подключить"))->trigger();

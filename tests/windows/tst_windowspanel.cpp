@@ -2,10 +2,11 @@
 #include "../app/restoreanswer.h"
 #include "../app/savedialoganswer.h"
 #include "app/mainwindow.h"
+#include "settings/settingsstore.h"
 #include "emulatorconsole.h"
 #include "log/logjournal.h"
-#include "log/settingskeys.h"
 #include "session/portexists.h"
+#include "settings/settingskeys.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -97,7 +98,8 @@ void WindowsPanelTest::leftoverJournalInAppDataIsRestoredAndExported()
     leftover.close();
 
     RestoreAnswer restore(QMessageBox::Yes);
-    MainWindow window;
+    const std::unique_ptr<QSettings> store = OpenSettingsStore();
+    MainWindow window(store.get());
     window.show();
     QCOMPARE(restore.asked, QStringList{"Восстановить лог предыдущего сеанса?"});
     auto *log = window.findChild<QTextEdit *>(QStringLiteral("textEditLog"));
@@ -142,7 +144,8 @@ void WindowsPanelTest::comPortIsOfferedRememberedInTheRegistryAndAWriteFailsAfte
 
     qputenv("VORNEX_EXTRA_PORTS", (port + QLatin1Char(';') + absentPort).toLatin1());
     MessageBoxWatcher boxes;
-    MainWindow window;
+    const std::unique_ptr<QSettings> store = OpenSettingsStore();
+    MainWindow window(store.get());
     qunsetenv("VORNEX_EXTRA_PORTS");
     window.show();
     QCOMPARE(Offered(window).value(0), port);

@@ -1,5 +1,6 @@
 #include "app/mainwindow.h"
 #include "session/devicesession.h"
+#include "settings/settingsstore.h"
 #include "sim/converteremulator.h"
 #include "sim/faultsettings.h"
 
@@ -13,6 +14,7 @@
 #include <QEventLoop>
 #include <QLabel>
 #include <QPushButton>
+#include <QSettings>
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -192,7 +194,8 @@ int main(int argc, char *argv[])
         Fail(qPrintable(error));
 
     qputenv("VORNEX_EXTRA_PORTS", link.toLocal8Bit());
-    auto window = std::make_unique<MainWindow>();
+    const std::unique_ptr<QSettings> store = OpenSettingsStore();
+    auto window = std::make_unique<MainWindow>(store.get());
     window->show();
 
     for (QAction *action : window->findChildren<QAction *>()) {

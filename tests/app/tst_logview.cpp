@@ -1,4 +1,4 @@
-#include "log/logview.h"
+#include "app/logview.h"
 
 #include <QTextBlock>
 #include <QTextCursor>

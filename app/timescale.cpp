@@ -1,4 +1,4 @@
-#include "chart/timescale.h"
+#include "app/timescale.h"
 
 #include "chart/timeaxis.h"
 

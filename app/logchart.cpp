@@ -1,8 +1,8 @@
-#include "chart/logchart.h"
+#include "app/logchart.h"
 
+#include "app/summarycurve.h"
+#include "app/timescale.h"
 #include "chart/chartreadout.h"
-#include "chart/summarycurve.h"
-#include "chart/timescale.h"
 #include "chart/tracesummary.h"
 #include "log/logexport.h"
 

@@ -13,19 +13,17 @@ class DialogSettingsLog;
 
 // The log settings window. The widgets hold the settings of the current run; the persisted copy
 // is loaded once at construction and written only when the window is closed through its frame
-// (Esc hides it without storing). It also owns the settings store the log export uses.
+// (Esc hides it without storing).
 class DialogSettingsLog : public QDialog
 {
     Q_OBJECT
 
 public:
-    explicit DialogSettingsLog(QWidget *parent = nullptr);
+    DialogSettingsLog(QSettings *store, QWidget *parent = nullptr);
     ~DialogSettingsLog() override;
 
     // The settings as the widgets show them now, not as stored.
     void GetSettings(LogSettings &logSettings) const;
-
-    QSettings *Settings() const { return settings; }
 
 protected:
     void closeEvent(QCloseEvent *event) override;

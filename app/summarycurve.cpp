@@ -1,4 +1,4 @@
-#include "chart/summarycurve.h"
+#include "app/summarycurve.h"
 
 #include "chart/tracesummary.h"
 

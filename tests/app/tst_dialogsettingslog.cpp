@@ -1,4 +1,5 @@
-#include "log/dialogsettingslog.h"
+#include "app/dialogsettingslog.h"
+#include "settings/settingsstore.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -47,6 +48,7 @@ private:
     }
 
     std::unique_ptr<QTemporaryDir> configDir;
+    std::unique_ptr<QSettings> panelStore;
 };
 
 void TestDialogSettingsLog::init()
@@ -58,11 +60,12 @@ void TestDialogSettingsLog::init()
     // The store is the registry, the one of the test's Wine prefix.
     Store()->clear();
 #endif
+    panelStore = OpenSettingsStore();
 }
 
 void TestDialogSettingsLog::emptyStoreGivesDefaults()
 {
-    DialogSettingsLog dialog;
+    DialogSettingsLog dialog(panelStore.get());
     QVERIFY(Child<QRadioButton>(dialog, "radioButtonDot")->isChecked());
     QVERIFY(!Child<QRadioButton>(dialog, "radioButtonComme")->isChecked());
     QCOMPARE(Child<QTimeEdit>(dialog, "timeEdit")->text(), QStringLiteral("00:01"));
@@ -81,8 +84,8 @@ void TestDialogSettingsLog::emptyStoreGivesDefaults()
     QCOMPARE(settings.timeForm, 0);
     QCOMPARE(settings.addTime, 0);
 
-    QSettings *store = dialog.Settings();
-    QVERIFY(store);
+    // The store the application hands the dialog.
+    const std::unique_ptr<QSettings> store = OpenSettingsStore();
     QCOMPARE(store->organizationName(), QStringLiteral("brenta"));
     QCOMPARE(store->applicationName(), QStringLiteral("TALMIR"));
     QCOMPARE(store->format(), QSettings::NativeFormat);
@@ -96,7 +99,7 @@ void TestDialogSettingsLog::emptyStoreGivesDefaults()
 
 void TestDialogSettingsLog::itemsCarryTheirIndex()
 {
-    DialogSettingsLog dialog;
+    DialogSettingsLog dialog(panelStore.get());
     const QComboBox *logValue = Child<QComboBox>(dialog, "comboBoxLogValue");
     const QComboBox *timeForm = Child<QComboBox>(dialog, "comboBoxTimeForm");
     const QStringList logValues{QStringLiteral("Дисплей"), QStringLiteral("АЦП")};
@@ -159,7 +162,7 @@ void TestDialogSettingsLog::storedValuesAreLoaded()
     QFETCH(QVariant, stored);
     Put(key, stored);
 
-    DialogSettingsLog dialog;
+    DialogSettingsLog dialog(panelStore.get());
     LogSettings settings;
     dialog.GetSettings(settings);
     QTEST(settings.logValue, "logValue");
@@ -174,7 +177,7 @@ void TestDialogSettingsLog::closeStoresWhatTheWidgetsShow()
 {
     Put(QStringLiteral("dirLogFile"), QStringLiteral("/data/logs"));
     {
-        DialogSettingsLog dialog;
+        DialogSettingsLog dialog(panelStore.get());
         dialog.show();
         QTest::mouseClick(Child<QRadioButton>(dialog, "radioButtonComme"), Qt::LeftButton);
         QTest::keyClick(Child<QComboBox>(dialog, "comboBoxLogValue"), Qt::Key_Down);
@@ -195,7 +198,7 @@ void TestDialogSettingsLog::closeStoresWhatTheWidgetsShow()
     QCOMPARE(store->value(QStringLiteral("AddTime")).toBool(), true);
     QCOMPARE(store->value(QStringLiteral("dirLogFile")).toString(), QStringLiteral("/data/logs"));
 
-    DialogSettingsLog nextRun;
+    DialogSettingsLog nextRun(panelStore.get());
     LogSettings settings;
     nextRun.GetSettings(settings);
     QCOMPARE(settings.logValue, 1);
@@ -208,7 +211,7 @@ void TestDialogSettingsLog::closeStoresWhatTheWidgetsShow()
 void TestDialogSettingsLog::clampedPeriodIsStoredClamped()
 {
     Put(QStringLiteral("LogPeriod"), QTime(0, 20));
-    DialogSettingsLog dialog;
+    DialogSettingsLog dialog(panelStore.get());
     QCOMPARE(Child<QTimeEdit>(dialog, "timeEdit")->text(), QStringLiteral("10:00"));
     dialog.show();
     QVERIFY(dialog.close());
@@ -218,7 +221,7 @@ void TestDialogSettingsLog::clampedPeriodIsStoredClamped()
 void TestDialogSettingsLog::escapeKeepsTheChangeOnlyForThisRun()
 {
     Put(QStringLiteral("commeDotLog"), false);
-    DialogSettingsLog dialog;
+    DialogSettingsLog dialog(panelStore.get());
     dialog.show();
     QTest::mouseClick(Child<QRadioButton>(dialog, "radioButtonComme"), Qt::LeftButton);
     QTest::keyClick(&dialog, Qt::Key_Escape);
@@ -231,7 +234,7 @@ void TestDialogSettingsLog::escapeKeepsTheChangeOnlyForThisRun()
     QCOMPARE(store->value(QStringLiteral("commeDotLog")).toBool(), false);
     QVERIFY(!store->contains(QStringLiteral("LogPeriod")));
 
-    DialogSettingsLog nextRun;
+    DialogSettingsLog nextRun(panelStore.get());
     nextRun.GetSettings(settings);
     QCOMPARE(settings.commeDot, 0);
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "log/logview.h"
+#include "app/logview.h"
 
 #include <QObject>
 

@@ -18,9 +18,3 @@ inline const QLatin1String scpiEnabled{"scpiEnabled"};
 inline const QLatin1String scpiListen{"scpiListen"};
 inline const QLatin1String scpiPort{"scpiPort"};
 } // namespace SettingsKeys
-
-// Where the store lives: QSettings' native format, user scope.
-namespace SettingsStore {
-inline const QLatin1String organisation{"brenta"};
-inline const QLatin1String application{"TALMIR"};
-} // namespace SettingsStore

@@ -1,4 +1,4 @@
-#include "log/journalledlog.h"
+#include "app/journalledlog.h"
 
 #include "log/logjournal.h"
 

@@ -1,6 +1,6 @@
-#include "log/dialogsettingslog.h"
+#include "app/dialogsettingslog.h"
 
-#include "log/settingskeys.h"
+#include "settings/settingskeys.h"
 #include "ui_dialogsettingslog.h"
 
 #include <QCloseEvent>
@@ -19,8 +19,8 @@ bool StoredBool(const QVariant &value)
 }
 } // namespace
 
-DialogSettingsLog::DialogSettingsLog(QWidget *parent)
-    : QDialog(parent), ui(new Ui::DialogSettingsLog)
+DialogSettingsLog::DialogSettingsLog(QSettings *store, QWidget *parent)
+    : QDialog(parent), ui(new Ui::DialogSettingsLog), settings(store)
 {
     ui->setupUi(this);
 
@@ -33,8 +33,6 @@ DialogSettingsLog::DialogSettingsLog(QWidget *parent)
     ui->comboBoxTimeForm->addItem(tr("cc\u0441\u0441"), 2);
     ui->comboBoxTimeForm->addItem(tr("чч:мм:сс OS"), 3);
 
-    // Owned by the dialog so that its destructor flushes anything not yet written.
-    settings = new QSettings(SettingsStore::organisation, SettingsStore::application, this);
     Load();
 }
 
