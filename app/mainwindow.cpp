@@ -187,6 +187,9 @@ void MainWindow::OpenPort()
                               QMessageBox::Ok);
         return;
     }
+    // "Отключить" may have been pressed while the first setpoint read waited.
+    if (session->State() == DeviceSession::LinkState::Disconnected)
+        return;
     ui->pushButtonReadCalibr->setEnabled(true);
     ui->pushButtonApplyCalibr->setEnabled(true);
 }
@@ -252,34 +255,41 @@ void MainWindow::SelectPort(const QString &name)
         portComboBox->setCurrentIndex(index);
 }
 
+// The operator's commands need no completion: their failures are shown for whoever gave the
+// command, from the session's signals, as a script's are.
+void MainWindow::Command(SessionCommand command)
+{
+    session->Submit(std::move(command), CommandLane::Operator);
+}
+
 void MainWindow::ApplyParam()
 {
-    session->RequestSetpointsWrite([this] { return SetpointsFromBoxes(); });
+    Command(SessionCommand::WriteSetpoints([this] { return SetpointsFromBoxes(); }));
 }
 
 void MainWindow::OnOff()
 {
-    session->RequestOutputSwitch();
+    Command(SessionCommand::SwitchOutput());
 }
 
 void MainWindow::ReadParam()
 {
-    session->RequestCalibrationRead();
+    Command(SessionCommand::ReadCalibration());
 }
 
 void MainWindow::WriteParam()
 {
-    session->RequestCalibrationWrite([this] { return CalibrationFromBoxes(); });
+    Command(SessionCommand::WriteCalibration([this] { return CalibrationFromBoxes(); }));
 }
 
 void MainWindow::ReadUserParam()
 {
-    session->RequestUserParamsRead();
+    Command(SessionCommand::ReadUserParams());
 }
 
 void MainWindow::WriteUserParam()
 {
-    session->RequestUserParamsWrite([this] { return UserParamsFromBoxes(); });
+    Command(SessionCommand::WriteUserParams([this] { return UserParamsFromBoxes(); }));
 }
 
 // Failed poll reads are routine and silent; only the service pages' reads are reported.

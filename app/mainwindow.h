@@ -57,6 +57,7 @@ private slots:
 
 private:
     void CreateActions();
+    void Command(SessionCommand command);
 
     void ShowSetpoints(const Setpoints &setpoints);
     void ShowWrittenSetpoints(const Setpoints &setpoints);

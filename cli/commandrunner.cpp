@@ -11,7 +11,7 @@
 
 namespace {
 
-// The block whose read or write decides the command's outcome.
+// The session's own read whose outcome decides a reading command's.
 std::optional<DeviceSession::Block> ReadBlockOf(CliAction action)
 {
     switch (action) {
@@ -21,28 +21,6 @@ std::optional<DeviceSession::Block> ReadBlockOf(CliAction action)
         return DeviceSession::Block::Adc;
     case CliAction::Setpoints:
         return DeviceSession::Block::Setpoints;
-    case CliAction::CalibrationGet:
-    case CliAction::CalibrationSet:
-        return DeviceSession::Block::Calibration;
-    case CliAction::UserGet:
-        return DeviceSession::Block::UserParams;
-    default:
-        return std::nullopt;
-    }
-}
-
-std::optional<DeviceSession::Block> WriteBlockOf(CliAction action)
-{
-    switch (action) {
-    case CliAction::Set:
-        return DeviceSession::Block::Setpoints;
-    case CliAction::On:
-    case CliAction::Off:
-        return DeviceSession::Block::Output;
-    case CliAction::CalibrationSet:
-        return DeviceSession::Block::Calibration;
-    case CliAction::UserSet:
-        return DeviceSession::Block::UserParams;
     default:
         return std::nullopt;
     }
@@ -84,8 +62,6 @@ void CommandRunner::Start()
     connect(session, &DeviceSession::calibrationRead, this, &CommandRunner::TakeCalibration);
     connect(session, &DeviceSession::userParamsRead, this, &CommandRunner::TakeUserParams);
     connect(session, &DeviceSession::readFailed, this, &CommandRunner::HandleReadFailure);
-    connect(session, &DeviceSession::writeDone, this, &CommandRunner::HandleWriteDone);
-    connect(session, &DeviceSession::writeFailed, this, &CommandRunner::HandleWriteFailure);
     connect(session, &DeviceSession::linkStateChanged, this, &CommandRunner::ReportLinkState);
 
     if (!session->Open(command.port)) {
@@ -133,22 +109,22 @@ void CommandRunner::RequestCommand()
 {
     switch (command.action) {
     case CliAction::Set:
-        session->RequestSetpointsWrite([setpoints = command.setpoints] { return setpoints; });
+        Run(SessionCommand::WriteSetpoints([setpoints = command.setpoints] { return setpoints; }));
         break;
     case CliAction::On:
     case CliAction::Off:
-        session->RequestOutputSwitch(command.action == CliAction::On);
+        Run(SessionCommand::SwitchOutput(command.action == CliAction::On));
         break;
     case CliAction::CalibrationGet:
     case CliAction::CalibrationSet:
         // For set, the read is the backup; the write follows only once the backup is saved.
-        session->RequestCalibrationRead();
+        Run(SessionCommand::ReadCalibration());
         break;
     case CliAction::UserGet:
-        session->RequestUserParamsRead();
+        Run(SessionCommand::ReadUserParams());
         break;
     case CliAction::UserSet:
-        session->RequestUserParamsWrite([block = fileUserParams] { return block; });
+        Run(SessionCommand::WriteUserParams([block = fileUserParams] { return block; }));
         break;
     case CliAction::Log:
         logger->Start();
@@ -156,6 +132,36 @@ void CommandRunner::RequestCommand()
     default:
         break;
     }
+}
+
+// The tool is the converter's one operator while it runs.
+void CommandRunner::Run(SessionCommand sessionCommand)
+{
+    const SessionCommand::Kind kind = sessionCommand.kind;
+    session->Submit(std::move(sessionCommand), CommandLane::Operator,
+                    [this, kind](CommandOutcome ended) { CommandEnded(kind, ended); });
+}
+
+void CommandRunner::CommandEnded(SessionCommand::Kind kind, CommandOutcome ended)
+{
+    const bool read = kind == SessionCommand::Kind::ReadCalibration ||
+                      kind == SessionCommand::Kind::ReadUserParams;
+    if (ended == CommandOutcome::Done) {
+        // What a read brought was taken from its signal, before this.
+        if (!read)
+            ReportWritten();
+        return;
+    }
+    const LinkResult result = ended == CommandOutcome::NoReply ? NoReply : BadReply;
+    if (read) {
+        ReportReadFailure(result);
+        return;
+    }
+    QString message = QStringLiteral("Ошибка записи: ") + Reason(result);
+    // Setpoints and the output switch are tried on four ticks, as the panel does.
+    if (kind == SessionCommand::Kind::WriteSetpoints || kind == SessionCommand::Kind::SwitchOutput)
+        message += QStringLiteral(" (4 попытки)");
+    Fail(FailureOf(result), message);
 }
 
 void CommandRunner::EndTick()
@@ -205,7 +211,7 @@ void CommandRunner::TakeCalibration(const CalibrationBlock &block)
         return;
     }
     console.Print(ResultText::Fact(QStringLiteral("backup"), backup, command.json));
-    session->RequestCalibrationWrite([block = fileCalibration] { return block; });
+    Run(SessionCommand::WriteCalibration([block = fileCalibration] { return block; }));
 }
 
 void CommandRunner::TakeUserParams(const UserParamBlock &block)
@@ -230,22 +236,25 @@ void CommandRunner::SaveBlock(const QJsonObject &block)
     Succeed();
 }
 
+// The poll reads and the setpoint read of the opening; a command's own read reports through
+// its completion.
 void CommandRunner::HandleReadFailure(DeviceSession::Block block, LinkResult result)
 {
-    if (logger)
+    if (logger || ReadBlockOf(command.action) != block)
         return;
-    if (ReadBlockOf(command.action) != block)
-        return;
+    ReportReadFailure(result);
+}
+
+void CommandRunner::ReportReadFailure(LinkResult result)
+{
     QString message = QStringLiteral("Ошибка чтения: ") + Reason(result);
     if (command.action == CliAction::CalibrationSet)
         message += QStringLiteral("; без резервной копии калибровка не записывается");
     Fail(FailureOf(result), message);
 }
 
-void CommandRunner::HandleWriteDone(DeviceSession::Block block)
+void CommandRunner::ReportWritten()
 {
-    if (WriteBlockOf(command.action) != block)
-        return;
     switch (command.action) {
     case CliAction::Set:
         console.Print(ResultText::SetpointValues(command.setpoints, command.json));
@@ -264,17 +273,6 @@ void CommandRunner::HandleWriteDone(DeviceSession::Block block)
         break;
     }
     Succeed();
-}
-
-void CommandRunner::HandleWriteFailure(DeviceSession::Block block, LinkResult result)
-{
-    if (WriteBlockOf(command.action) != block)
-        return;
-    QString message = QStringLiteral("Ошибка записи: ") + Reason(result);
-    // Setpoints and the output switch are tried on four ticks, as the panel does.
-    if (block == DeviceSession::Block::Setpoints || block == DeviceSession::Block::Output)
-        message += QStringLiteral(" (4 попытки)");
-    Fail(FailureOf(result), message);
 }
 
 // Only a log outlives a failed read; it goes on, as the panel's does, and says so once per

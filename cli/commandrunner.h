@@ -37,6 +37,8 @@ signals:
 private:
     bool LoadBlockFile();
     void RequestCommand();
+    void Run(SessionCommand sessionCommand);
+    void CommandEnded(SessionCommand::Kind kind, CommandOutcome ended);
     void EndTick();
     void ShowStatus(const OutputStatus &status);
     void ShowAdc(const AdcReadings &adc);
@@ -44,8 +46,8 @@ private:
     void TakeCalibration(const CalibrationBlock &block);
     void TakeUserParams(const UserParamBlock &block);
     void HandleReadFailure(DeviceSession::Block block, LinkResult result);
-    void HandleWriteDone(DeviceSession::Block block);
-    void HandleWriteFailure(DeviceSession::Block block, LinkResult result);
+    void ReportReadFailure(LinkResult result);
+    void ReportWritten();
     void ReportLinkState(DeviceSession::LinkState state);
     void WriteLogLine(const LogEntry &entry);
     void SaveBlock(const QJsonObject &block);

@@ -23,16 +23,17 @@ QByteArray SetpointText(const ScpiCommand &command, const std::optional<Setpoint
     return Fixed((voltage ? known->voltage : known->current) / 1000.0, range.decimals);
 }
 
-std::optional<ScpiError> ErrorOf(DeviceSession::Outcome outcome)
+std::optional<ScpiError> ErrorOf(CommandOutcome outcome)
 {
     switch (outcome) {
-    case DeviceSession::Outcome::Done:
+    case CommandOutcome::Done:
         return std::nullopt;
-    case DeviceSession::Outcome::NoReply:
+    case CommandOutcome::NoReply:
         return ScpiErrors::HardwareError("no reply from converter");
-    case DeviceSession::Outcome::BadReply:
+    case CommandOutcome::BadReply:
         return ScpiErrors::HardwareError("bad reply from converter");
-    case DeviceSession::Outcome::Cancelled:
+    case CommandOutcome::Cancelled:
+    case CommandOutcome::Replaced: // never: a script's commands are not replaced
         break;
     }
     return ScpiErrors::HardwareMissing();
@@ -130,7 +131,7 @@ void ScpiInstrument::Write(const ScpiCommand &command, WriteDone done)
         done(ScpiErrors::HardwareMissing());
         return;
     }
-    auto completion = [done](DeviceSession::Outcome outcome) { done(ErrorOf(outcome)); };
+    auto completion = [done](CommandOutcome outcome) { done(ErrorOf(outcome)); };
     switch (command.header) {
     case ScpiHeader::Voltage:
     case ScpiHeader::Current: {
@@ -141,20 +142,19 @@ void ScpiInstrument::Write(const ScpiCommand &command, WriteDone done)
         }
         const bool voltage = command.header == ScpiHeader::Voltage;
         const qint32 milli = command.milli;
-        session->QueueSetpointsWrite(
-            [session = session, voltage, milli] {
-                Setpoints setpoints = session->KnownSetpoints().value_or(Setpoints());
-                (voltage ? setpoints.voltage : setpoints.current) = milli;
-                return setpoints;
-            },
-            completion);
+        session->Submit(SessionCommand::WriteSetpoints([session = session, voltage, milli] {
+                            Setpoints setpoints = session->KnownSetpoints().value_or(Setpoints());
+                            (voltage ? setpoints.voltage : setpoints.current) = milli;
+                            return setpoints;
+                        }),
+                        CommandLane::Script, completion);
         break;
     }
     case ScpiHeader::Output:
-        session->QueueOutputSwitch(command.on, completion);
+        session->Submit(SessionCommand::SwitchOutput(command.on), CommandLane::Script, completion);
         break;
     case ScpiHeader::Reset:
-        session->QueueOutputSwitch(false, completion);
+        session->Submit(SessionCommand::SwitchOutput(false), CommandLane::Script, completion);
         break;
     default:
         done(std::nullopt);

@@ -3,12 +3,9 @@
 #include "link/devicelink.h"
 #include "link/deviceprotocol.h"
 #include "link/porthangupguard.h"
-#include "session/portchangewatch.h"
-#include "session/writeretry.h"
+#include "session/portrecovery.h"
 
-#include <QFileInfo>
 #include <QSerialPort>
-#include <QSerialPortInfo>
 #include <QTimer>
 
 namespace {
@@ -18,12 +15,27 @@ namespace {
 // waits in the system's buffer, where the device's own flow control holds it.
 constexpr qint64 ReadBufferBytes = 4096;
 
-QVector<PortIdentity> ListedPorts()
+DeviceSession::Block BlockOf(SessionCommand::Kind kind)
 {
-    QVector<PortIdentity> ports;
-    for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts())
-        ports << PortIdentity{info.portName(), info.serialNumber()};
-    return ports;
+    switch (kind) {
+    case SessionCommand::Kind::WriteSetpoints:
+        return DeviceSession::Block::Setpoints;
+    case SessionCommand::Kind::SwitchOutput:
+        return DeviceSession::Block::Output;
+    case SessionCommand::Kind::ReadCalibration:
+    case SessionCommand::Kind::WriteCalibration:
+        return DeviceSession::Block::Calibration;
+    case SessionCommand::Kind::ReadUserParams:
+    case SessionCommand::Kind::WriteUserParams:
+        break;
+    }
+    return DeviceSession::Block::UserParams;
+}
+
+bool IsRead(SessionCommand::Kind kind)
+{
+    return kind == SessionCommand::Kind::ReadCalibration ||
+           kind == SessionCommand::Kind::ReadUserParams;
 }
 
 } // namespace
@@ -34,6 +46,7 @@ DeviceSession::DeviceSession(QObject *parent) : QObject(parent)
     serialPort->setReadBufferSize(ReadBufferBytes);
     hangupGuard = new PortHangupGuard(serialPort, serialPort);
     connect(hangupGuard, &PortHangupGuard::hungUp, this, &DeviceSession::HandleHangUp);
+    recovery = new PortRecovery(this);
 
     link = std::make_unique<DeviceLink>();
     link->SetPort(serialPort);
@@ -46,11 +59,6 @@ DeviceSession::DeviceSession(QObject *parent) : QObject(parent)
 }
 
 DeviceSession::~DeviceSession() = default;
-
-QString DeviceSession::PortName() const
-{
-    return portName;
-}
 
 bool DeviceSession::Open(const QString &name)
 {
@@ -65,16 +73,13 @@ bool DeviceSession::Open(const QString &name)
     openFailure = QSerialPort::NoError;
     portName = name;
     ApplyLineSettings();
-    // Only a listed port can be told apart from another by its adapter's serial number.
-    const QSerialPortInfo info(*serialPort);
-    openedPort = PortIdentity{name, info.serialNumber()};
-    openedFolder = info.systemLocation().isEmpty()
-                       ? QString()
-                       : QFileInfo(info.systemLocation()).absolutePath();
+    recovery->Remember(*serialPort, name);
     failedPollReads = 0;
     SetLinkState(LinkState::Connected);
     ReadSetpoints();
-    pollTimer->start();
+    // The operator may have pressed "Отключить" while that read waited.
+    if (linkState != LinkState::Disconnected)
+        pollTimer->start();
     return true;
 }
 
@@ -88,17 +93,18 @@ void DeviceSession::Close()
     if (serialPort->isOpen())
         serialPort->close();
     pollTimer->stop();
-    EndRecovery();
-    // A script must not wait for an operator to reconnect; the operator's own command waits.
-    std::deque<Command> cancelled;
-    cancelled.swap(queuedCommands);
-    if (commandUnderWay && commandUnderWay->done) {
-        cancelled.push_front(std::move(*commandUnderWay));
-        commandUnderWay.reset();
-    }
+    recovery->End();
+    const std::vector<CommandCompletion> cancelled = scheduler.TakeScriptCommands();
     SetLinkState(LinkState::Disconnected);
-    for (const Command &command : cancelled)
-        command.done(Outcome::Cancelled);
+    for (const CommandCompletion &done : cancelled) {
+        if (done)
+            done(CommandOutcome::Cancelled);
+    }
+}
+
+void DeviceSession::Submit(SessionCommand command, CommandLane lane, CommandCompletion done)
+{
+    scheduler.Submit(std::move(command), lane, std::move(done));
 }
 
 void DeviceSession::ApplyLineSettings()
@@ -121,43 +127,15 @@ void DeviceSession::HandleHangUp()
 {
     if (linkState == LinkState::Disconnected)
         return;
-    // The first attempt comes a second after the loss: an adapter needs that long to come back.
-    sinceReopenAttempt.start();
-    if (!openedPort.serialNumber.isEmpty() && returnWatch == nullptr) {
-        returnWatch = new PortChangeWatch({openedFolder}, ReopenIntervalMs, this);
-        connect(returnWatch, &PortChangeWatch::changed, this,
-                [this] { portsMayHaveChanged = true; });
-        portsMayHaveChanged = true;
-    }
+    recovery->Begin();
     SetLinkState(LinkState::PortLost);
-}
-
-void DeviceSession::EndRecovery()
-{
-    delete returnWatch;
-    returnWatch = nullptr;
-}
-
-QString DeviceSession::ReturnedName()
-{
-    if (openedPort.serialNumber.isEmpty())
-        return openedPort.name;
-    if (!portsMayHaveChanged)
-        return QString();
-    const QString name = ReturnedPortName(openedPort, ListedPorts());
-    // Once found, the port is tried every second until it opens (its rights may come later).
-    portsMayHaveChanged = !name.isEmpty();
-    return name;
 }
 
 // Runs at the start of a tick, so the setpoint read of a reopened port is that tick's one
 // transaction and never overlaps another.
 bool DeviceSession::TryReopen()
 {
-    if (sinceReopenAttempt.isValid() && sinceReopenAttempt.elapsed() < ReopenIntervalMs)
-        return false;
-    sinceReopenAttempt.start();
-    const QString name = ReturnedName();
+    const QString name = recovery->NameToTry();
     if (name.isEmpty())
         return false;
     serialPort->setPortName(name);
@@ -168,204 +146,108 @@ bool DeviceSession::TryReopen()
     }
     portName = name;
     ApplyLineSettings();
-    EndRecovery();
+    recovery->End();
     failedPollReads = 0;
     SetLinkState(LinkState::Connected);
     ReadSetpoints();
     return true;
 }
 
-DeviceSession::Command &DeviceSession::Request(CommandKind kind)
-{
-    PendingCommand = Command();
-    PendingCommand->kind = kind;
-    PendingCommand->requestNumber = ++requestsMade;
-    return *PendingCommand;
-}
-
-DeviceSession::Command &DeviceSession::Queue(CommandKind kind, Completion done)
-{
-    Command &command = queuedCommands.emplace_back();
-    command.kind = kind;
-    command.done = std::move(done);
-    command.requestNumber = ++requestsMade;
-    return command;
-}
-
-void DeviceSession::RequestSetpointsWrite(SetpointsSource source)
-{
-    Request(CommandKind::WriteSetpoints).setpoints = std::move(source);
-}
-
-void DeviceSession::RequestOutputSwitch(std::optional<bool> on)
-{
-    Request(CommandKind::SwitchOutput).outputOn = on;
-}
-
-void DeviceSession::RequestCalibrationRead()
-{
-    Request(CommandKind::ReadCalibration);
-}
-
-void DeviceSession::RequestCalibrationWrite(CalibrationSource source)
-{
-    Request(CommandKind::WriteCalibration).calibration = std::move(source);
-}
-
-void DeviceSession::RequestUserParamsRead()
-{
-    Request(CommandKind::ReadUserParams);
-}
-
-void DeviceSession::RequestUserParamsWrite(UserParamsSource source)
-{
-    Request(CommandKind::WriteUserParams).userParams = std::move(source);
-}
-
-void DeviceSession::QueueSetpointsWrite(SetpointsSource source, Completion done)
-{
-    Queue(CommandKind::WriteSetpoints, std::move(done)).setpoints = std::move(source);
-}
-
-void DeviceSession::QueueOutputSwitch(bool on, Completion done)
-{
-    Queue(CommandKind::SwitchOutput, std::move(done)).outputOn = on;
-}
-
 void DeviceSession::TimeOut()
 {
     const bool reopened = linkState == LinkState::PortLost && TryReopen();
     if (!reopened) {
-        // A waiting command starts only once the one under way has ended.
-        if (!commandUnderWay)
-            StartNextCommand();
-        if (commandUnderWay)
-            RunCommand();
+        if (const std::optional<CommandScheduler::Started> started = scheduler.ForTick())
+            RunCommand(*started);
         else
             PollRead();
     }
     emit tickDone();
 }
 
-void DeviceSession::StartNextCommand()
+// Commands given during the transaction only reach the scheduler's waiting places, so ending
+// the command under way afterwards never drops them.
+void DeviceSession::RunCommand(const CommandScheduler::Started &started)
 {
-    const bool queuedMayStart =
-        !queuedCommands.empty() && pollReadsSinceQueued >= PollReadsBetweenQueued;
-    if (queuedMayStart &&
-        (!PendingCommand || queuedCommands.front().requestNumber < PendingCommand->requestNumber)) {
-        commandUnderWay = std::move(queuedCommands.front());
-        queuedCommands.pop_front();
-    } else if (PendingCommand) {
-        commandUnderWay = std::move(PendingCommand);
-        PendingCommand.reset();
-    } else {
-        return;
-    }
-    retryCount = 0;
+    const LinkResult result = Attempt(started.command);
+    const CommandScheduler::AttemptEnd end = scheduler.EndAttempt(started.number, result);
+    ReportEnd(started.command, end, result);
 }
 
-// Requests made during the transaction only touch PendingCommand and the queue, so ending the
-// command under way here never drops them.
-void DeviceSession::RunCommand()
+LinkResult DeviceSession::Attempt(const SessionCommand &command)
 {
-    // A copy: the command's sources are called while the transaction processes events.
-    const Command command = *commandUnderWay;
-    std::optional<LinkResult> endedWith;
     switch (command.kind) {
-    case CommandKind::WriteSetpoints: {
+    case SessionCommand::Kind::WriteSetpoints: {
         const Setpoints setpoints = command.setpoints ? command.setpoints() : Setpoints();
         const LinkResult result = link->SetSetpoints(setpoints.voltage, setpoints.current);
         if (result == Success) {
             knownSetpoints = setpoints;
             emit setpointsWritten(setpoints);
         }
-        if (RunAttempt(Block::Setpoints, result))
-            endedWith = result;
-        break;
+        return result;
     }
-    case CommandKind::SwitchOutput: {
+    case SessionCommand::Kind::SwitchOutput: {
         const bool on = command.outputOn.value_or(status.outputOn == 0);
-        const LinkResult result =
-            link->SetOutput(on ? DeviceProtocol::OutputOnWord : DeviceProtocol::OutputOffWord);
-        if (RunAttempt(Block::Output, result))
-            endedWith = result;
+        return link->SetOutput(on ? DeviceProtocol::OutputOnWord : DeviceProtocol::OutputOffWord);
+    }
+    case SessionCommand::Kind::ReadCalibration: {
+        CalibrationBlock block;
+        const LinkResult result = link->GetCalibration(block, DeviceOperation::Read);
+        if (result == Success)
+            emit calibrationRead(block);
+        return result;
+    }
+    case SessionCommand::Kind::WriteCalibration:
+        return link->SetCalibration(command.calibration ? command.calibration()
+                                                        : CalibrationBlock(),
+                                    DeviceOperation::Write);
+    case SessionCommand::Kind::ReadUserParams: {
+        UserParamBlock block;
+        const LinkResult result = link->GetUserParams(block, DeviceOperation::Read);
+        if (result == Success)
+            emit userParamsRead(block);
+        return result;
+    }
+    case SessionCommand::Kind::WriteUserParams:
         break;
     }
-    case CommandKind::ReadCalibration:
-        ReadCalibration();
-        break;
-    case CommandKind::WriteCalibration:
-        ReportWrite(
-            Block::Calibration,
-            link->SetCalibration(command.calibration ? command.calibration() : CalibrationBlock(),
-                                 DeviceOperation::Write));
-        break;
-    case CommandKind::ReadUserParams:
-        ReadUserParams();
-        break;
-    case CommandKind::WriteUserParams:
-        ReportWrite(Block::UserParams, link->SetUserParams(command.userParams ? command.userParams()
-                                                                              : UserParamBlock(),
-                                                           DeviceOperation::Write));
-        break;
-    }
-    if (command.kind != CommandKind::WriteSetpoints && command.kind != CommandKind::SwitchOutput)
-        endedWith = Success;
-    if (endedWith)
-        EndCommand(*endedWith);
+    return link->SetUserParams(command.userParams ? command.userParams() : UserParamBlock(),
+                               DeviceOperation::Write);
 }
 
-void DeviceSession::EndCommand(LinkResult result)
+void DeviceSession::ReportEnd(const SessionCommand &command,
+                              const CommandScheduler::AttemptEnd &end, LinkResult result)
 {
-    // Close() may have cancelled it while its transaction waited.
-    if (!commandUnderWay)
-        return;
-    const Completion done = std::move(commandUnderWay->done);
-    commandUnderWay.reset();
-    if (!done)
-        return;
-    pollReadsSinceQueued = 0;
-    done(result == Success   ? Outcome::Done
-         : result == NoReply ? Outcome::NoReply
-                             : Outcome::BadReply);
-}
-
-bool DeviceSession::RunAttempt(Block block, LinkResult result)
-{
-    switch (JudgeWriteAttempt(result, retryCount)) {
-    case AttemptVerdict::Finished:
-        emit writeDone(block);
-        return true;
-    case AttemptVerdict::GiveUp:
-        emit writeFailed(block, result);
-        return true;
-    case AttemptVerdict::Retry:
-        break;
+    if (end.verdict == AttemptVerdict::GiveUp) {
+        if (IsRead(command.kind))
+            emit readFailed(BlockOf(command.kind), result);
+        else
+            emit writeFailed(BlockOf(command.kind), result);
     }
-    return false;
+    if (end.done)
+        end.done(end.outcome);
 }
 
 void DeviceSession::PollRead()
 {
-    if (pollReadsSinceQueued < PollReadsBetweenQueued)
-        ++pollReadsSinceQueued;
+    scheduler.CountPollRead();
+    LinkResult result = Success;
     if (pollPhase == PollPhase::Status) {
-        const LinkResult result = link->GetStatus(status);
+        result = link->GetStatus(status);
         pollPhase = PollPhase::Adc;
         if (result == Success)
             emit statusRead(status);
         else
             emit readFailed(Block::Status, result);
-        CountPollRead(result == Success);
     } else {
-        const LinkResult result = link->GetAdc(adc);
+        result = link->GetAdc(adc);
         pollPhase = PollPhase::Status;
         if (result == Success)
             emit adcRead(adc);
         else
             emit readFailed(Block::Adc, result);
-        CountPollRead(result == Success);
     }
+    CountPollRead(result == Success);
 }
 
 void DeviceSession::CountPollRead(bool ok)
@@ -388,32 +270,4 @@ void DeviceSession::ReadSetpoints()
         emit setpointsRead(setpoints);
     } else
         emit readFailed(Block::Setpoints, result);
-}
-
-void DeviceSession::ReadCalibration()
-{
-    CalibrationBlock block;
-    const LinkResult result = link->GetCalibration(block, DeviceOperation::Read);
-    if (result == Success)
-        emit calibrationRead(block);
-    else
-        emit readFailed(Block::Calibration, result);
-}
-
-void DeviceSession::ReadUserParams()
-{
-    UserParamBlock block;
-    const LinkResult result = link->GetUserParams(block, DeviceOperation::Read);
-    if (result == Success)
-        emit userParamsRead(block);
-    else
-        emit readFailed(Block::UserParams, result);
-}
-
-void DeviceSession::ReportWrite(Block block, LinkResult result)
-{
-    if (result == Success)
-        emit writeDone(block);
-    else
-        emit writeFailed(block, result);
 }

@@ -1,9 +1,9 @@
 #include "session/portcatalog.h"
 
-#include "settings/settingskeys.h"
 #include "session/portchangewatch.h"
 #include "session/portexists.h"
 #include "session/portlist.h"
+#include "settings/settingskeys.h"
 
 #include <QFileInfo>
 #include <QSerialPortInfo>

@@ -1,6 +1,7 @@
 #include "messageboxwatcher.h"
 #include "paneldriver.h"
 
+#include "session/portrecovery.h"
 #include "settings/settingskeys.h"
 #include "settings/settingsstore.h"
 
@@ -119,7 +120,7 @@ void ConnectionTest::lostPortIsReopenedWithoutTheOperator()
     QVERIFY(panel.emulator.comeBack());
     QTRY_COMPARE_WITH_TIMEOUT(statusText(panel), QString("Подключено: ") + link, waitMs);
     // One failed reopen a second at most, and the hang-up itself: no storm of errors.
-    QVERIFY2(errors <= 2 + lost.elapsed() / DeviceSession::ReopenIntervalMs,
+    QVERIFY2(errors <= 2 + lost.elapsed() / PortRecovery::ReopenIntervalMs,
              qPrintable(QString::number(errors)));
     QTRY_COMPARE_WITH_TIMEOUT(panel.widget<QDoubleSpinBox>("doubleSpinBoxV")->value(), 15.0,
                               waitMs);

@@ -1,13 +1,17 @@
 #include "link/deviceprotocol.h"
 #include "link/recordlayout.h"
 #include "session/devicesession.h"
+#include "session/portchangewatch.h"
+#include "session/portrecovery.h"
 #include "sim/converteremulator.h"
 
 #include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QtTest>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 
@@ -16,6 +20,11 @@ namespace {
 constexpr int waitMs = 5000;
 
 using Request = std::function<void(DeviceSession &)>;
+
+void Click(DeviceSession &session, SessionCommand command)
+{
+    session.Submit(std::move(command), CommandLane::Operator);
+}
 
 // The emulator's view of a register and operation: a request of it.
 struct Wire
@@ -48,6 +57,7 @@ private slots:
     void commandWaitsForARetriedWrite();
     void queuedCommandsKeepTheirOrderAndTheirTurns();
     void closingCancelsQueuedCommands();
+    void closingDuringTheFirstSetpointReadStopsPolling();
 
 private:
     int count(Wire wire) const;
@@ -57,6 +67,8 @@ private:
     void waitForPollReads(int more);
 
     QString port() const { return emulator->linkPath(); }
+    // Whether any of the session's timers runs: the poll tick, a recovery's pace.
+    bool anyTimerActive() const;
 
     std::unique_ptr<QTemporaryDir> dir;
     std::unique_ptr<ConverterEmulator> emulator;
@@ -110,6 +122,13 @@ void DeviceSessionTest::duringFirst(Wire wire, std::function<void()> action)
             });
 }
 
+bool DeviceSessionTest::anyTimerActive() const
+{
+    const QList<QTimer *> timers = session->findChildren<QTimer *>();
+    return std::any_of(timers.begin(), timers.end(),
+                       [](QTimer *timer) { return timer->isActive(); });
+}
+
 void DeviceSessionTest::waitForPollReads(int more)
 {
     const Wire status{DeviceRegister::Status, DeviceOperation::Read};
@@ -153,7 +172,7 @@ void DeviceSessionTest::linkStates()
     emulator->hangUpFor(300);
     QTRY_COMPARE_WITH_TIMEOUT(session->State(), State::PortLost, waitMs);
     QTRY_COMPARE_WITH_TIMEOUT(session->State(), State::Connected, waitMs);
-    QVERIFY2(lostForMs >= DeviceSession::ReopenIntervalMs - 50,
+    QVERIFY2(lostForMs >= PortRecovery::ReopenIntervalMs - 50,
              qPrintable(QString::number(lostForMs)));
 
     // Closing while lost ends the recovery: the device coming back is left alone.
@@ -161,11 +180,8 @@ void DeviceSessionTest::linkStates()
     QTRY_COMPARE_WITH_TIMEOUT(session->State(), State::PortLost, waitMs);
     session->Close();
     QCOMPARE(session->State(), State::Disconnected);
-    emulator->clearRequests();
-    QVERIFY(emulator->comeBack());
-    QTest::qWait(2 * DeviceSession::ReopenIntervalMs);
-    QCOMPARE(session->State(), State::Disconnected);
-    QCOMPARE(emulator->requests().size(), 0);
+    QVERIFY(!anyTimerActive());
+    QVERIFY(session->findChildren<PortChangeWatch *>().isEmpty());
 }
 
 void DeviceSessionTest::commandDuringATransactionRunsLater_data()
@@ -177,23 +193,24 @@ void DeviceSessionTest::commandDuringATransactionRunsLater_data()
     QTest::newRow("status read") << none << Wire{DeviceRegister::Status, DeviceOperation::Read};
     QTest::newRow("ADC read") << none << Wire{DeviceRegister::Adc, DeviceOperation::Read};
     QTest::newRow("setpoint write") << Request([](DeviceSession &s) {
-        s.RequestSetpointsWrite([] { return Setpoints{5000, 1000}; });
+        Click(s, SessionCommand::WriteSetpoints([] { return Setpoints{5000, 1000}; }));
     }) << Wire{DeviceRegister::Setpoints, DeviceOperation::Write};
     QTest::newRow("output switch off")
-        << Request([](DeviceSession &s) { s.RequestOutputSwitch(false); })
+        << Request([](DeviceSession &s) { Click(s, SessionCommand::SwitchOutput(false)); })
         << Wire{DeviceRegister::OutputSwitch, DeviceOperation::Write};
     QTest::newRow("calibration read")
-        << Request([](DeviceSession &s) { s.RequestCalibrationRead(); })
+        << Request([](DeviceSession &s) { Click(s, SessionCommand::ReadCalibration()); })
         << Wire{DeviceRegister::Calibration, DeviceOperation::Read};
     QTest::newRow("calibration write") << Request([](DeviceSession &s) {
-        s.RequestCalibrationWrite(
-            [] { return CalibrationBlock{1000, 1000, 1000, 1000, 1000, 0, 0, 0, 0, 0, 0}; });
+        Click(s, SessionCommand::WriteCalibration([] {
+                  return CalibrationBlock{1000, 1000, 1000, 1000, 1000, 0, 0, 0, 0, 0, 0};
+              }));
     }) << Wire{DeviceRegister::Calibration, DeviceOperation::Write};
     QTest::newRow("user-parameter read")
-        << Request([](DeviceSession &s) { s.RequestUserParamsRead(); })
+        << Request([](DeviceSession &s) { Click(s, SessionCommand::ReadUserParams()); })
         << Wire{DeviceRegister::UserParams, DeviceOperation::Read};
     QTest::newRow("user-parameter write") << Request([](DeviceSession &s) {
-        s.RequestUserParamsWrite([] { return UserParamBlock(); });
+        Click(s, SessionCommand::WriteUserParams([] { return UserParamBlock(); }));
     }) << Wire{DeviceRegister::UserParams, DeviceOperation::Write};
 }
 
@@ -205,9 +222,12 @@ void DeviceSessionTest::commandDuringATransactionRunsLater()
     QFETCH(Wire, during);
     const Wire switchOutput{DeviceRegister::OutputSwitch, DeviceOperation::Write};
     emulator->setOutputOn(during.reg == DeviceRegister::OutputSwitch);
-    QSignalSpy done(session.get(), &DeviceSession::writeDone);
     QSignalSpy failed(session.get(), &DeviceSession::writeFailed);
-    duringFirst(during, [this] { session->RequestOutputSwitch(true); });
+    std::optional<CommandOutcome> switched;
+    duringFirst(during, [this, &switched] {
+        session->Submit(SessionCommand::SwitchOutput(true), CommandLane::Operator,
+                        [&switched](CommandOutcome outcome) { switched = outcome; });
+    });
 
     QVERIFY(session->Open(port()));
     first(*session);
@@ -216,7 +236,8 @@ void DeviceSessionTest::commandDuringATransactionRunsLater()
                               during.reg == DeviceRegister::OutputSwitch ? 2 : 1, waitMs);
     QCOMPARE(count(during) >= 1, true);
     QCOMPARE(failed.size(), 0);
-    QCOMPARE(done.last().at(0).value<DeviceSession::Block>(), DeviceSession::Block::Output);
+    QTRY_VERIFY_WITH_TIMEOUT(switched.has_value(), waitMs);
+    QCOMPARE(*switched, CommandOutcome::Done);
 }
 
 // Two requests before a tick: only the later one runs, as a second click on another button
@@ -224,8 +245,8 @@ void DeviceSessionTest::commandDuringATransactionRunsLater()
 void DeviceSessionTest::laterRequestReplacesAWaitingOne()
 {
     QVERIFY(session->Open(port()));
-    session->RequestSetpointsWrite([] { return Setpoints{5000, 1000}; });
-    session->RequestOutputSwitch(true);
+    Click(*session, SessionCommand::WriteSetpoints([] { return Setpoints{5000, 1000}; }));
+    Click(*session, SessionCommand::SwitchOutput(true));
     QTRY_VERIFY_WITH_TIMEOUT(emulator->outputOn(), waitMs);
     waitForPollReads(2);
     QCOMPARE(count({DeviceRegister::Setpoints, DeviceOperation::Write}), 0);
@@ -238,8 +259,13 @@ void DeviceSessionTest::writeGivesUpAfterFourAttempts()
     emulator->setFaults(refuse);
     QSignalSpy failed(session.get(), &DeviceSession::writeFailed);
     QVERIFY(session->Open(port()));
-    session->RequestSetpointsWrite([] { return Setpoints{5000, 1000}; });
+    std::optional<CommandOutcome> outcome;
+    session->Submit(SessionCommand::WriteSetpoints([] {
+                        return Setpoints{5000, 1000};
+                    }),
+                    CommandLane::Operator, [&outcome](CommandOutcome ended) { outcome = ended; });
     QTRY_COMPARE_WITH_TIMEOUT(failed.size(), 1, waitMs);
+    QCOMPARE(outcome, std::optional<CommandOutcome>(CommandOutcome::BadReply));
     QCOMPARE(failed.first().at(1).value<LinkResult>(), BadReply);
     // The poll reads take over again, and no fifth attempt follows.
     waitForPollReads(4);
@@ -257,16 +283,26 @@ void DeviceSessionTest::commandWaitsForARetriedWrite()
     FaultSettings firstTwoLost;
     firstTwoLost.silentFirst = 2;
     emulator->setFaults(firstTwoLost);
-    QSignalSpy done(session.get(), &DeviceSession::writeDone);
-    duringFirst(setpointWrite, [this] { session->RequestOutputSwitch(true); });
-    session->RequestSetpointsWrite([] { return Setpoints{7000, 1200}; });
+    QStringList done;
+    const auto note = [&done](const char *name) {
+        return [&done, name](CommandOutcome outcome) {
+            if (outcome == CommandOutcome::Done)
+                done << QLatin1String(name);
+        };
+    };
+    duringFirst(setpointWrite, [this, note] {
+        session->Submit(SessionCommand::SwitchOutput(true), CommandLane::Operator, note("switch"));
+    });
+    session->Submit(SessionCommand::WriteSetpoints([] {
+                        return Setpoints{7000, 1200};
+                    }),
+                    CommandLane::Operator, note("write"));
 
     QTRY_VERIFY_WITH_TIMEOUT(emulator->outputOn(), waitMs);
     QCOMPARE(count(setpointWrite), 3);
     QCOMPARE(emulator->setpoints().voltage, 7000);
-    QCOMPARE(done.size(), 2);
-    QCOMPARE(done.at(0).at(0).value<DeviceSession::Block>(), DeviceSession::Block::Setpoints);
-    QCOMPARE(done.at(1).at(0).value<DeviceSession::Block>(), DeviceSession::Block::Output);
+    QTRY_COMPARE_WITH_TIMEOUT(
+        done, QStringList({QStringLiteral("write"), QStringLiteral("switch")}), waitMs);
 }
 
 // Scripts' commands are queued: a click neither replaces nor overtakes one queued before it,
@@ -288,7 +324,7 @@ void DeviceSessionTest::queuedCommandsKeepTheirOrderAndTheirTurns()
         });
     QStringList outcomes;
     const auto note = [&outcomes](const char *name) {
-        return [&outcomes, name](DeviceSession::Outcome outcome) {
+        return [&outcomes, name](CommandOutcome outcome) {
             outcomes << QStringLiteral("%1 %2").arg(QLatin1String(name)).arg(int(outcome));
         };
     };
@@ -300,12 +336,15 @@ void DeviceSessionTest::queuedCommandsKeepTheirOrderAndTheirTurns()
     waitForPollReads(2);
     wire.clear();
 
-    session->QueueSetpointsWrite([] { return Setpoints{5000, 1000}; }, note("first"));
-    session->RequestSetpointsWrite([] { return Setpoints{6000, 1000}; });
-    session->QueueSetpointsWrite([] { return Setpoints{7000, 1000}; }, note("second"));
-    session->QueueOutputSwitch(true, note("switch"));
+    const auto write = [](qint32 voltage) {
+        return SessionCommand::WriteSetpoints([voltage] { return Setpoints{voltage, 1000}; });
+    };
+    session->Submit(write(5000), CommandLane::Script, note("first"));
+    Click(*session, write(6000));
+    session->Submit(write(7000), CommandLane::Script, note("second"));
+    session->Submit(SessionCommand::SwitchOutput(true), CommandLane::Script, note("switch"));
     QTRY_COMPARE_WITH_TIMEOUT(outcomes.size(), 3, waitMs);
-    const int done = int(DeviceSession::Outcome::Done);
+    const int done = int(CommandOutcome::Done);
     QCOMPARE(outcomes, QStringList({QStringLiteral("first %1").arg(done),
                                     QStringLiteral("second %1").arg(done),
                                     QStringLiteral("switch %1").arg(done)}));
@@ -323,16 +362,34 @@ void DeviceSessionTest::closingCancelsQueuedCommands()
 {
     QVERIFY(session->Open(port()));
     waitForPollReads(1);
-    QVector<DeviceSession::Outcome> outcomes;
-    const auto note = [&outcomes](DeviceSession::Outcome outcome) { outcomes << outcome; };
-    session->QueueSetpointsWrite([] { return Setpoints{5000, 1000}; }, note);
-    session->QueueOutputSwitch(true, note);
+    QVector<CommandOutcome> outcomes;
+    const auto note = [&outcomes](CommandOutcome outcome) { outcomes << outcome; };
+    session->Submit(SessionCommand::WriteSetpoints([] {
+                        return Setpoints{5000, 1000};
+                    }),
+                    CommandLane::Script, note);
+    session->Submit(SessionCommand::SwitchOutput(true), CommandLane::Script, note);
     session->Close();
-    QCOMPARE(outcomes, QVector<DeviceSession::Outcome>(2, DeviceSession::Outcome::Cancelled));
+    QCOMPARE(outcomes, QVector<CommandOutcome>(2, CommandOutcome::Cancelled));
     QVERIFY(session->Open(port()));
     waitForPollReads(4);
     QCOMPARE(count({DeviceRegister::Setpoints, DeviceOperation::Write}), 0);
     QCOMPARE(count({DeviceRegister::OutputSwitch, DeviceOperation::Write}), 0);
+}
+
+// "Отключить" while "Подключить" still waits for the first setpoint read: the session stays
+// closed and nothing polls the closed port.
+void DeviceSessionTest::closingDuringTheFirstSetpointReadStopsPolling()
+{
+    FaultSettings silent;
+    silent.silent = true;
+    emulator->setFaults(silent);
+    QSignalSpy ticks(session.get(), &DeviceSession::tickDone);
+    duringFirst({DeviceRegister::Setpoints, DeviceOperation::Read}, [this] { session->Close(); });
+    QVERIFY(session->Open(port()));
+    QCOMPARE(session->State(), DeviceSession::LinkState::Disconnected);
+    QVERIFY(!anyTimerActive());
+    QCOMPARE(ticks.size(), 0);
 }
 
 QTEST_MAIN(DeviceSessionTest)
