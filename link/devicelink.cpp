@@ -10,11 +10,15 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QIODevice>
+#include <QLoggingCategory>
 #include <QSerialPort>
 #include <QTextCodec>
 #include <QTimer>
 
 namespace {
+
+// Off by default: a week-long run would otherwise write four lines a second.
+Q_LOGGING_CATEGORY(linkTrace, "vornex.link.trace", QtWarningMsg)
 
 constexpr int DrainTimeoutMs = 200;
 constexpr qint64 ChunkSize = 100;
@@ -39,13 +43,22 @@ DeviceLink::DeviceLink()
 
 void DeviceLink::SetTrace(QIODevice *device)
 {
+    traceDevice = device;
+}
+
+void DeviceLink::WriteOutTrace()
+{
     trace.flush();
-    tracing = device != nullptr;
-    if (!tracing)
-        return;
-    // A new device resets the stream's codec.
-    trace.setDevice(device);
-    WriteBytesUnchanged(trace);
+    if (traceDevice) {
+        traceDevice->write(traceText);
+    } else {
+        // A message a line: the category's messages each end in a line feed of their own.
+        const QList<QByteArray> lines = traceText.split('\n');
+        for (int i = 0; i + 1 < lines.size(); ++i)
+            qCDebug(linkTrace).noquote() << QString::fromLatin1(lines.at(i));
+    }
+    traceText.clear();
+    trace.seek(0);
 }
 
 void DeviceLink::SetPort(QIODevice *port)
@@ -145,14 +158,15 @@ bool DeviceLink::AwaitLine(QByteArray &line, int timeoutMs, std::optional<quint8
 {
     QElapsedTimer stopwatch;
     stopwatch.start();
+    tracing = traceDevice || linkTrace().isDebugEnabled();
     if (tracing)
         trace << "Call GetLine\n";
     line.clear();
     const bool complete = WaitForLine(line, timeoutMs, stopwatch, awaitedRegister);
-    // One write per wait: a reply may come a character at a time, and a flush per piece
+    // One write per wait: a reply may come a character at a time, and a write per piece
     // would cost a system call each.
     if (tracing)
-        trace.flush();
+        WriteOutTrace();
     return complete;
 }
 

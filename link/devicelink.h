@@ -28,7 +28,8 @@ public:
     // The port is not owned; the link works with it in whatever state it is (closed: frames are
     // dropped and every wait runs to its time-out).
     void SetPort(QIODevice *port);
-    // Where the trace lines go: standard output unless changed; nullptr: nowhere.
+    // Where the trace lines go: to this device, or with nullptr to the "vornex.link.trace"
+    // logging category, whose debug messages are off unless QT_LOGGING_RULES asks for them.
     void SetTrace(QIODevice *device);
 
     // Typed commands, each with the 200 ms time-out. A read fills its record only on Success.
@@ -81,9 +82,13 @@ private:
     // Drops late replies of another register from the front of line; true when a complete
     // line is left.
     bool PassOverLateReplies(QByteArray &line, std::optional<quint8> awaitedRegister);
+    void WriteOutTrace();
 
     // A guarded pointer: the port may be destroyed while a wait is processing events.
     QPointer<QIODevice> port;
-    QTextStream trace{stdout};
-    bool tracing = true;
+    // A wait's trace lines, written out at its end: a reply may come a character at a time.
+    QByteArray traceText;
+    QTextStream trace{&traceText, QIODevice::WriteOnly};
+    QPointer<QIODevice> traceDevice;
+    bool tracing = false;
 };

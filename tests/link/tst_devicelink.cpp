@@ -7,6 +7,7 @@
 #include "stdoutcapture.h"
 
 #include <QBuffer>
+#include <QLoggingCategory>
 #include <QSerialPort>
 #include <QtTest>
 
@@ -250,30 +251,40 @@ void TestDeviceLink::replyAssembledFromPieces()
     QFETCH(QByteArray, trace);
     peer->queueReply(pieces);
     OutputStatus status;
-    StdoutCapture capture;
+    QBuffer traced;
+    traced.open(QIODevice::WriteOnly);
+    link->SetTrace(&traced);
     QCOMPARE(int(link->GetStatus(status)), int(Success));
-    QCOMPARE(capture.text(), trace);
+    QCOMPARE(traced.data(), trace);
     QCOMPARE(status.voltage, 1234);
     QCOMPARE(status.current, 567);
 }
 
-// A front end whose standard output carries its results sends the trace elsewhere, or nowhere.
+// Without a device the trace is the logging category's, a message a line, and silent unless
+// the category is switched on: nothing reaches standard output, which vornexctl's results own.
 void TestDeviceLink::traceGoesWhereItIsSent()
 {
-    QBuffer elsewhere;
-    elsewhere.open(QIODevice::WriteOnly);
-    OutputStatus status;
+    static QStringList messages;
+    messages.clear();
+    const QtMessageHandler previous = qInstallMessageHandler(
+        [](QtMsgType, const QMessageLogContext &context, const QString &text) {
+            if (QByteArray(context.category) == "vornex.link.trace")
+                messages << text;
+        });
     StdoutCapture capture;
-    link->SetTrace(&elsewhere);
-    peer->queueReply(StatusReply + "\xE9");
-    QCOMPARE(int(link->GetStatus(status)), int(Success));
-    QCOMPARE(elsewhere.data(),
-             "Call GetLine\nline=" + StatusReply + "\xE9\n\nLineCode = " + StatusReply + "\xE9\n");
-    const QByteArray traced = elsewhere.data();
-    link->SetTrace(nullptr);
+    OutputStatus status;
     peer->queueReply(StatusReply);
     QCOMPARE(int(link->GetStatus(status)), int(Success));
-    QCOMPARE(elsewhere.data(), traced);
+    QCOMPARE(messages, QStringList());
+
+    QLoggingCategory::setFilterRules(QStringLiteral("vornex.link.trace.debug=true"));
+    peer->queueReply(StatusReply + "\xE9");
+    QCOMPARE(int(link->GetStatus(status)), int(Success));
+    QLoggingCategory::setFilterRules(QString());
+    qInstallMessageHandler(previous);
+    const QString line = QString::fromLatin1(StatusReply + "\xE9");
+    QCOMPARE(messages, QStringList({QStringLiteral("Call GetLine"), "line=" + line, QString(),
+                                    "LineCode = " + line}));
     QCOMPARE(capture.text(), QByteArray());
 }
 
