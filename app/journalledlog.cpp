@@ -65,8 +65,9 @@ bool JournalledLog::AskToRestore(int lines, const JournalLeftover &leftover) con
 
 void JournalledLog::Append(const QString &line)
 {
-    view.Append(line);
+    // The journal first: what the operator has seen is on disk should the panel be killed.
     journal->Append(line.toLocal8Bit());
+    view.Append(line);
 }
 
 void JournalledLog::Clear()
