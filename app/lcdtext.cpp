@@ -1,8 +1,12 @@
 #include "app/lcdtext.h"
 
+#include "link/quantities.h"
+
 namespace {
 
 constexpr int shownDigits = 4;
+// Four digits hold amperes to the milliampere: the fine range's tenths do not fit.
+constexpr int currentDecimals = 3;
 
 QString DigitsWithPoint(qint64 value, int pointAfter, int digitCount)
 {
@@ -18,6 +22,12 @@ QString DigitsWithPoint(qint64 value, int pointAfter, int digitCount)
         divisor = qMax<qint64>(divisor / 10, 1);
     }
     return text;
+}
+
+QString ReadingText(Quantity quantity, qint32 counts, int decimals)
+{
+    return LcdText(qint32(CountsAtDecimals(quantity, counts, decimals)), shownDigits - 1 - decimals,
+                   shownDigits);
 }
 
 } // namespace
@@ -44,11 +54,13 @@ QString LcdText(qint32 value, int pointAfter, int digitCount)
     return QChar('-') + text.left(text.size() - 1);
 }
 
-QString CurrentLcdText(qint32 current, qint32 currentRange)
+QString VoltageLcdText(const OutputStatus &status)
 {
-    if (currentRange == 0)
-        return LcdText(current, 0, shownDigits);
-    const qint64 tenths = current;
-    const qint64 milliamps = (tenths + (tenths < 0 ? -5 : 5)) / 10;
-    return LcdText(qint32(milliamps), 0, shownDigits);
+    const Quantity quantity = Quantity::OutputVoltage;
+    return ReadingText(quantity, status.voltage, ScaleOf(quantity).decimals);
+}
+
+QString CurrentLcdText(const OutputStatus &status)
+{
+    return ReadingText(CurrentQuantity(status), status.current, currentDecimals);
 }

@@ -4,6 +4,7 @@
 #include "app/timescale.h"
 #include "chart/chartreadout.h"
 #include "chart/tracesummary.h"
+#include "link/quantities.h"
 #include "log/logexport.h"
 
 #include <QDir>
@@ -42,8 +43,9 @@ constexpr double zoomStep = 0.8;
 // The value axes never zoom in closer than this, so the noise of a steady output stays small.
 constexpr double voltageMinimumSpan = 1.0;
 constexpr double currentMinimumSpan = 0.1;
-constexpr double millivoltsPerVolt = 1000;
-constexpr double stepsPerAmpere = 10000;
+// The track holds a log sample's counts.
+constexpr double countsPerVolt = ScaleOf(Quantity::LogVoltage).countsPerUnit;
+constexpr double countsPerAmpere = ScaleOf(Quantity::LogCurrent).countsPerUnit;
 
 const QColor voltageColour(0, 80, 200);
 const QColor currentColour(200, 40, 30);
@@ -110,11 +112,11 @@ LogChart::LogChart(QWidget *parent) : QWidget(parent)
     grid->attach(plot);
 
     auto *voltage =
-        new SummaryCurve(track, SampleTrack::Voltage, millivoltsPerVolt, QPen(voltageColour, 1.5));
+        new SummaryCurve(track, SampleTrack::Voltage, countsPerVolt, QPen(voltageColour, 1.5));
     voltage->setAxes(QwtPlot::xBottom, QwtPlot::yLeft);
     voltage->attach(plot);
     auto *current =
-        new SummaryCurve(track, SampleTrack::Current, stepsPerAmpere, QPen(currentColour, 1.5));
+        new SummaryCurve(track, SampleTrack::Current, countsPerAmpere, QPen(currentColour, 1.5));
     current->setAxes(QwtPlot::xBottom, QwtPlot::yRight);
     current->attach(plot);
 
@@ -203,8 +205,8 @@ void LogChart::UpdateView()
     if (!isVisible())
         return;
     plot->setAxisScale(QwtPlot::xBottom, viewFrom, viewTo);
-    ScaleValueAxis(QwtPlot::yLeft, SampleTrack::Voltage, millivoltsPerVolt, voltageMinimumSpan);
-    ScaleValueAxis(QwtPlot::yRight, SampleTrack::Current, stepsPerAmpere, currentMinimumSpan);
+    ScaleValueAxis(QwtPlot::yLeft, SampleTrack::Voltage, countsPerVolt, voltageMinimumSpan);
+    ScaleValueAxis(QwtPlot::yRight, SampleTrack::Current, countsPerAmpere, currentMinimumSpan);
     plot->replot();
 }
 

@@ -10,6 +10,7 @@
 #include "app/readingdisplays.h"
 #include "app/remotecontrolmenu.h"
 #include "app/windowfit.h"
+#include "link/quantities.h"
 #include "log/logexport.h"
 #include "log/sessionlogger.h"
 #include "remote/scpiserver.h"
@@ -301,8 +302,8 @@ void MainWindow::HandleReadFailure(DeviceSession::Block block)
 
 void MainWindow::ShowSetpoints(const Setpoints &setpoints)
 {
-    ui->doubleSpinBoxV->setValue(setpoints.voltage / 1000.0);
-    ui->doubleSpinBoxA->setValue(setpoints.current / 1000.0);
+    ui->doubleSpinBoxV->setValue(ToUnits(Quantity::SetpointVoltage, setpoints.voltage));
+    ui->doubleSpinBoxA->setValue(ToUnits(Quantity::SetpointCurrent, setpoints.current));
 }
 
 // The boxes already hold what a click wrote; setting them again would undo the operator's

@@ -1,6 +1,7 @@
 #include "app/readingdisplays.h"
 
 #include "app/lcdtext.h"
+#include "link/quantities.h"
 #include "ui_mainwindow.h"
 
 namespace {
@@ -23,8 +24,8 @@ ReadingDisplays::ReadingDisplays(Ui::MainWindow &ui)
 void ReadingDisplays::ShowStatus(const OutputStatus &status)
 {
     SetPanelStale(false);
-    ShowReading(ui.lcdNumberV, shownVoltage, LcdText(status.voltage, 1, 4));
-    ShowReading(ui.lcdNumberA, shownCurrent, CurrentLcdText(status.current, status.currentRange));
+    ShowReading(ui.lcdNumberV, shownVoltage, VoltageLcdText(status));
+    ShowReading(ui.lcdNumberA, shownCurrent, CurrentLcdText(status));
     ShowLamp(ui.label_cc, status.ccMode != 0 ? lampRed : lampOff);
     ShowLamp(ui.label_cv, status.cvMode != 0 ? lampGreen : lampOff);
     ui.pushButtonOnOff->setText(status.outputOn != 0 ? QStringLiteral("Выключить")
@@ -34,10 +35,10 @@ void ReadingDisplays::ShowStatus(const OutputStatus &status)
 void ReadingDisplays::ShowAdc(const AdcReadings &adc)
 {
     SetAdcStale(false);
-    ShowAdcReading(ui.doubleSpinBoxVsdadc, adc.sdadcVoltage / 1000.0);
-    ShowAdcReading(ui.doubleSpinBoxCsdadc, adc.sdadcCurrent / 1000.0);
-    ShowAdcReading(ui.doubleSpinBoxVin, adc.inputVoltage / 1000.0);
-    ShowAdcReading(ui.doubleSpinBoxVref, adc.referenceVoltage / 1000.0);
+    ShowAdcReading(ui.doubleSpinBoxVsdadc, ToUnits(Quantity::SdadcVoltage, adc.sdadcVoltage));
+    ShowAdcReading(ui.doubleSpinBoxCsdadc, ToUnits(Quantity::SdadcCurrent, adc.sdadcCurrent));
+    ShowAdcReading(ui.doubleSpinBoxVin, ToUnits(Quantity::InputVoltage, adc.inputVoltage));
+    ShowAdcReading(ui.doubleSpinBoxVref, ToUnits(Quantity::ReferenceVoltage, adc.referenceVoltage));
 }
 
 void ReadingDisplays::SetPanelStale(bool stale)

@@ -1,6 +1,7 @@
 #include "chart/chartreadout.h"
 
 #include "chart/timeaxis.h"
+#include "link/quantities.h"
 
 QString ChartReadout(const SampleTrack &track, qint64 timeMs)
 {
@@ -14,7 +15,8 @@ QString ChartReadout(const SampleTrack &track, qint64 timeMs)
     const QString time = TimeAxisText(entry.timeMs, 1000);
     if (entry.IsGap())
         return time + QStringLiteral("  нет данных");
-    return time + QStringLiteral("  ") + QString::number(double(entry.voltage) / 1000, 'f', 3) +
-           QStringLiteral(" В  ") + QString::number(double(entry.current) / 10000, 'f', 4) +
+    // The track's values are a log sample's whole counts.
+    return time + QStringLiteral("  ") + UnitsText(Quantity::LogVoltage, qint64(entry.voltage)) +
+           QStringLiteral(" В  ") + UnitsText(Quantity::LogCurrent, qint64(entry.current)) +
            QStringLiteral(" А");
 }

@@ -1,12 +1,12 @@
 #include "cli/resulttext.h"
 
-#include "log/logline.h"
+#include "link/quantities.h"
 
 #include <QJsonDocument>
 
 namespace {
 
-struct Quantity
+struct Field
 {
     const char *name;
     double value = 0;
@@ -14,14 +14,15 @@ struct Quantity
     const char *unit = nullptr; // nullptr: an on/off state, value 1 or 0
 };
 
-Quantity Measured(const char *name, double value, int decimals, const char *unit)
+Field Measured(const char *name, Quantity quantity, qint64 counts)
 {
-    return Quantity{name, value, decimals, unit};
+    const QuantityScale &scale = ScaleOf(quantity);
+    return Field{name, ToUnits(quantity, counts), scale.decimals, scale.unit};
 }
 
-Quantity Switch(const char *name, bool on)
+Field Switch(const char *name, bool on)
 {
-    return Quantity{name, on ? 1.0 : 0.0};
+    return Field{name, on ? 1.0 : 0.0};
 }
 
 QByteArray JsonLine(const QJsonObject &object)
@@ -29,26 +30,26 @@ QByteArray JsonLine(const QJsonObject &object)
     return QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
 }
 
-QByteArray Lines(std::initializer_list<Quantity> quantities, bool json)
+QByteArray Lines(std::initializer_list<Field> fields, bool json)
 {
     if (json) {
         QJsonObject object;
-        for (const Quantity &quantity : quantities) {
-            if (quantity.unit)
-                object.insert(QLatin1String(quantity.name), quantity.value);
+        for (const Field &field : fields) {
+            if (field.unit)
+                object.insert(QLatin1String(field.name), field.value);
             else
-                object.insert(QLatin1String(quantity.name), quantity.value != 0);
+                object.insert(QLatin1String(field.name), field.value != 0);
         }
         return JsonLine(object);
     }
     QByteArray text;
-    for (const Quantity &quantity : quantities) {
-        text += quantity.name;
-        if (quantity.unit)
-            text += ' ' + QByteArray::number(quantity.value, 'f', quantity.decimals) + ' ' +
-                    quantity.unit + '\n';
+    for (const Field &field : fields) {
+        text += field.name;
+        if (field.unit)
+            text += ' ' + QByteArray::number(field.value, 'f', field.decimals) + ' ' + field.unit +
+                    '\n';
         else
-            text += quantity.value != 0 ? " on\n" : " off\n";
+            text += field.value != 0 ? " on\n" : " off\n";
     }
     return text;
 }
@@ -64,31 +65,28 @@ namespace ResultText {
 
 QByteArray Status(const OutputStatus &status, bool json)
 {
-    bool statusFresh = true;
-    bool adcFresh = false;
-    const LogSample sample = *TakeLogSample(0, status, AdcReadings(), statusFresh, adcFresh);
-    const bool fine = status.currentRange != 0;
-    return Lines({Measured("voltage", double(sample.voltage) / 1000, 2, "V"),
-                  Measured("current", double(sample.current) / 10000, fine ? 4 : 3, "A"),
+    return Lines({Measured("voltage", Quantity::OutputVoltage, status.voltage),
+                  Measured("current", CurrentQuantity(status), status.current),
                   Switch("cv", status.cvMode != 0), Switch("cc", status.ccMode != 0),
-                  Switch("output", status.outputOn != 0), Switch("fineRange", fine)},
+                  Switch("output", status.outputOn != 0),
+                  Switch("fineRange", OnFineCurrentRange(status))},
                  json);
 }
 
 QByteArray Adc(const AdcReadings &adc, bool json)
 {
-    return Lines({Measured("sdadcVoltage", adc.sdadcVoltage / 1000.0, 3, "V"),
-                  Measured("sdadcCurrent", adc.sdadcCurrent / 1000.0, 3, "A"),
-                  Measured("fineCurrent", adc.fineCurrent / 10000.0, 4, "A"),
-                  Measured("inputVoltage", adc.inputVoltage / 1000.0, 3, "V"),
-                  Measured("referenceVoltage", adc.referenceVoltage / 1000.0, 3, "V")},
+    return Lines({Measured("sdadcVoltage", Quantity::SdadcVoltage, adc.sdadcVoltage),
+                  Measured("sdadcCurrent", Quantity::SdadcCurrent, adc.sdadcCurrent),
+                  Measured("fineCurrent", Quantity::FineCurrent, adc.fineCurrent),
+                  Measured("inputVoltage", Quantity::InputVoltage, adc.inputVoltage),
+                  Measured("referenceVoltage", Quantity::ReferenceVoltage, adc.referenceVoltage)},
                  json);
 }
 
 QByteArray SetpointValues(const Setpoints &setpoints, bool json)
 {
-    return Lines({Measured("voltage", setpoints.voltage / 1000.0, 3, "V"),
-                  Measured("current", setpoints.current / 1000.0, 3, "A")},
+    return Lines({Measured("voltage", Quantity::SetpointVoltage, setpoints.voltage),
+                  Measured("current", Quantity::SetpointCurrent, setpoints.current)},
                  json);
 }
 
@@ -101,8 +99,8 @@ QByteArray LogEntryLine(const LogEntry &entry, bool json)
 {
     if (!json)
         return entry.line.toUtf8();
-    QJsonObject object{{"voltage", double(entry.sample.voltage) / 1000},
-                       {"current", double(entry.sample.current) / 10000}};
+    QJsonObject object{{"voltage", ToUnits(Quantity::LogVoltage, entry.sample.voltage)},
+                       {"current", ToUnits(Quantity::LogCurrent, entry.sample.current)}};
     if (!entry.timeText.isEmpty())
         object.insert(QStringLiteral("time"), entry.timeText);
     return JsonLine(object);

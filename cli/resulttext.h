@@ -12,7 +12,7 @@
 // object on one line. Every result ends with a line feed. Plain names and JSON keys are the same.
 namespace ResultText {
 
-// Volts and amperes. The current is scaled by the current range, as the log scales it.
+// Volts and amperes, to the resolution of one count: the current's follows its range.
 QByteArray Status(const OutputStatus &status, bool json);
 QByteArray Adc(const AdcReadings &adc, bool json);
 QByteArray SetpointValues(const Setpoints &setpoints, bool json);

@@ -1,5 +1,7 @@
 #include "log/logline.h"
 
+#include "link/quantities.h"
+
 #include <QLatin1Char>
 #include <QLatin1String>
 #include <QLocale>
@@ -16,7 +18,6 @@ QString TimeText(const QTime &time, const char *format)
 std::optional<LogSample> TakeLogSample(int logValue, const OutputStatus &status,
                                        const AdcReadings &adc, bool &statusFresh, bool &adcFresh)
 {
-    const bool fineRange = status.currentRange != 0;
     bool &fresh = logValue == 0 ? statusFresh : adcFresh;
     if (!fresh)
         return std::nullopt;
@@ -24,11 +25,14 @@ std::optional<LogSample> TakeLogSample(int logValue, const OutputStatus &status,
 
     LogSample sample;
     if (logValue == 0) {
-        sample.voltage = qint64(status.voltage) * 10;
-        sample.current = fineRange ? qint64(status.current) : qint64(status.current) * 10;
+        sample.voltage = Rescaled(Quantity::OutputVoltage, status.voltage, Quantity::LogVoltage);
+        sample.current = Rescaled(CurrentQuantity(status), status.current, Quantity::LogCurrent);
     } else {
-        sample.voltage = adc.sdadcVoltage;
-        sample.current = fineRange ? qint64(adc.fineCurrent) : qint64(adc.sdadcCurrent) * 10;
+        sample.voltage = Rescaled(Quantity::SdadcVoltage, adc.sdadcVoltage, Quantity::LogVoltage);
+        sample.current =
+            OnFineCurrentRange(status)
+                ? Rescaled(Quantity::FineCurrent, adc.fineCurrent, Quantity::LogCurrent)
+                : Rescaled(Quantity::SdadcCurrent, adc.sdadcCurrent, Quantity::LogCurrent);
     }
     return sample;
 }
@@ -55,9 +59,9 @@ QString LogTimeText(int timeForm, const QTime &logClock, const QTime &startClock
 QString LogLine(const LogSettings &settings, const LogSample &sample, const QTime &logClock,
                 const QTime &startClock, const QTime &tickClock)
 {
-    // QString::number always formats with a point; a comma is an explicit choice.
-    QString values = QString::number(double(sample.voltage) / 1000, 'f', 3) + QLatin1Char(' ') +
-                     QString::number(double(sample.current) / 10000, 'f', 4) + QLatin1Char('\n');
+    // The numbers come with a point whatever the locale; a comma is an explicit choice.
+    QString values = UnitsText(Quantity::LogVoltage, sample.voltage) + QLatin1Char(' ') +
+                     UnitsText(Quantity::LogCurrent, sample.current) + QLatin1Char('\n');
     if (settings.commeDot == 1)
         values.replace(QLatin1Char('.'), QLatin1Char(','));
 

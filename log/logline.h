@@ -8,8 +8,9 @@
 
 #include <optional>
 
-// The two numbers of one log line: the voltage in mV and the current in 0.1 mA. They are wider
-// than the records' fields so that scaling any record value can never overflow.
+// The two numbers of one log line, in the counts of Quantity::LogVoltage and LogCurrent (mV and
+// 0.1 mA). They are wider than the records' fields so that scaling any record value can never
+// overflow.
 struct LogSample
 {
     qint64 voltage = 0;

@@ -1,5 +1,6 @@
 #include "remote/scpiinstrument.h"
 
+#include "link/quantities.h"
 #include "remote/scpiconditionbits.h"
 #include "remote/scpierrorqueue.h"
 #include "session/devicesession.h"
@@ -12,6 +13,11 @@ QByteArray Fixed(double value, int decimals)
     return QByteArray::number(value, 'f', decimals);
 }
 
+QByteArray Reading(Quantity quantity, qint32 counts)
+{
+    return UnitsText(quantity, counts).toLatin1();
+}
+
 QByteArray SetpointText(const ScpiCommand &command, const std::optional<Setpoints> &known)
 {
     const bool voltage = command.header == ScpiHeader::Voltage;
@@ -20,7 +26,9 @@ QByteArray SetpointText(const ScpiCommand &command, const std::optional<Setpoint
         return Fixed(*command.limit == ScpiLimit::Minimum ? range.minimum : range.maximum,
                      range.decimals);
     }
-    return Fixed((voltage ? known->voltage : known->current) / 1000.0, range.decimals);
+    return Fixed(voltage ? ToUnits(Quantity::SetpointVoltage, known->voltage)
+                         : ToUnits(Quantity::SetpointCurrent, known->current),
+                 range.decimals);
 }
 
 std::optional<ScpiError> ErrorOf(CommandOutcome outcome)
@@ -86,13 +94,9 @@ QByteArray ScpiInstrument::Answer(const ScpiCommand &command, ScpiErrorQueue &er
             return Measurement(false, QByteArray(), errors);
         return SetpointText(command, session->KnownSetpoints());
     case ScpiHeader::MeasureVoltage:
-        return Measurement(statusFresh, Fixed(status.voltage / 100.0, 2), errors);
+        return Measurement(statusFresh, Reading(Quantity::OutputVoltage, status.voltage), errors);
     case ScpiHeader::MeasureCurrent:
-        // On the fine range the converter counts tenths of a milliampere.
-        return Measurement(statusFresh,
-                           status.currentRange != 0 ? Fixed(status.current / 10000.0, 4)
-                                                    : Fixed(status.current / 1000.0, 3),
-                           errors);
+        return Measurement(statusFresh, Reading(CurrentQuantity(status), status.current), errors);
     case ScpiHeader::Output:
     case ScpiHeader::OperationCondition: {
         // A state, not a number: the last one read is answered, and its age reported.
@@ -106,15 +110,16 @@ QByteArray ScpiInstrument::Answer(const ScpiCommand &command, ScpiErrorQueue &er
             (status.currentRange != 0 ? ScpiConditionBits::FineCurrentRange : 0));
     }
     case ScpiHeader::AdcVoltage:
-        return Measurement(adcFresh, Fixed(adc.sdadcVoltage / 1000.0, 3), errors);
+        return Measurement(adcFresh, Reading(Quantity::SdadcVoltage, adc.sdadcVoltage), errors);
     case ScpiHeader::AdcCurrent:
-        return Measurement(adcFresh, Fixed(adc.sdadcCurrent / 1000.0, 3), errors);
+        return Measurement(adcFresh, Reading(Quantity::SdadcCurrent, adc.sdadcCurrent), errors);
     case ScpiHeader::AdcFineCurrent:
-        return Measurement(adcFresh, Fixed(adc.fineCurrent / 10000.0, 4), errors);
+        return Measurement(adcFresh, Reading(Quantity::FineCurrent, adc.fineCurrent), errors);
     case ScpiHeader::AdcInput:
-        return Measurement(adcFresh, Fixed(adc.inputVoltage / 1000.0, 3), errors);
+        return Measurement(adcFresh, Reading(Quantity::InputVoltage, adc.inputVoltage), errors);
     case ScpiHeader::AdcReference:
-        return Measurement(adcFresh, Fixed(adc.referenceVoltage / 1000.0, 3), errors);
+        return Measurement(adcFresh, Reading(Quantity::ReferenceVoltage, adc.referenceVoltage),
+                           errors);
     case ScpiHeader::ClearStatus:
     case ScpiHeader::Reset:
     case ScpiHeader::OperationComplete:

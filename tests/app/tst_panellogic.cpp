@@ -174,7 +174,10 @@ void PanelLogicTest::fineRangeCurrent()
     QFETCH(int, current);
     QFETCH(int, range);
     QFETCH(QString, text);
-    QCOMPARE(CurrentLcdText(current, range), text);
+    OutputStatus status;
+    status.current = current;
+    status.currentRange = range;
+    QCOMPARE(CurrentLcdText(status), text);
 }
 
 void PanelLogicTest::returnedPort_data()
