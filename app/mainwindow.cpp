@@ -155,15 +155,18 @@ void MainWindow::SetLogClock(const LogClock &clock)
 void MainWindow::CreateActions()
 {
     connectAction = new QAction(QIcon(":/new/prefix1/rec/connect.png"), tr("Подключить"), this);
+    connectAction->setObjectName(QStringLiteral("actionConnect"));
     connectAction->setStatusTip(tr("Подключить прибор"));
     connect(connectAction, &QAction::triggered, this, &MainWindow::OpenPort);
 
     disconnectAction =
         new QAction(QIcon(":/new/prefix1/rec/disconnect.png"), tr("Отключить"), this);
+    disconnectAction->setObjectName(QStringLiteral("actionDisconnect"));
     disconnectAction->setStatusTip(tr("Отключить прибор"));
     connect(disconnectAction, &QAction::triggered, this, &MainWindow::ClosePort);
 
     aboutAction = new QAction(QIcon(":/new/prefix1/rec/about.png"), tr("О программе"), this);
+    aboutAction->setObjectName(QStringLiteral("actionAbout"));
     aboutAction->setStatusTip(tr("О программе"));
     connect(aboutAction, &QAction::triggered, this, &MainWindow::About);
 

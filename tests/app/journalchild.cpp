@@ -5,18 +5,14 @@
 //
 // The application name decides the journal folder, so the test's own windows find its journal.
 
-#include "app/mainwindow.h"
 #include "log/logexport.h"
-#include "settings/settingsstore.h"
-#include "sim/converteremulator.h"
+#include "tests/support/paneldriver.h"
 
-#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
 #include <QPushButton>
-#include <QSettings>
 #include <QTextEdit>
 #include <QTimer>
 
@@ -34,20 +30,10 @@ int main(int argc, char *argv[])
     const int wanted = std::atoi(argv[2]);
     const QString shownPath = QString::fromLocal8Bit(argv[3]);
 
-    ConverterEmulator emulator;
-    emulator.setPaced(false);
-    OutputStatus status;
-    status.voltage = 1234;
-    status.current = 567;
-    status.cvMode = 1;
-    status.outputOn = 1;
-    emulator.setFixedStatus(status);
-    QString error;
-    if (!emulator.start(&error)) {
-        std::fprintf(stderr, "emulator: %s\n", qPrintable(error));
+    PanelDriver panel;
+    if (!panel.started)
         return 1;
-    }
-    qputenv("VORNEX_EXTRA_PORTS", emulator.serialPath().toLocal8Bit());
+    panel.emulator.setFixedStatus(RunningStatus(1234, 567));
 
     // The log's clock runs fast, so that every status read is due for a line, each with its
     // own time column.
@@ -56,28 +42,21 @@ int main(int argc, char *argv[])
     QObject::connect(&clock, &QTimer::timeout, [&now] { now = now.addMSecs(1000); });
     clock.start(50);
 
-    const std::unique_ptr<QSettings> store = OpenSettingsStore();
-
-    MainWindow window(store.get());
-    window.SetLogClock(LogClock([&now] { return now; }));
-    window.show();
-    auto *dialog = window.findChild<QDialog *>(QStringLiteral("DialogSettingsLog"));
+    panel.window->SetLogClock(LogClock([&now] { return now; }));
+    auto *dialog = panel.widget<QDialog>("DialogSettingsLog");
     dialog->findChild<QCheckBox *>(QStringLiteral("checkBoxAddTime"))->setChecked(true);
     dialog->findChild<QComboBox *>(QStringLiteral("comboBoxTimeForm"))->setCurrentIndex(0);
-    for (QAction *action : window.findChildren<QAction *>()) {
-        if (action->text() == QStringLiteral("Подключить"))
-            action->trigger();
-    }
-    window.findChild<QPushButton *>(QStringLiteral("pushButtonLogStart"))->click();
+    panel.connectPort();
+    panel.widget<QPushButton>("pushButtonLogStart")->click();
 
-    auto *view = window.findChild<QTextEdit *>(QStringLiteral("textEditLog"));
+    auto *view = panel.widget<QTextEdit>("textEditLog");
     QTimer watch;
     QObject::connect(&watch, &QTimer::timeout, [&] {
         const QString text = view->toPlainText();
         if (text.count(QLatin1Char('\n')) < wanted)
             return;
         watch.stop();
-        window.findChild<QPushButton *>(QStringLiteral("pushButtoLogStop"))->click();
+        panel.widget<QPushButton>("pushButtoLogStop")->click();
         WriteLogFile(shownPath, view->toPlainText());
     });
     watch.start(20);

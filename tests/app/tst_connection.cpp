@@ -1,28 +1,29 @@
-#include "messageboxwatcher.h"
-#include "paneldriver.h"
+#include "tests/support/messageboxwatcher.h"
+#include "tests/support/paneldriver.h"
+#include "tests/support/wire.h"
 
+#include "session/devicesession.h"
 #include "session/portrecovery.h"
 #include "settings/settingskeys.h"
 #include "settings/settingsstore.h"
 
+#include <QAction>
 #include <QComboBox>
 #include <QDialog>
 #include <QDoubleSpinBox>
 #include <QElapsedTimer>
+#include <QFileSystemWatcher>
 #include <QLCDNumber>
 #include <QLabel>
 #include <QSerialPort>
 #include <QSettings>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTextEdit>
 #include <QTimeEdit>
+#include <QtTest>
 
 namespace {
-
-constexpr quint8 Read = 0x01;
-constexpr quint8 StatusReg = 0x01;
-constexpr quint8 SetpointReg = 0x03;
-constexpr int waitMs = 5000;
 
 QSettings Store()
 {
@@ -89,7 +90,7 @@ void ConnectionTest::lostPortIsReopenedWithoutTheOperator()
     panel.emulator.setFixedStatus(RunningStatus(1234, 567));
     panel.connectPort();
     QCOMPARE(statusText(panel), QString("Подключено: ") + link);
-    QTRY_COMPARE_WITH_TIMEOUT(panel.widget<QLCDNumber>("lcdNumberV")->value(), 12.34, waitMs);
+    QTRY_COMPARE_WITH_TIMEOUT(panel.widget<QLCDNumber>("lcdNumberV")->value(), 12.34, TestWaitMs);
     QVERIFY(!displaysLookStale(panel));
 
     // Logging goes on through the loss and picks up the new values by itself.
@@ -98,39 +99,44 @@ void ConnectionTest::lostPortIsReopenedWithoutTheOperator()
     panel.click("pushButtonLogStart");
 
     auto *port = panel.window->findChild<QSerialPort *>();
-    int errors = 0;
-    QObject::connect(
-        port, &QSerialPort::errorOccurred, panel.window.get(),
-        [&errors](QSerialPort::SerialPortError error) { errors += error != QSerialPort::NoError; });
     QElapsedTimer lost;
+    int errors = 0;
+    int failedReopens = 0;
+    QObject::connect(port, &QSerialPort::errorOccurred, panel.window.get(),
+                     [&](QSerialPort::SerialPortError error) {
+                         errors += error != QSerialPort::NoError;
+                         failedReopens += error == QSerialPort::DeviceNotFoundError;
+                     });
     lost.start();
     panel.emulator.hangUp();
     QTRY_COMPARE_WITH_TIMEOUT(statusText(panel),
-                              QString("Порт потерян: %1 — ожидание подключения").arg(link), waitMs);
+                              QString("Порт потерян: %1 — ожидание подключения").arg(link),
+                              TestWaitMs);
     QVERIFY(displaysLookStale(panel));
     QCOMPARE(panel.widget<QLCDNumber>("lcdNumberV")->value(), 12.34);
-    QVERIFY(panel.action("Отключить")->isEnabled());
+    QVERIFY(panel.action("actionDisconnect")->isEnabled());
 
     // The device comes back with other setpoints and readings while the port is away.
     panel.emulator.setSetpoints({15000, 800});
     panel.emulator.setFixedStatus(RunningStatus(1500, 420));
-    const int setpointReads = panel.countFor(SetpointReg, Read);
-    // Away for a few reopen attempts.
-    QTest::qWait(2500);
+    const int setpointReads = panel.countFor(Wire::Setpoints, Wire::Read);
+    // Away for a few reopen attempts; each that fails finds no device there.
+    QTRY_VERIFY_WITH_TIMEOUT(failedReopens >= 2, TestWaitMs);
     QVERIFY(panel.emulator.comeBack());
-    QTRY_COMPARE_WITH_TIMEOUT(statusText(panel), QString("Подключено: ") + link, waitMs);
+    QTRY_COMPARE_WITH_TIMEOUT(statusText(panel), QString("Подключено: ") + link, TestWaitMs);
     // One failed reopen a second at most, and the hang-up itself: no storm of errors.
     QVERIFY2(errors <= 2 + lost.elapsed() / PortRecovery::ReopenIntervalMs,
              qPrintable(QString::number(errors)));
     QTRY_COMPARE_WITH_TIMEOUT(panel.widget<QDoubleSpinBox>("doubleSpinBoxV")->value(), 15.0,
-                              waitMs);
-    QCOMPARE(panel.countFor(SetpointReg, Read), setpointReads + 1);
-    QTRY_COMPARE_WITH_TIMEOUT(panel.widget<QLCDNumber>("lcdNumberV")->value(), 15.0, waitMs);
+                              TestWaitMs);
+    QCOMPARE(panel.countFor(Wire::Setpoints, Wire::Read), setpointReads + 1);
+    QTRY_COMPARE_WITH_TIMEOUT(panel.widget<QLCDNumber>("lcdNumberV")->value(), 15.0, TestWaitMs);
     QTRY_VERIFY_WITH_TIMEOUT(!displaysLookStale(panel) &&
                                  panel.widget<QDoubleSpinBox>("doubleSpinBoxVsdadc")->isEnabled(),
-                             waitMs);
+                             TestWaitMs);
     QTRY_VERIFY_WITH_TIMEOUT(
-        panel.widget<QTextEdit>("textEditLog")->toPlainText().contains("15.000 0.4200"), waitMs);
+        panel.widget<QTextEdit>("textEditLog")->toPlainText().contains("15.000 0.4200"),
+        TestWaitMs);
     QVERIFY(boxes.seen.isEmpty());
     QCOMPARE(Store().value(SettingsKeys::lastPort).toString(), link);
 }
@@ -141,26 +147,31 @@ void ConnectionTest::disconnectStopsTheRecovery()
     const QString link = dir.filePath("ttyVORNEX");
     PanelDriver panel(link, link);
     panel.connectPort();
-    QTRY_VERIFY_WITH_TIMEOUT(panel.countFor(StatusReg, Read) > 0, waitMs);
+    QTRY_VERIFY_WITH_TIMEOUT(panel.countFor(Wire::Status, Wire::Read) > 0, TestWaitMs);
     panel.emulator.hangUp();
-    QTRY_VERIFY_WITH_TIMEOUT(statusText(panel).startsWith("Порт потерян"), waitMs);
+    QTRY_VERIFY_WITH_TIMEOUT(statusText(panel).startsWith("Порт потерян"), TestWaitMs);
 
     panel.disconnectPort();
     QCOMPARE(statusText(panel), QString());
-    QVERIFY(panel.action("Подключить")->isEnabled());
-    QVERIFY(!panel.action("Отключить")->isEnabled());
+    QVERIFY(panel.action("actionConnect")->isEnabled());
+    QVERIFY(!panel.action("actionDisconnect")->isEnabled());
     QVERIFY(!panel.widget<QWidget>("tab")->isEnabled());
     // Reopening runs from the poll tick, and the ticks have stopped.
     QVERIFY(!panel.window->findChild<QTimer *>()->isActive());
+    QVERIFY(SessionAtRest(*panel.session()));
+    // The device's return reaches the process, as its link appears again, and nothing opens the
+    // port or reaches the device for it.
+    QFileSystemWatcher folder({dir.path()});
+    QSignalSpy returned(&folder, &QFileSystemWatcher::directoryChanged);
     QVERIFY(panel.emulator.comeBack());
     panel.emulator.clearRequests();
-    // Longer than a reopen interval: nothing may open the port or reach the device.
-    QTest::qWait(1500);
+    QTRY_VERIFY_WITH_TIMEOUT(!returned.isEmpty(), TestWaitMs);
+    QVERIFY(SessionAtRest(*panel.session()));
     QVERIFY(!panel.window->findChild<QSerialPort *>()->isOpen());
     QCOMPARE(panel.emulator.requests().size(), 0);
 
     panel.connectPort();
-    QTRY_VERIFY_WITH_TIMEOUT(panel.countFor(StatusReg, Read) > 0, waitMs);
+    QTRY_VERIFY_WITH_TIMEOUT(panel.countFor(Wire::Status, Wire::Read) > 0, TestWaitMs);
     QCOMPARE(statusText(panel), QString("Подключено: ") + link);
 }
 
@@ -169,18 +180,19 @@ void ConnectionTest::silentDeviceIsNoAnswerUntilItReplies()
     PanelDriver panel;
     panel.emulator.setFixedStatus(RunningStatus(1234, 567));
     panel.connectPort();
-    QTRY_COMPARE_WITH_TIMEOUT(panel.widget<QLCDNumber>("lcdNumberV")->value(), 12.34, waitMs);
+    QTRY_COMPARE_WITH_TIMEOUT(panel.widget<QLCDNumber>("lcdNumberV")->value(), 12.34, TestWaitMs);
 
     FaultSettings silent;
     silent.silent = true;
     panel.emulator.setFaults(silent);
-    QTRY_COMPARE_WITH_TIMEOUT(statusText(panel), QString("Нет ответа от преобразователя"), waitMs);
+    QTRY_COMPARE_WITH_TIMEOUT(statusText(panel), QString("Нет ответа от преобразователя"),
+                              TestWaitMs);
     QVERIFY(displaysLookStale(panel));
     QCOMPARE(panel.widget<QLCDNumber>("lcdNumberV")->value(), 12.34);
 
     panel.emulator.clearFaults();
-    QTRY_VERIFY_WITH_TIMEOUT(statusText(panel).startsWith("Подключено: "), waitMs);
-    QTRY_VERIFY_WITH_TIMEOUT(panel.widget<QLCDNumber>("lcdNumberV")->isEnabled(), waitMs);
+    QTRY_VERIFY_WITH_TIMEOUT(statusText(panel).startsWith("Подключено: "), TestWaitMs);
+    QTRY_VERIFY_WITH_TIMEOUT(panel.widget<QLCDNumber>("lcdNumberV")->isEnabled(), TestWaitMs);
 }
 
 void ConnectionTest::portCreatedAfterStartUpIsListedWhenOpened()
@@ -231,11 +243,9 @@ void ConnectionTest::rememberedPortIsPreselected()
     Store().setValue(SettingsKeys::lastPort,
                      value == QLatin1String("second") ? QVariant(second) : stored);
 
-    qputenv("VORNEX_EXTRA_PORTS", (first + QDir::listSeparator() + second).toLocal8Bit());
     const std::unique_ptr<QSettings> store = OpenSettingsStore();
-    MainWindow window(store.get());
-    qunsetenv("VORNEX_EXTRA_PORTS");
-    auto *ports = window.findChild<QComboBox *>("portComboBox");
+    const std::unique_ptr<MainWindow> window = OpenPanelWindow(store.get(), {first, second});
+    auto *ports = window->findChild<QComboBox *>("portComboBox");
     QCOMPARE(ports->currentIndex(), selected);
 }
 
@@ -247,12 +257,13 @@ void ConnectionTest::fineRangeShowsAmperes()
     panel.emulator.setFixedStatus(RunningStatus(500, 1234, 1));
     panel.connectPort();
     panel.click("pushButtonLogStart");
-    QTRY_COMPARE_WITH_TIMEOUT(panel.widget<QLCDNumber>("lcdNumberA")->value(), 0.123, waitMs);
+    QTRY_COMPARE_WITH_TIMEOUT(panel.widget<QLCDNumber>("lcdNumberA")->value(), 0.123, TestWaitMs);
     QTRY_VERIFY_WITH_TIMEOUT(
-        panel.widget<QTextEdit>("textEditLog")->toPlainText().contains("5.000 0.1234\n"), waitMs);
+        panel.widget<QTextEdit>("textEditLog")->toPlainText().contains("5.000 0.1234\n"),
+        TestWaitMs);
 
     panel.emulator.setFixedStatus(RunningStatus(500, 1234, 0));
-    QTRY_COMPARE_WITH_TIMEOUT(panel.widget<QLCDNumber>("lcdNumberA")->value(), 1.234, waitMs);
+    QTRY_COMPARE_WITH_TIMEOUT(panel.widget<QLCDNumber>("lcdNumberA")->value(), 1.234, TestWaitMs);
 }
 
 QTEST_MAIN(ConnectionTest)

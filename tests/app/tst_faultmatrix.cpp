@@ -1,23 +1,20 @@
-#include "messageboxwatcher.h"
-#include "paneldriver.h"
+#include "tests/support/messageboxwatcher.h"
+#include "tests/support/paneldriver.h"
+#include "tests/support/wire.h"
 
 #include <QComboBox>
 #include <QDialog>
 #include <QDoubleSpinBox>
 #include <QLCDNumber>
+#include <QPushButton>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTextEdit>
 #include <QTimeEdit>
+#include <QtTest>
 
 namespace {
 
-constexpr quint8 Read = 0x01;
-constexpr quint8 Write = 0x11;
-constexpr quint8 StatusReg = 0x01;
-constexpr quint8 SetpointReg = 0x03;
-constexpr quint8 AdcReg = 0x10;
-constexpr int waitMs = 5000;
 constexpr int drainMs = 60000;
 
 const QString writeError = QStringLiteral("Error|Ошибка записи");
@@ -129,10 +126,10 @@ void FaultMatrixTest::startLoggingPanel(PanelDriver &panel)
     dialog->findChild<QComboBox *>("comboBoxLogValue")->setCurrentIndex(0);
     panel.connectPort();
     panel.click("pushButtonLogStart");
-    QTRY_COMPARE_WITH_TIMEOUT(shownVoltage(panel), QString("12.34"), waitMs);
+    QTRY_COMPARE_WITH_TIMEOUT(shownVoltage(panel), QString("12.34"), TestWaitMs);
     QTRY_COMPARE_WITH_TIMEOUT(panel.widget<QDoubleSpinBox>("doubleSpinBoxVsdadc")->value(), 12.5,
-                              waitMs);
-    QTRY_VERIFY_WITH_TIMEOUT(logLines(panel).contains(goodLine), waitMs);
+                              TestWaitMs);
+    QTRY_VERIFY_WITH_TIMEOUT(logLines(panel).contains(goodLine), TestWaitMs);
 }
 
 QString FaultMatrixTest::shownVoltage(const PanelDriver &panel) const
@@ -212,15 +209,15 @@ void FaultMatrixTest::faultyDevice()
     panel.emulator.setFaults(faults);
     panel.emulator.setFixedStatus(newStatus);
     panel.emulator.setFixedAdc(newAdc);
-    const int statusBefore = panel.countFor(StatusReg, Read);
-    const int adcBefore = panel.countFor(AdcReg, Read);
-    QTRY_VERIFY_WITH_TIMEOUT(panel.countFor(StatusReg, Read) >= statusBefore + 2 &&
-                                 panel.countFor(AdcReg, Read) >= adcBefore + 2,
-                             waitMs);
+    const int statusBefore = panel.countFor(Wire::Status, Wire::Read);
+    const int adcBefore = panel.countFor(Wire::Adc, Wire::Read);
+    QTRY_VERIFY_WITH_TIMEOUT(panel.countFor(Wire::Status, Wire::Read) >= statusBefore + 2 &&
+                                 panel.countFor(Wire::Adc, Wire::Read) >= adcBefore + 2,
+                             TestWaitMs);
     if (whileFaulty == WhileFaulty::ShowsNew) {
-        QTRY_COMPARE_WITH_TIMEOUT(shownVoltage(panel), QString("20"), waitMs);
+        QTRY_COMPARE_WITH_TIMEOUT(shownVoltage(panel), QString("20"), TestWaitMs);
         QTRY_COMPARE_WITH_TIMEOUT(panel.widget<QDoubleSpinBox>("doubleSpinBoxVsdadc")->value(), 3.3,
-                                  waitMs);
+                                  TestWaitMs);
     }
     const QString shown = shownVoltage(panel);
     const double shownAdc = panel.widget<QDoubleSpinBox>("doubleSpinBoxVsdadc")->value();
@@ -236,16 +233,16 @@ void FaultMatrixTest::faultyDevice()
     QVERIFY(boxes.seen.isEmpty());
 
     // The setpoint write, with the fault counted afresh from its first attempt.
-    const int writesBefore = panel.countFor(SetpointReg, Write);
+    const int writesBefore = panel.countFor(Wire::Setpoints, Wire::Write);
     panel.widget<QDoubleSpinBox>("doubleSpinBoxV")->setValue(7.5);
     panel.click("pushButtonApply");
     panel.emulator.setFaults(faults);
     if (applyBoxes > 0) {
-        QTRY_COMPARE_WITH_TIMEOUT(boxes.seen.size(), applyBoxes, waitMs);
+        QTRY_COMPARE_WITH_TIMEOUT(boxes.seen.size(), applyBoxes, TestWaitMs);
         QCOMPARE(boxes.seen.first(), writeError);
-        QCOMPARE(panel.countFor(SetpointReg, Write), writesBefore + 4);
+        QCOMPARE(panel.countFor(Wire::Setpoints, Wire::Write), writesBefore + 4);
     } else {
-        QTRY_COMPARE_WITH_TIMEOUT(panel.emulator.setpoints().voltage, 7500, waitMs);
+        QTRY_COMPARE_WITH_TIMEOUT(panel.emulator.setpoints().voltage, 7500, TestWaitMs);
     }
     QVERIFY(probe.handled > 0);
     QCOMPARE(probe.missed, 0);
@@ -255,12 +252,12 @@ void FaultMatrixTest::faultyDevice()
     panel.emulator.clearFaults();
     QTRY_COMPARE_WITH_TIMEOUT(shownVoltage(panel), QString("20"), drainMs);
     QTRY_COMPARE_WITH_TIMEOUT(panel.widget<QDoubleSpinBox>("doubleSpinBoxVsdadc")->value(), 3.3,
-                              waitMs);
-    QTRY_VERIFY_WITH_TIMEOUT(logLines(panel).contains(newLine), waitMs);
+                              TestWaitMs);
+    QTRY_VERIFY_WITH_TIMEOUT(logLines(panel).contains(newLine), TestWaitMs);
     for (const QString &line : logLines(panel))
         QVERIFY2(line == goodLine || line == newLine, qPrintable(line));
     QCOMPARE(boxes.seen.size(), applyBoxes);
-    QVERIFY(panel.countFor(SetpointReg, Write) <= writesBefore + 4);
+    QVERIFY(panel.countFor(Wire::Setpoints, Wire::Write) <= writesBefore + 4);
 }
 
 void FaultMatrixTest::hangUpAndReturn()
@@ -283,7 +280,7 @@ void FaultMatrixTest::hangUpAndReturn()
     heartbeat.setInterval(10);
     QObject::connect(&heartbeat, &QTimer::timeout, [&timerRuns] { ++timerRuns; });
     heartbeat.start();
-    QTRY_VERIFY2_WITH_TIMEOUT(timerRuns >= 30, qPrintable(QString::number(timerRuns)), waitMs);
+    QTRY_VERIFY2_WITH_TIMEOUT(timerRuns >= 30, qPrintable(QString::number(timerRuns)), TestWaitMs);
     heartbeat.stop();
     QCOMPARE(shownVoltage(panel), QString("12.34"));
     QCOMPARE(panel.widget<QDoubleSpinBox>("doubleSpinBoxVsdadc")->value(), 12.5);
@@ -292,16 +289,16 @@ void FaultMatrixTest::hangUpAndReturn()
 
     // The window still takes clicks; the write goes nowhere and fails once.
     panel.click("pushButtonApply");
-    QTRY_COMPARE_WITH_TIMEOUT(boxes.seen.size(), 1, waitMs);
+    QTRY_COMPARE_WITH_TIMEOUT(boxes.seen.size(), 1, TestWaitMs);
     QCOMPARE(boxes.seen.first(), writeError);
 
     QVERIFY(panel.emulator.comeBack());
     panel.disconnectPort();
     panel.connectPort();
-    QTRY_COMPARE_WITH_TIMEOUT(shownVoltage(panel), QString("20"), waitMs);
+    QTRY_COMPARE_WITH_TIMEOUT(shownVoltage(panel), QString("20"), TestWaitMs);
     QTRY_COMPARE_WITH_TIMEOUT(panel.widget<QDoubleSpinBox>("doubleSpinBoxVsdadc")->value(), 3.3,
-                              waitMs);
-    QTRY_VERIFY_WITH_TIMEOUT(logLines(panel).contains(newLine), waitMs);
+                              TestWaitMs);
+    QTRY_VERIFY_WITH_TIMEOUT(logLines(panel).contains(newLine), TestWaitMs);
     for (const QString &line : logLines(panel))
         QVERIFY2(line == goodLine || line == newLine, qPrintable(line));
     QCOMPARE(boxes.seen.size(), 1);

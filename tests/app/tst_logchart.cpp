@@ -1,22 +1,23 @@
-#include "messageboxwatcher.h"
-#include "paneldriver.h"
-#include "savedialoganswer.h"
+#include "tests/support/messageboxwatcher.h"
+#include "tests/support/paneldriver.h"
+#include "tests/support/savedialoganswer.h"
 
 #include "app/logchart.h"
 #include "settings/settingskeys.h"
 
 #include <QCheckBox>
+#include <QComboBox>
+#include <QPushButton>
 #include <QSettings>
 #include <QSvgRenderer>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTextEdit>
 #include <QToolButton>
+#include <QtTest>
 #include <qwt_plot.h>
 
 namespace {
-
-constexpr int waitMs = 5000;
 
 // The chart's entries as the log would write them: "hh:mm:ss V A" for a sample, "gap" for a
 // period without a line.
@@ -99,7 +100,7 @@ void LogChartTest::stepTicks(const PanelDriver &panel, int ticks, int stepMs)
     for (int i = 0; i < ticks; ++i) {
         const int before = panel.emulator.requests().size();
         now = now.addMSecs(stepMs);
-        QTRY_VERIFY_WITH_TIMEOUT(panel.emulator.requests().size() > before, waitMs);
+        QTRY_VERIFY_WITH_TIMEOUT(panel.emulator.requests().size() > before, TestWaitMs);
     }
 }
 
@@ -119,7 +120,7 @@ void LogChartTest::samplesAndGapsAreTheLogLines()
     panel.emulator.setFixedStatus(RunningStatus(1234, 567));
     startManualLog(panel);
     auto *chart = panel.widget<LogChart>("logChart");
-    QTRY_COMPARE_WITH_TIMEOUT(chart->Samples().Size(), 1, waitMs);
+    QTRY_COMPARE_WITH_TIMEOUT(chart->Samples().Size(), 1, TestWaitMs);
     panel.emulator.setFixedStatus(RunningStatus(1250, 80));
     stepTicks(panel, 8);
     // A second a tick: every period is due, but a status read only comes every other tick, so
@@ -145,7 +146,7 @@ void LogChartTest::stopStartContinuesAndClearEmpties()
     panel.emulator.setFixedStatus(RunningStatus(1000, 100));
     startManualLog(panel);
     auto *chart = panel.widget<LogChart>("logChart");
-    QTRY_COMPARE_WITH_TIMEOUT(chart->Samples().Size(), 1, waitMs);
+    QTRY_COMPARE_WITH_TIMEOUT(chart->Samples().Size(), 1, TestWaitMs);
     stepTicks(panel, 8);
     QCOMPARE(chart->Samples().Size(), 3);
     const qint64 firstRunEnd = chart->Samples().LastTime();
@@ -156,7 +157,7 @@ void LogChartTest::stopStartContinuesAndClearEmpties()
     panel.emulator.setFixedStatus(RunningStatus(2000, 200));
     stepTicks(panel, 2);
     panel.click("pushButtonLogStart");
-    QTRY_COMPARE_WITH_TIMEOUT(chart->Samples().Size(), 5, waitMs);
+    QTRY_COMPARE_WITH_TIMEOUT(chart->Samples().Size(), 5, TestWaitMs);
     // The runs are not joined, and the second lies after the first although its log clock
     // started from zero again.
     QVERIFY(chart->Samples().At(3).IsGap());
@@ -191,7 +192,7 @@ void LogChartTest::disconnectingBreaksTheTrace()
     panel.emulator.setFixedStatus(RunningStatus(1000, 100));
     startManualLog(panel);
     auto *chart = panel.widget<LogChart>("logChart");
-    QTRY_COMPARE_WITH_TIMEOUT(chart->Samples().Size(), 1, waitMs);
+    QTRY_COMPARE_WITH_TIMEOUT(chart->Samples().Size(), 1, TestWaitMs);
     stepTicks(panel, 4);
     const int before = chart->Samples().Size();
     panel.disconnectPort();

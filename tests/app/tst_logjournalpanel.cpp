@@ -1,6 +1,6 @@
-#include "paneldriver.h"
-#include "restoreanswer.h"
-#include "savedialoganswer.h"
+#include "tests/support/paneldriver.h"
+#include "tests/support/restoreanswer.h"
+#include "tests/support/savedialoganswer.h"
 
 #include "log/logjournal.h"
 
@@ -10,13 +10,13 @@
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTextEdit>
+#include <QtTest>
 
 #include <csignal>
 #include <sys/resource.h>
 
 namespace {
 
-constexpr int waitMs = 5000;
 constexpr int childWaitMs = 30000;
 
 QByteArray Contents(const QString &path)
@@ -122,7 +122,7 @@ void LogJournalPanelTest::killedPanelIsOfferedBackAndRestoredExactly()
     panel.emulator.setFixedStatus(Status(2000, 200));
     panel.connectPort();
     panel.click("pushButtonLogStart");
-    QTRY_COMPARE_WITH_TIMEOUT(log(panel).toLocal8Bit(), shown + "20.000 0.2000\n", waitMs);
+    QTRY_COMPARE_WITH_TIMEOUT(log(panel).toLocal8Bit(), shown + "20.000 0.2000\n", TestWaitMs);
     QCOMPARE(Contents(journalFile(1)), shown + "20.000 0.2000\n");
     const QString exported = data->filePath(QStringLiteral("export.txt"));
     {
@@ -166,7 +166,7 @@ void LogJournalPanelTest::journalHoldsTheExportAndClearEmptiesIt()
             shownNotOnDisk << shown;
     });
     panel.click("pushButtonLogStart");
-    QTRY_VERIFY_WITH_TIMEOUT(log(panel).count('\n') >= 2, waitMs);
+    QTRY_VERIFY_WITH_TIMEOUT(log(panel).count('\n') >= 2, TestWaitMs);
     panel.click("pushButtoLogStop");
     QCOMPARE(Contents(journalFile(1)), log(panel).toLocal8Bit());
     QCOMPARE(shownNotOnDisk, QStringList());
@@ -174,7 +174,7 @@ void LogJournalPanelTest::journalHoldsTheExportAndClearEmptiesIt()
     panel.click("pushButtonLogClear");
     QCOMPARE(Contents(journalFile(1)), QByteArray());
     panel.click("pushButtonLogStart");
-    QTRY_COMPARE_WITH_TIMEOUT(log(panel), QString("10.000 0.1000\n"), waitMs);
+    QTRY_COMPARE_WITH_TIMEOUT(log(panel), QString("10.000 0.1000\n"), TestWaitMs);
     QCOMPARE(Contents(journalFile(1)), QByteArray("10.000 0.1000\n"));
     QVERIFY(none.asked.isEmpty());
 }
@@ -186,7 +186,7 @@ void LogJournalPanelTest::secondWindowNeitherSharesNorAsks()
     first.emulator.setFixedStatus(Status(1000, 100));
     first.connectPort();
     first.click("pushButtonLogStart");
-    QTRY_VERIFY_WITH_TIMEOUT(!log(first).isEmpty(), waitMs);
+    QTRY_VERIFY_WITH_TIMEOUT(!log(first).isEmpty(), TestWaitMs);
 
     // The first window's journal has no clean-end mark while it runs; the second must not take
     // it for a leftover.
@@ -194,7 +194,7 @@ void LogJournalPanelTest::secondWindowNeitherSharesNorAsks()
     second.emulator.setFixedStatus(Status(2000, 200));
     second.connectPort();
     second.click("pushButtonLogStart");
-    QTRY_VERIFY_WITH_TIMEOUT(!log(second).isEmpty(), waitMs);
+    QTRY_VERIFY_WITH_TIMEOUT(!log(second).isEmpty(), TestWaitMs);
     first.click("pushButtoLogStop");
     second.click("pushButtoLogStop");
     QVERIFY(none.asked.isEmpty());
@@ -236,7 +236,7 @@ void LogJournalPanelTest::unwritableJournalIsReportedOnceAndTheLogGoesOn()
     const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
     QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
     panel.click("pushButtonLogStart");
-    QTRY_VERIFY_WITH_TIMEOUT(log(panel).count('\n') >= 5, 3 * waitMs);
+    QTRY_VERIFY_WITH_TIMEOUT(log(panel).count('\n') >= 5, 3 * TestWaitMs);
     setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, oldHandler);
 

@@ -1,6 +1,6 @@
-#include "messageboxwatcher.h"
-#include "paneldriver.h"
-#include "savedialoganswer.h"
+#include "tests/support/messageboxwatcher.h"
+#include "tests/support/paneldriver.h"
+#include "tests/support/savedialoganswer.h"
 
 #include "log/logjournal.h"
 #include "settings/settingskeys.h"
@@ -9,17 +9,17 @@
 #include <QComboBox>
 #include <QDir>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTextEdit>
+#include <QtTest>
 
 #include <csignal>
 #include <sys/resource.h>
 
 namespace {
-
-constexpr int waitMs = 5000;
 
 QByteArray Contents(const QString &path)
 {
@@ -82,7 +82,7 @@ void LogPanelTest::stepTicks(const PanelDriver &panel, int ticks, int stepMs)
     for (int i = 0; i < ticks; ++i) {
         const int before = panel.emulator.requests().size();
         now = now.addMSecs(stepMs);
-        QTRY_VERIFY_WITH_TIMEOUT(panel.emulator.requests().size() > before, waitMs);
+        QTRY_VERIFY_WITH_TIMEOUT(panel.emulator.requests().size() > before, TestWaitMs);
     }
 }
 
@@ -100,7 +100,7 @@ void LogPanelTest::oneSecondPeriodLogsOneLinePerSecond()
     PanelDriver panel;
     panel.emulator.setFixedStatus(RunningStatus(1234, 567));
     startManualLog(panel);
-    QTRY_COMPARE_WITH_TIMEOUT(log(panel).count('\n'), 1, waitMs);
+    QTRY_COMPARE_WITH_TIMEOUT(log(panel).count('\n'), 1, TestWaitMs);
     stepTicks(panel, 12);
     panel.click("pushButtoLogStop");
     QCOMPARE(log(panel), QString("12.340 0.5670\n").repeated(4));
@@ -113,12 +113,12 @@ void LogPanelTest::errorBoxLeavesTheLogRunning()
     PanelDriver panel;
     panel.emulator.setFixedStatus(RunningStatus(1234, 567));
     startManualLog(panel);
-    QTRY_COMPARE_WITH_TIMEOUT(log(panel).count('\n'), 1, waitMs);
+    QTRY_COMPARE_WITH_TIMEOUT(log(panel).count('\n'), 1, TestWaitMs);
     FaultSettings refuse;
     refuse.nak = true;
     panel.emulator.setFaults(refuse);
     panel.click("pushButtonApply");
-    QTRY_COMPARE_WITH_TIMEOUT(openBoxes(panel).size(), 1, waitMs);
+    QTRY_COMPARE_WITH_TIMEOUT(openBoxes(panel).size(), 1, TestWaitMs);
     QMessageBox *box = openBoxes(panel).first();
     QCOMPARE(box->windowTitle(), QString("Error"));
     QCOMPARE(box->text(), QString("Ошибка записи"));
@@ -139,11 +139,11 @@ void LogPanelTest::errorBoxLeavesTheLogRunning()
     // The window is blocked for the mouse; a click from the keyboard's focus would do the same.
     const int writes = panel.countFor(0x03, 0x11);
     panel.widget<QPushButton>("pushButtonApply")->click();
-    QTRY_COMPARE_WITH_TIMEOUT(panel.countFor(0x03, 0x11), writes + 4, waitMs);
+    QTRY_COMPARE_WITH_TIMEOUT(panel.countFor(0x03, 0x11), writes + 4, TestWaitMs);
     stepTicks(panel, 2);
     QCOMPARE(openBoxes(panel).size(), 1);
     box->done(QMessageBox::Ok);
-    QTRY_COMPARE_WITH_TIMEOUT(openBoxes(panel).size(), 0, waitMs);
+    QTRY_COMPARE_WITH_TIMEOUT(openBoxes(panel).size(), 0, TestWaitMs);
 }
 
 void LogPanelTest::dialogChangesApplyAtTheNextTick()
@@ -151,7 +151,7 @@ void LogPanelTest::dialogChangesApplyAtTheNextTick()
     PanelDriver panel;
     panel.emulator.setFixedStatus(RunningStatus(1234, 567));
     startManualLog(panel);
-    QTRY_COMPARE_WITH_TIMEOUT(log(panel), QString("12.340 0.5670\n"), waitMs);
+    QTRY_COMPARE_WITH_TIMEOUT(log(panel), QString("12.340 0.5670\n"), TestWaitMs);
 
     panel.click("pushButtonLogParam");
     auto *dialog = panel.window->findChild<QDialog *>("DialogSettingsLog");
@@ -179,7 +179,7 @@ void LogPanelTest::stopThenStartAppends()
     PanelDriver panel;
     panel.emulator.setFixedStatus(RunningStatus(1000, 100));
     startManualLog(panel);
-    QTRY_COMPARE_WITH_TIMEOUT(log(panel).count('\n'), 1, waitMs);
+    QTRY_COMPARE_WITH_TIMEOUT(log(panel).count('\n'), 1, TestWaitMs);
 
     panel.click("pushButtoLogStop");
     QVERIFY(panel.widget<QWidget>("pushButtonLogStart")->isEnabled());
@@ -190,7 +190,7 @@ void LogPanelTest::stopThenStartAppends()
     stepTicks(panel, 2);
     panel.click("pushButtonLogStart");
     // The first line of the new run is due at once.
-    QTRY_COMPARE_WITH_TIMEOUT(log(panel), QString("10.000 0.1000\n20.000 0.2000\n"), waitMs);
+    QTRY_COMPARE_WITH_TIMEOUT(log(panel), QString("10.000 0.1000\n20.000 0.2000\n"), TestWaitMs);
 }
 
 void LogPanelTest::clearWorksInBothStates()
@@ -198,7 +198,7 @@ void LogPanelTest::clearWorksInBothStates()
     PanelDriver panel;
     panel.emulator.setFixedStatus(RunningStatus(1000, 100));
     startManualLog(panel);
-    QTRY_COMPARE_WITH_TIMEOUT(log(panel).count('\n'), 1, waitMs);
+    QTRY_COMPARE_WITH_TIMEOUT(log(panel).count('\n'), 1, TestWaitMs);
     panel.click("pushButtonLogClear");
     QCOMPARE(log(panel), QString());
     stepTicks(panel, 4);
@@ -214,7 +214,7 @@ void LogPanelTest::linesGoToTheEndWhateverTheSelection()
     PanelDriver panel;
     panel.emulator.setFixedStatus(RunningStatus(1000, 100));
     startManualLog(panel);
-    QTRY_COMPARE_WITH_TIMEOUT(log(panel).count('\n'), 1, waitMs);
+    QTRY_COMPARE_WITH_TIMEOUT(log(panel).count('\n'), 1, TestWaitMs);
     stepTicks(panel, 4);
     QCOMPARE(log(panel).count('\n'), 2);
 
@@ -250,7 +250,7 @@ void LogPanelTest::exportWhileRunningAndRememberFolder()
     PanelDriver panel;
     panel.emulator.setFixedStatus(RunningStatus(1234, 567));
     startManualLog(panel);
-    QTRY_COMPARE_WITH_TIMEOUT(log(panel).count('\n'), 1, waitMs);
+    QTRY_COMPARE_WITH_TIMEOUT(log(panel).count('\n'), 1, TestWaitMs);
 
     const QString path = dir.filePath("run.txt");
     {
@@ -294,7 +294,7 @@ void LogPanelTest::failedExportKeepsPreviousFileAndWarns()
     PanelDriver panel;
     panel.emulator.setFixedStatus(RunningStatus(1234, 567));
     startManualLog(panel);
-    QTRY_COMPARE_WITH_TIMEOUT(log(panel).count('\n'), 1, waitMs);
+    QTRY_COMPARE_WITH_TIMEOUT(log(panel).count('\n'), 1, TestWaitMs);
     panel.click("pushButtoLogStop");
 
     // A file-size limit makes the write fail even for root, like a full disk would.

@@ -1,7 +1,8 @@
 #include "app/mainwindow.h"
 #include "settings/settingsstore.h"
 
-#include "messageboxwatcher.h"
+#include "tests/support/messageboxwatcher.h"
+#include "tests/support/panelwindow.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -33,26 +34,15 @@ private slots:
     void aboutBoxIsModalAndNamesVersions();
 
 private:
-    QAction *action(const QString &text) const;
+    QAction *action(const char *objectName) const { return PanelAction(*window, objectName); }
     // Outlives the window, as the application's does.
     const std::unique_ptr<QSettings> store = OpenSettingsStore();
     std::unique_ptr<MainWindow> window;
 };
 
-QAction *MainWindowTest::action(const QString &text) const
-{
-    for (QAction *candidate : window->findChildren<QAction *>()) {
-        if (candidate->text() == text)
-            return candidate;
-    }
-    return nullptr;
-}
-
 void MainWindowTest::init()
 {
-    qunsetenv("VORNEX_EXTRA_PORTS");
-    window = std::make_unique<MainWindow>(store.get());
-    window->show();
+    window = OpenPanelWindow(store.get(), {});
 }
 
 void MainWindowTest::cleanup()
@@ -89,8 +79,8 @@ void MainWindowTest::disconnectedState()
     QVERIFY2(widget != nullptr, qPrintable(name));
     QCOMPARE(widget->isEnabled(), enabled);
 
-    QVERIFY(action("Подключить")->isEnabled());
-    QVERIFY(!action("Отключить")->isEnabled());
+    QVERIFY(action("actionConnect")->isEnabled());
+    QVERIFY(!action("actionDisconnect")->isEnabled());
     QVERIFY(window->findChild<QComboBox *>()->isEnabled());
     auto *timer = window->findChild<QTimer *>();
     QVERIFY(timer != nullptr);
@@ -141,8 +131,8 @@ void MainWindowTest::toolbarOrder()
     auto *label = qobject_cast<QLabel *>(toolbar->widgetForAction(toolbar->actions().at(3)));
     QVERIFY(label->font().bold());
     QCOMPARE(label->minimumWidth(), 60);
-    for (const char *text : {"Подключить", "Отключить", "О программе"})
-        QVERIFY2(!action(QString::fromUtf8(text))->icon().isNull(), text);
+    for (const char *name : {"actionConnect", "actionDisconnect", "actionAbout"})
+        QVERIFY2(!action(name)->icon().isNull(), name);
 }
 
 void MainWindowTest::lampsAndDisplays()
@@ -175,18 +165,15 @@ void MainWindowTest::extraPortsComeFirst()
     const QString b = dir.filePath("vornex-b");
     QFile(a).open(QIODevice::WriteOnly);
     QFile(b).open(QIODevice::WriteOnly);
-    const QString extra =
-        a + QDir::listSeparator() + dir.filePath("missing") + QDir::listSeparator() + b;
-    qputenv("VORNEX_EXTRA_PORTS", extra.toLocal8Bit());
     const std::unique_ptr<QSettings> store = OpenSettingsStore();
-    MainWindow withExtra(store.get());
-    auto *ports = withExtra.findChild<QComboBox *>();
+    const std::unique_ptr<MainWindow> withExtra =
+        OpenPanelWindow(store.get(), {a, dir.filePath("missing"), b});
+    auto *ports = withExtra->findChild<QComboBox *>();
     QVERIFY(ports->count() >= 2);
     QCOMPARE(ports->itemText(0), a);
     QCOMPARE(ports->itemText(1), b);
     QCOMPARE(ports->currentIndex(), 0);
     QCOMPARE(ports->count(), 2 + QSerialPortInfo::availablePorts().size());
-    qunsetenv("VORNEX_EXTRA_PORTS");
 }
 
 void MainWindowTest::aboutBoxIsModalAndNamesVersions()
@@ -200,7 +187,7 @@ void MainWindowTest::aboutBoxIsModalAndNamesVersions()
             wasModal = true;
     });
     probe.start();
-    action("О программе")->trigger();
+    action("actionAbout")->trigger();
     QCOMPARE(watcher.seen.size(), 1);
     QVERIFY(wasModal);
     const QString shown = watcher.seen.first();

@@ -1,24 +1,24 @@
-#include "messageboxwatcher.h"
-#include "paneldriver.h"
+#include "tests/support/messageboxwatcher.h"
+#include "tests/support/paneldriver.h"
+#include "tests/support/requestcount.h"
+#include "tests/support/wire.h"
 
+#include "session/devicesession.h"
+#include "session/portrecovery.h"
+
+#include <QAction>
+#include <QComboBox>
 #include <QDoubleSpinBox>
+#include <QElapsedTimer>
 #include <QLCDNumber>
 #include <QLabel>
+#include <QPushButton>
 #include <QSerialPort>
 #include <QSpinBox>
 #include <QTemporaryDir>
+#include <QtTest>
 
 namespace {
-
-constexpr quint8 Read = 0x01;
-constexpr quint8 Write = 0x11;
-constexpr quint8 StatusReg = 0x01;
-constexpr quint8 SetpointReg = 0x03;
-constexpr quint8 SwitchReg = 0x07;
-constexpr quint8 AdcReg = 0x10;
-constexpr quint8 CalibrationReg = 0xA8;
-constexpr quint8 UserReg = 0xAB;
-constexpr int waitMs = 5000;
 
 const QString writeError = QStringLiteral("Error|Ошибка записи");
 const QString readError = QStringLiteral("Error|Ошибка чтения");
@@ -33,11 +33,6 @@ OutputStatus ShownStatus()
     status.currentRange = 0;
     status.outputOn = 1;
     return status;
-}
-
-QImage Lamp(const char *name)
-{
-    return QPixmap(QStringLiteral(":/new/prefix1/rec/") + QLatin1String(name)).toImage();
 }
 
 } // namespace
@@ -80,16 +75,19 @@ void PanelTest::connectReadsSetpointsThenPollsStatusAndAdc()
     panel.connectPort();
     QCOMPARE(panel.widget<QDoubleSpinBox>("doubleSpinBoxV")->value(), 12.0);
     QCOMPARE(panel.widget<QDoubleSpinBox>("doubleSpinBoxA")->value(), 1.5);
-    QVERIFY(!panel.action("Подключить")->isEnabled());
-    QVERIFY(panel.action("Отключить")->isEnabled());
+    QVERIFY(!panel.action("actionConnect")->isEnabled());
+    QVERIFY(panel.action("actionDisconnect")->isEnabled());
     QVERIFY(panel.widget<QWidget>("tab")->isEnabled());
     QVERIFY(panel.widget<QWidget>("pushButtonReadCalibr")->isEnabled());
     QVERIFY(!panel.window->findChild<QComboBox *>()->isEnabled());
 
-    QTRY_VERIFY_WITH_TIMEOUT(panel.emulator.requests().size() >= 5, waitMs);
+    QTRY_VERIFY_WITH_TIMEOUT(panel.emulator.requests().size() >= 5, TestWaitMs);
     const QVector<EmulatorRequest> log = panel.emulator.requests();
-    const QVector<QPair<int, int>> expected{
-        {SetpointReg, Read}, {StatusReg, Read}, {AdcReg, Read}, {StatusReg, Read}, {AdcReg, Read}};
+    const QVector<QPair<int, int>> expected{{Wire::Setpoints, Wire::Read},
+                                            {Wire::Status, Wire::Read},
+                                            {Wire::Adc, Wire::Read},
+                                            {Wire::Status, Wire::Read},
+                                            {Wire::Adc, Wire::Read}};
     for (int i = 0; i < expected.size(); ++i) {
         QCOMPARE(int(log.at(i).registerCode), expected.at(i).first);
         QCOMPARE(int(log.at(i).operationCode), expected.at(i).second);
@@ -99,12 +97,16 @@ void PanelTest::connectReadsSetpointsThenPollsStatusAndAdc()
     QVERIFY2(firstTickGap > 150 && firstTickGap < 2000, qPrintable(QString::number(firstTickGap)));
 
     panel.disconnectPort();
-    QVERIFY(panel.action("Подключить")->isEnabled());
+    QVERIFY(panel.action("actionConnect")->isEnabled());
     QVERIFY(!panel.widget<QWidget>("tab")->isEnabled());
     QVERIFY(!panel.widget<QWidget>("pushButtonApplyCalibr")->isEnabled());
+    // Its port closed and its poll stopped, nothing reaches the converter any more: the next
+    // request it gets is the setpoint read of the next connection.
+    QVERIFY(SessionAtRest(*panel.session()));
     const int afterClose = panel.emulator.requests().size();
-    QTest::qWait(600);
-    QCOMPARE(panel.emulator.requests().size(), afterClose);
+    panel.connectPort();
+    QTRY_VERIFY_WITH_TIMEOUT(panel.emulator.requests().size() > afterClose, TestWaitMs);
+    QCOMPARE(int(panel.emulator.requests().at(afterClose).registerCode), int(Wire::Setpoints));
 }
 
 void PanelTest::displaysFollowTheDevice()
@@ -113,7 +115,7 @@ void PanelTest::displaysFollowTheDevice()
     panel.emulator.setFixedStatus(ShownStatus());
     panel.connectPort();
     QTRY_COMPARE_WITH_TIMEOUT(panel.widget<QPushButton>("pushButtonOnOff")->text(),
-                              QString("Выключить"), waitMs);
+                              QString("Выключить"), TestWaitMs);
     QCOMPARE(panel.widget<QLCDNumber>("lcdNumberV")->value(), 12.34);
     QCOMPARE(panel.widget<QLCDNumber>("lcdNumberA")->value(), 0.567);
     QCOMPARE(panel.widget<QLabel>("label_cc")->pixmap(Qt::ReturnByValue).toImage(),
@@ -129,7 +131,7 @@ void PanelTest::displaysFollowTheDevice()
     off.current = 0;
     panel.emulator.setFixedStatus(off);
     QTRY_COMPARE_WITH_TIMEOUT(panel.widget<QPushButton>("pushButtonOnOff")->text(),
-                              QString("Включить"), waitMs);
+                              QString("Включить"), TestWaitMs);
     QCOMPARE(panel.widget<QLCDNumber>("lcdNumberV")->value(), 0.05);
     QCOMPARE(panel.widget<QLabel>("label_cc")->pixmap(Qt::ReturnByValue).toImage(),
              Lamp("LED_ON_RED.png"));
@@ -142,7 +144,7 @@ void PanelTest::failedReadChangesNothingOnScreen()
     PanelDriver panel;
     panel.emulator.setFixedStatus(ShownStatus());
     panel.connectPort();
-    QTRY_COMPARE_WITH_TIMEOUT(panel.widget<QLCDNumber>("lcdNumberV")->value(), 12.34, waitMs);
+    QTRY_COMPARE_WITH_TIMEOUT(panel.widget<QLCDNumber>("lcdNumberV")->value(), 12.34, TestWaitMs);
 
     FaultSettings faults;
     faults.badCrc = true;
@@ -151,15 +153,15 @@ void PanelTest::failedReadChangesNothingOnScreen()
     other.voltage = 2000;
     other.outputOn = 0;
     panel.emulator.setFixedStatus(other);
-    const int before = panel.countFor(StatusReg, Read);
-    QTRY_VERIFY_WITH_TIMEOUT(panel.countFor(StatusReg, Read) >= before + 4, waitMs);
+    const int before = panel.countFor(Wire::Status, Wire::Read);
+    QTRY_VERIFY_WITH_TIMEOUT(panel.countFor(Wire::Status, Wire::Read) >= before + 4, TestWaitMs);
     QCOMPARE(panel.widget<QLCDNumber>("lcdNumberV")->value(), 12.34);
     QCOMPARE(panel.widget<QPushButton>("pushButtonOnOff")->text(), QString("Выключить"));
     QCOMPARE(panel.widget<QLabel>("label_cv")->pixmap(Qt::ReturnByValue).toImage(),
              Lamp("LED_ON_GREEN.png"));
 
     panel.emulator.clearFaults();
-    QTRY_COMPARE_WITH_TIMEOUT(panel.widget<QLCDNumber>("lcdNumberV")->value(), 20.0, waitMs);
+    QTRY_COMPARE_WITH_TIMEOUT(panel.widget<QLCDNumber>("lcdNumberV")->value(), 20.0, TestWaitMs);
 }
 
 void PanelTest::adcPageShowsReadings()
@@ -175,7 +177,7 @@ void PanelTest::adcPageShowsReadings()
     panel.emulator.setFixedAdc(adc);
     panel.connectPort();
     QTRY_COMPARE_WITH_TIMEOUT(panel.widget<QDoubleSpinBox>("doubleSpinBoxVsdadc")->value(), 16.5,
-                              waitMs);
+                              TestWaitMs);
     QCOMPARE(panel.widget<QDoubleSpinBox>("doubleSpinBoxCsdadc")->value(), 3.0);
     QCOMPARE(panel.widget<QDoubleSpinBox>("doubleSpinBoxVin")->value(), 45.0);
     QCOMPARE(panel.widget<QDoubleSpinBox>("doubleSpinBoxVref")->value(), 2.5);
@@ -188,24 +190,24 @@ void PanelTest::silentDeviceGetsFourWritesAndOneBox()
     PanelDriver panel;
     MessageBoxWatcher boxes(100);
     panel.connectPort();
-    QTRY_VERIFY_WITH_TIMEOUT(panel.countFor(StatusReg, Read) >= 1, waitMs);
+    QTRY_VERIFY_WITH_TIMEOUT(panel.countFor(Wire::Status, Wire::Read) >= 1, TestWaitMs);
 
     FaultSettings faults;
     faults.silent = true;
     panel.emulator.setFaults(faults);
     panel.click("pushButtonApply");
-    QTRY_COMPARE_WITH_TIMEOUT(boxes.seen.size(), 1, waitMs);
+    QTRY_COMPARE_WITH_TIMEOUT(boxes.seen.size(), 1, TestWaitMs);
     QCOMPARE(boxes.seen.first(), writeError);
-    const QVector<EmulatorRequest> writes = panel.requestsFor(SetpointReg, Write);
+    const QVector<EmulatorRequest> writes = panel.requestsFor(Wire::Setpoints, Wire::Write);
     QCOMPARE(writes.size(), 4);
     // One attempt per tick: consecutive attempts are a tick apart, not back to back.
     for (int i = 1; i < writes.size(); ++i)
         QVERIFY(writes.at(i).timeMs - writes.at(i - 1).timeMs >= 150);
 
     panel.emulator.clearFaults();
-    const int statusBefore = panel.countFor(StatusReg, Read);
-    QTRY_VERIFY_WITH_TIMEOUT(panel.countFor(StatusReg, Read) > statusBefore, waitMs);
-    QCOMPARE(panel.countFor(SetpointReg, Write), 4);
+    const int statusBefore = panel.countFor(Wire::Status, Wire::Read);
+    QTRY_VERIFY_WITH_TIMEOUT(panel.countFor(Wire::Status, Wire::Read) > statusBefore, TestWaitMs);
+    QCOMPARE(panel.countFor(Wire::Setpoints, Wire::Write), 4);
     QCOMPARE(boxes.seen.size(), 1);
 }
 
@@ -214,18 +216,17 @@ void PanelTest::writeAnsweredOnThirdAttemptShowsNoBox()
     PanelDriver panel;
     MessageBoxWatcher boxes;
     panel.connectPort();
-    QTRY_VERIFY_WITH_TIMEOUT(panel.countFor(StatusReg, Read) >= 1, waitMs);
+    QTRY_VERIFY_WITH_TIMEOUT(panel.countFor(Wire::Status, Wire::Read) >= 1, TestWaitMs);
 
     FaultSettings faults;
     faults.silentFirst = 2;
     panel.emulator.setFaults(faults);
     panel.widget<QDoubleSpinBox>("doubleSpinBoxV")->setValue(7.5);
     panel.click("pushButtonApply");
-    QTRY_VERIFY_WITH_TIMEOUT(panel.emulator.setpoints().voltage == 7500, waitMs);
-    const int idleBefore = panel.countFor(StatusReg, Read) + panel.countFor(AdcReg, Read);
-    QTRY_VERIFY_WITH_TIMEOUT(
-        panel.countFor(StatusReg, Read) + panel.countFor(AdcReg, Read) > idleBefore + 1, waitMs);
-    QCOMPARE(panel.countFor(SetpointReg, Write), 3);
+    QTRY_VERIFY_WITH_TIMEOUT(panel.emulator.setpoints().voltage == 7500, TestWaitMs);
+    const int idleBefore = PollReads(panel.emulator);
+    QTRY_VERIFY_WITH_TIMEOUT(PollReads(panel.emulator) > idleBefore + 1, TestWaitMs);
+    QCOMPARE(panel.countFor(Wire::Setpoints, Wire::Write), 3);
     QVERIFY(boxes.seen.isEmpty());
 }
 
@@ -233,20 +234,25 @@ void PanelTest::laterCommandReplacesEarlierOne()
 {
     PanelDriver panel;
     panel.connectPort();
-    QTRY_VERIFY_WITH_TIMEOUT(panel.countFor(StatusReg, Read) >= 1, waitMs);
+    QTRY_VERIFY_WITH_TIMEOUT(panel.countFor(Wire::Status, Wire::Read) >= 1, TestWaitMs);
     panel.click("pushButtonApply");
     panel.click("pushButtonOnOff");
-    QTRY_COMPARE_WITH_TIMEOUT(panel.countFor(SwitchReg, Write), 1, waitMs);
-    QTest::qWait(600);
-    QCOMPARE(panel.countFor(SetpointReg, Write), 0);
-    QCOMPARE(panel.countFor(SwitchReg, Write), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(panel.countFor(Wire::OutputSwitch, Wire::Write), 1, TestWaitMs);
+    // A waiting command would run on the next tick; the next ticks poll instead.
+    int polls = PollReads(panel.emulator);
+    QVERIFY(panel.WaitTicks(2));
+    QVERIFY(PollReads(panel.emulator) > polls);
+    QCOMPARE(panel.countFor(Wire::Setpoints, Wire::Write), 0);
+    QCOMPARE(panel.countFor(Wire::OutputSwitch, Wire::Write), 1);
 
     // Two clicks on Apply before a tick make one write.
     panel.click("pushButtonApply");
     panel.click("pushButtonApply");
-    QTRY_COMPARE_WITH_TIMEOUT(panel.countFor(SetpointReg, Write), 1, waitMs);
-    QTest::qWait(600);
-    QCOMPARE(panel.countFor(SetpointReg, Write), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(panel.countFor(Wire::Setpoints, Wire::Write), 1, TestWaitMs);
+    polls = PollReads(panel.emulator);
+    QVERIFY(panel.WaitTicks(2));
+    QVERIFY(PollReads(panel.emulator) > polls);
+    QCOMPARE(panel.countFor(Wire::Setpoints, Wire::Write), 1);
 }
 
 void PanelTest::setpointFrames_data()
@@ -266,12 +272,12 @@ void PanelTest::setpointFrames()
     QFETCH(QByteArray, frame);
     PanelDriver panel;
     panel.connectPort();
-    QTRY_VERIFY_WITH_TIMEOUT(panel.countFor(StatusReg, Read) >= 1, waitMs);
+    QTRY_VERIFY_WITH_TIMEOUT(panel.countFor(Wire::Status, Wire::Read) >= 1, TestWaitMs);
     panel.widget<QDoubleSpinBox>("doubleSpinBoxV")->setValue(volts);
     panel.widget<QDoubleSpinBox>("doubleSpinBoxA")->setValue(amperes);
     panel.click("pushButtonApply");
-    QTRY_COMPARE_WITH_TIMEOUT(panel.countFor(SetpointReg, Write), 1, waitMs);
-    const EmulatorRequest write = panel.requestsFor(SetpointReg, Write).first();
+    QTRY_COMPARE_WITH_TIMEOUT(panel.countFor(Wire::Setpoints, Wire::Write), 1, TestWaitMs);
+    const EmulatorRequest write = panel.requestsFor(Wire::Setpoints, Wire::Write).first();
     QVERIFY(write.crcValid);
     QCOMPARE(write.rawFrame.left(frame.size()), frame);
     QCOMPARE(write.rawFrame.size(), frame.size() + 4);
@@ -283,15 +289,17 @@ void PanelTest::switchAsksForOppositeState()
     panel.connectPort();
     // Before any status read the output counts as off, so the first switch asks for "on".
     panel.click("pushButtonOnOff");
-    QTRY_COMPARE_WITH_TIMEOUT(panel.countFor(SwitchReg, Write), 1, waitMs);
-    QCOMPARE(panel.requestsFor(SwitchReg, Write).first().rawFrame, QByteArray("#07119A1BF5C4"));
+    QTRY_COMPARE_WITH_TIMEOUT(panel.countFor(Wire::OutputSwitch, Wire::Write), 1, TestWaitMs);
+    QCOMPARE(panel.requestsFor(Wire::OutputSwitch, Wire::Write).first().rawFrame,
+             QByteArray("#07119A1BF5C4"));
     QVERIFY(panel.emulator.outputOn());
     QTRY_COMPARE_WITH_TIMEOUT(panel.widget<QPushButton>("pushButtonOnOff")->text(),
-                              QString("Выключить"), waitMs);
+                              QString("Выключить"), TestWaitMs);
 
     panel.click("pushButtonOnOff");
-    QTRY_COMPARE_WITH_TIMEOUT(panel.countFor(SwitchReg, Write), 2, waitMs);
-    QCOMPARE(panel.requestsFor(SwitchReg, Write).last().rawFrame, QByteArray("#07110000A1BE"));
+    QTRY_COMPARE_WITH_TIMEOUT(panel.countFor(Wire::OutputSwitch, Wire::Write), 2, TestWaitMs);
+    QCOMPARE(panel.requestsFor(Wire::OutputSwitch, Wire::Write).last().rawFrame,
+             QByteArray("#07110000A1BE"));
     QVERIFY(!panel.emulator.outputOn());
 }
 
@@ -315,15 +323,15 @@ void PanelTest::calibrationRoundTrip()
     panel.connectPort();
 
     panel.click("pushButtonReadCalibr");
-    QTRY_COMPARE_WITH_TIMEOUT(panel.widget<QSpinBox>("spinBoxOffDacVolt")->value(), -5, waitMs);
+    QTRY_COMPARE_WITH_TIMEOUT(panel.widget<QSpinBox>("spinBoxOffDacVolt")->value(), -5, TestWaitMs);
     QCOMPARE(panel.widget<QSpinBox>("spinBoxKuAdcVolt")->value(), 1200);
     QCOMPARE(panel.widget<QSpinBox>("spinBoxKuDacVolt")->value(), 1010);
     QCOMPARE(panel.widget<QSpinBox>("spinBoxRout")->value(), 4);
     QCOMPARE(panel.widget<QSpinBox>("spinBoxOffAdcCurrFine")->value(), -900);
 
     panel.click("pushButtonApplyCalibr");
-    QTRY_COMPARE_WITH_TIMEOUT(panel.countFor(CalibrationReg, Write), 1, waitMs);
-    QTRY_COMPARE_WITH_TIMEOUT(panel.emulator.calibration().kuAdcVolt, 1200, waitMs);
+    QTRY_COMPARE_WITH_TIMEOUT(panel.countFor(Wire::Calibration, Wire::Write), 1, TestWaitMs);
+    QTRY_COMPARE_WITH_TIMEOUT(panel.emulator.calibration().kuAdcVolt, 1200, TestWaitMs);
     const CalibrationBlock written = panel.emulator.calibration();
     QCOMPARE(written.offDacVolt, -5);
     QCOMPARE(written.kuDacCurr, 990);
@@ -355,18 +363,19 @@ void PanelTest::userParamsRoundTrip()
     panel.connectPort();
 
     panel.click("pushButtonReadUserParam");
-    QTRY_COMPARE_WITH_TIMEOUT(panel.widget<QSpinBox>("spinBoxCurrTrigTime")->value(), 300, waitMs);
+    QTRY_COMPARE_WITH_TIMEOUT(panel.widget<QSpinBox>("spinBoxCurrTrigTime")->value(), 300,
+                              TestWaitMs);
     QCOMPARE(panel.widget<QSpinBox>("spinBoxLifeCounter")->value(), 10000);
     QCOMPARE(panel.widget<QSpinBox>("spinBoxIoutMax")->value(), 9999);
     QCOMPARE(panel.widget<QSpinBox>("spinBoxUoutMax")->value(), 25000);
 
     panel.widget<QSpinBox>("spinBoxFanDelay")->setValue(20);
     panel.click("pushButtonApplyUserParam");
-    QTRY_COMPARE_WITH_TIMEOUT(panel.countFor(UserReg, Write), 1, waitMs);
-    const EmulatorRequest write = panel.requestsFor(UserReg, Write).first();
+    QTRY_COMPARE_WITH_TIMEOUT(panel.countFor(Wire::UserParams, Wire::Write), 1, TestWaitMs);
+    const EmulatorRequest write = panel.requestsFor(Wire::UserParams, Wire::Write).first();
     QCOMPARE(write.data.size(), 22);
     QCOMPARE(write.data.mid(2, 2), QByteArray(2, '\0'));
-    QTRY_COMPARE_WITH_TIMEOUT(panel.emulator.userParams().fanDelay, 20, waitMs);
+    QTRY_COMPARE_WITH_TIMEOUT(panel.emulator.userParams().fanDelay, 20, TestWaitMs);
     QCOMPARE(panel.emulator.userParams().ioutMax, 9999);
     QVERIFY(boxes.seen.isEmpty());
 }
@@ -380,18 +389,19 @@ void PanelTest::readWithoutReplyShowsOneBox()
     faults.silent = true;
     panel.emulator.setFaults(faults);
     panel.click("pushButtonReadUserParam");
-    QTRY_COMPARE_WITH_TIMEOUT(boxes.seen.size(), 1, waitMs);
+    QTRY_COMPARE_WITH_TIMEOUT(boxes.seen.size(), 1, TestWaitMs);
     QCOMPARE(boxes.seen.first(), readError);
     // A read sends its request twice, and the command runs once.
-    QCOMPARE(panel.countFor(UserReg, Read), 2);
-    QTest::qWait(600);
-    QCOMPARE(panel.countFor(UserReg, Read), 2);
+    QCOMPARE(panel.countFor(Wire::UserParams, Wire::Read), 2);
+    // Run again, it would be on the next tick.
+    QVERIFY(panel.WaitTicks(2));
+    QCOMPARE(panel.countFor(Wire::UserParams, Wire::Read), 2);
     QCOMPARE(boxes.seen.size(), 1);
 
     panel.click("pushButtonApplyCalibr");
-    QTRY_COMPARE_WITH_TIMEOUT(boxes.seen.size(), 2, waitMs);
+    QTRY_COMPARE_WITH_TIMEOUT(boxes.seen.size(), 2, TestWaitMs);
     QCOMPARE(boxes.seen.last(), writeError);
-    QCOMPARE(panel.countFor(CalibrationReg, Write), 1);
+    QCOMPARE(panel.countFor(Wire::Calibration, Wire::Write), 1);
 }
 
 void PanelTest::disconnectDuringTransaction()
@@ -402,32 +412,36 @@ void PanelTest::disconnectDuringTransaction()
     faults.silent = true;
     panel.emulator.setFaults(faults);
     bool disconnected = false;
+    int ticks = 0;
+    int requests = 0;
     QObject::connect(&panel.emulator, &ConverterEmulator::requestReceived, panel.window.get(), [&] {
         if (!disconnected) {
             disconnected = true;
+            ticks = panel.TickCount();
             panel.disconnectPort();
+            requests = panel.emulator.requests().size();
         }
     });
-    QTRY_VERIFY_WITH_TIMEOUT(disconnected, waitMs);
-    const int requests = panel.emulator.requests().size();
-    QTest::qWait(1000);
-    // The waiting request is not sent again on a closed port, and no tick follows.
+    QTRY_VERIFY_WITH_TIMEOUT(disconnected && panel.TickCount() > ticks, TestWaitMs);
+    // The waiting request is not sent again on a closed port before its tick ends, and no tick
+    // follows.
     QCOMPARE(panel.emulator.requests().size(), requests);
-    QVERIFY(panel.action("Подключить")->isEnabled());
+    QVERIFY(SessionAtRest(*panel.session()));
+    QVERIFY(panel.action("actionConnect")->isEnabled());
 }
 
 void PanelTest::commandMadeWhileDisconnectedRunsFirst()
 {
     PanelDriver panel;
     panel.click("pushButtonReadUserParam");
-    QTest::qWait(300);
+    QVERIFY(SessionAtRest(*panel.session()));
     QVERIFY(panel.emulator.requests().isEmpty());
     panel.connectPort();
-    QTRY_VERIFY_WITH_TIMEOUT(panel.emulator.requests().size() >= 3, waitMs);
+    QTRY_VERIFY_WITH_TIMEOUT(panel.emulator.requests().size() >= 3, TestWaitMs);
     const QVector<EmulatorRequest> log = panel.emulator.requests();
-    QCOMPARE(int(log.at(0).registerCode), int(SetpointReg));
-    QCOMPARE(int(log.at(1).registerCode), int(UserReg));
-    QCOMPARE(int(log.at(2).registerCode), int(StatusReg));
+    QCOMPARE(int(log.at(0).registerCode), int(Wire::Setpoints));
+    QCOMPARE(int(log.at(1).registerCode), int(Wire::UserParams));
+    QCOMPARE(int(log.at(2).registerCode), int(Wire::Status));
 }
 
 void PanelTest::missingPortShowsError()
@@ -442,8 +456,8 @@ void PanelTest::missingPortShowsError()
     MessageBoxWatcher boxes;
     panel.connectPort();
     QCOMPARE(boxes.seen, QStringList{"Error|Не удается открыть порт"});
-    QVERIFY(panel.action("Подключить")->isEnabled());
-    QVERIFY(!panel.action("Отключить")->isEnabled());
+    QVERIFY(panel.action("actionConnect")->isEnabled());
+    QVERIFY(!panel.action("actionDisconnect")->isEnabled());
     QVERIFY(!panel.widget<QWidget>("tab")->isEnabled());
 }
 
@@ -456,7 +470,7 @@ void PanelTest::hangUpAndReturnIsRecovered()
     emulator = &panel.emulator;
     emulator->setFixedStatus(ShownStatus());
     panel.connectPort();
-    QTRY_COMPARE_WITH_TIMEOUT(panel.widget<QLCDNumber>("lcdNumberV")->value(), 12.34, waitMs);
+    QTRY_COMPARE_WITH_TIMEOUT(panel.widget<QLCDNumber>("lcdNumberV")->value(), 12.34, TestWaitMs);
 
     auto *port = panel.window->findChild<QSerialPort *>();
     int errors = 0;
@@ -465,11 +479,15 @@ void PanelTest::hangUpAndReturnIsRecovered()
                          if (error != QSerialPort::NoError)
                              ++errors;
                      });
+    QElapsedTimer lost;
+    lost.start();
     emulator->hangUp();
-    QTest::qWait(1000);
-    QVERIFY2(errors <= 2, qPrintable(QString::number(errors)));
+    QVERIFY(panel.WaitTicks(3));
+    // The hang-up itself and one failed reopen a second at most: no storm of errors.
+    QVERIFY2(errors <= 2 + lost.elapsed() / PortRecovery::ReopenIntervalMs,
+             qPrintable(QString::number(errors)));
     // The window keeps its connected state; polling just gets no answers.
-    QVERIFY(panel.action("Отключить")->isEnabled());
+    QVERIFY(panel.action("actionDisconnect")->isEnabled());
 
     OutputStatus changed = ShownStatus();
     changed.voltage = 3300;
@@ -478,7 +496,7 @@ void PanelTest::hangUpAndReturnIsRecovered()
     panel.disconnectPort();
     panel.connectPort();
     QVERIFY(port->isOpen());
-    QTRY_COMPARE_WITH_TIMEOUT(panel.widget<QLCDNumber>("lcdNumberV")->value(), 33.0, waitMs);
+    QTRY_COMPARE_WITH_TIMEOUT(panel.widget<QLCDNumber>("lcdNumberV")->value(), 33.0, TestWaitMs);
 }
 
 QTEST_MAIN(PanelTest)

@@ -1,8 +1,9 @@
 #include "cli/blockfile.h"
 #include "cli/portproblem.h"
 #include "remote/scpiserver.h"
-#include "session/devicesession.h"
-#include "sim/converteremulator.h"
+#include "tests/support/emulatedsession.h"
+#include "tests/support/requestcount.h"
+#include "tests/support/wire.h"
 
 #include <QJsonDocument>
 #include <QProcess>
@@ -33,7 +34,7 @@ const CalibrationBlock NewCalibration{1100, 900, 1200, 800, 1000, 200, -200, 10,
 QByteArray WriteData(const QVector<EmulatorRequest> &requests, quint8 reg)
 {
     for (const EmulatorRequest &request : requests) {
-        if (request.parsed && request.registerCode == reg && request.operationCode == 0x11)
+        if (request.parsed && request.registerCode == reg && request.operationCode == Wire::Write)
             return request.data.toHex().toUpper();
     }
     return QByteArray();
@@ -92,12 +93,15 @@ private slots:
 private:
     ToolRun Run(const QStringList &arguments, const QProcessEnvironment &extra = {});
     QProcessEnvironment Environment(const QProcessEnvironment &extra) const;
-    int CountFor(quint8 reg, quint8 operation) const;
+    int CountFor(quint8 reg, quint8 operation) const
+    {
+        return ::CountFor(rig->emulator, reg, operation);
+    }
     QString StartPanel(bool waitForReadings);
 
-    std::unique_ptr<ConverterEmulator> emulator;
+    // The session is the panel's, opened only by the tests that go through a panel.
+    std::unique_ptr<EmulatedSession> rig;
     QString port;
-    std::unique_ptr<DeviceSession> panelSession;
     std::unique_ptr<ScpiServer> panelServer;
 };
 
@@ -109,22 +113,19 @@ void VornexctlTest::initTestCase()
 
 void VornexctlTest::init()
 {
-    emulator = std::make_unique<ConverterEmulator>();
-    emulator->setPaced(false);
+    rig = std::make_unique<EmulatedSession>();
     QString error;
-    QVERIFY2(emulator->start(&error), qPrintable(error));
-    port = emulator->serialPath();
-    emulator->setFixedStatus(FixedStatus);
-    emulator->setFixedAdc(FixedAdc);
-    emulator->setCalibration(DeviceCalibration);
+    QVERIFY2(rig->Start(&error), qPrintable(error));
+    port = rig->emulator.serialPath();
+    rig->emulator.setFixedStatus(FixedStatus);
+    rig->emulator.setFixedAdc(FixedAdc);
+    rig->emulator.setCalibration(DeviceCalibration);
 }
 
 void VornexctlTest::cleanup()
 {
     panelServer.reset();
-    panelSession.reset();
-    emulator->stop();
-    emulator.reset();
+    rig.reset();
 }
 
 QProcessEnvironment VornexctlTest::Environment(const QProcessEnvironment &extra) const
@@ -153,15 +154,6 @@ ToolRun VornexctlTest::Run(const QStringList &arguments, const QProcessEnvironme
     run.out = process.readAllStandardOutput();
     run.err = process.readAllStandardError();
     return run;
-}
-
-int VornexctlTest::CountFor(quint8 reg, quint8 operation) const
-{
-    int count = 0;
-    for (const EmulatorRequest &request : emulator->requests())
-        count +=
-            request.parsed && request.registerCode == reg && request.operationCode == operation;
-    return count;
 }
 
 void VornexctlTest::readings_data()
@@ -201,28 +193,28 @@ void VornexctlTest::writes_data()
     QTest::addColumn<int>("reg");
     QTest::addColumn<QByteArray>("data");
     QTest::newRow("set") << QStringList{"set", "12", "1.5"}
-                         << QByteArray("voltage 12.000 V\ncurrent 1.500 A\n") << 0x03
-                         << QByteArray("E02EDC05");
+                         << QByteArray("voltage 12.000 V\ncurrent 1.500 A\n")
+                         << int(Wire::Setpoints) << QByteArray("E02EDC05");
     QTest::newRow("set smallest") << QStringList{"set", "0.01", "0.005"}
-                                  << QByteArray("voltage 0.010 V\ncurrent 0.005 A\n") << 0x03
-                                  << QByteArray("0A000500");
-    QTest::newRow("on") << QStringList{"on"} << QByteArray("output on\n") << 0x07
+                                  << QByteArray("voltage 0.010 V\ncurrent 0.005 A\n")
+                                  << int(Wire::Setpoints) << QByteArray("0A000500");
+    QTest::newRow("on") << QStringList{"on"} << QByteArray("output on\n") << int(Wire::OutputSwitch)
                         << QByteArray("9A1B");
     QTest::newRow("off JSON") << QStringList{"off", "--json"} << QByteArray("{\"output\":false}\n")
-                              << 0x07 << QByteArray("0000");
+                              << int(Wire::OutputSwitch) << QByteArray("0000");
 }
 
 void VornexctlTest::writes()
 {
     QFETCH(QStringList, arguments);
     QFETCH(int, reg);
-    emulator->setOutputOn(true);
+    rig->emulator.setOutputOn(true);
     const ToolRun run = Run(arguments << "--port" << port);
     QCOMPARE(run.err, QByteArray());
     QCOMPARE(run.exitCode, 0);
     QTEST(run.out, "out");
-    QCOMPARE(CountFor(quint8(reg), 0x11), 1);
-    QTEST(WriteData(emulator->requests(), quint8(reg)), "data");
+    QCOMPARE(CountFor(quint8(reg), Wire::Write), 1);
+    QTEST(WriteData(rig->emulator.requests(), quint8(reg)), "data");
 }
 
 void VornexctlTest::failedExchanges_data()
@@ -238,22 +230,30 @@ void VornexctlTest::failedExchanges_data()
     const QString refused = QStringLiteral("Ошибка записи: неверный ответ преобразователя");
     QTest::newRow("set, silent") << QStringList{"set", "12", "1.5"} << "silent" << 4 << 0x03 << 0x11
                                  << 4 << write;
-    QTest::newRow("on, silent") << QStringList{"on"} << "silent" << 4 << 0x07 << 0x11 << 4 << write;
-    QTest::newRow("set, NAK") << QStringList{"set", "12", "1.5"} << "nak" << 5 << 0x03 << 0x11 << 4
+    QTest::newRow("on, silent") << QStringList{"on"} << "silent" << 4 << int(Wire::OutputSwitch)
+                                << int(Wire::Write) << 4 << write;
+    QTest::newRow("set, NAK") << QStringList{"set", "12", "1.5"} << "nak" << 5
+                              << int(Wire::Setpoints) << int(Wire::Write) << 4
                               << refused + QStringLiteral(" (4 попытки)");
-    QTest::newRow("off, NAK") << QStringList{"off"} << "nak" << 5 << 0x07 << 0x11 << 4 << refused;
-    QTest::newRow("user set, NAK")
-        << QStringList{"user", "set", "USERFILE"} << "nak" << 5 << 0xAB << 0x11 << 1 << refused;
-    QTest::newRow("status, silent") << QStringList{"status"} << "silent" << 4 << 0x01 << 0x01 << 2
-                                    << "Ошибка чтения: преобразователь не отвечает";
-    QTest::newRow("status, bad CRC") << QStringList{"status"} << "bad-crc" << 5 << 0x01 << 0x01 << 1
-                                     << "Ошибка чтения: неверный ответ преобразователя";
+    QTest::newRow("off, NAK") << QStringList{"off"} << "nak" << 5 << int(Wire::OutputSwitch)
+                              << int(Wire::Write) << 4 << refused;
+    QTest::newRow("user set, NAK") << QStringList{"user", "set", "USERFILE"} << "nak" << 5
+                                   << int(Wire::UserParams) << int(Wire::Write) << 1 << refused;
+    QTest::newRow("status, silent")
+        << QStringList{"status"} << "silent" << 4 << int(Wire::Status) << int(Wire::Read) << 2
+        << "Ошибка чтения: преобразователь не отвечает";
+    QTest::newRow("status, bad CRC")
+        << QStringList{"status"} << "bad-crc" << 5 << int(Wire::Status) << int(Wire::Read) << 1
+        << "Ошибка чтения: неверный ответ преобразователя";
     QTest::newRow("setpoints, bad CRC")
-        << QStringList{"setpoints"} << "bad-crc" << 5 << 0x03 << 0x01 << 1 << "Ошибка чтения";
-    QTest::newRow("calibration get, silent") << QStringList{"calibration", "get"} << "silent" << 4
-                                             << 0xA8 << 0x01 << 2 << "Ошибка чтения";
-    QTest::newRow("user get, bad CRC") << QStringList{"user", "get", "--json"} << "bad-crc" << 5
-                                       << 0xAB << 0x01 << 1 << "\"error\":\"bad-reply\"";
+        << QStringList{"setpoints"} << "bad-crc" << 5 << int(Wire::Setpoints) << int(Wire::Read)
+        << 1 << "Ошибка чтения";
+    QTest::newRow("calibration get, silent")
+        << QStringList{"calibration", "get"} << "silent" << 4 << int(Wire::Calibration)
+        << int(Wire::Read) << 2 << "Ошибка чтения";
+    QTest::newRow("user get, bad CRC")
+        << QStringList{"user", "get", "--json"} << "bad-crc" << 5 << int(Wire::UserParams)
+        << int(Wire::Read) << 1 << "\"error\":\"bad-reply\"";
 }
 
 void VornexctlTest::failedExchanges()
@@ -266,14 +266,14 @@ void VornexctlTest::failedExchanges()
     QTemporaryDir dir;
     const QString userFile = dir.filePath("user.json");
     QString problem;
-    QVERIFY(WriteJsonFile(userFile, UserParamsToJson(emulator->userParams()), problem));
+    QVERIFY(WriteJsonFile(userFile, UserParamsToJson(rig->emulator.userParams()), problem));
     arguments.replaceInStrings(QStringLiteral("USERFILE"), userFile);
 
     FaultSettings faults;
     faults.silent = fault == QLatin1String("silent");
     faults.nak = fault == QLatin1String("nak");
     faults.badCrc = fault == QLatin1String("bad-crc");
-    emulator->setFaults(faults);
+    rig->emulator.setFaults(faults);
     const ToolRun run = Run(arguments << "--port" << port);
     QTEST(run.exitCode, "exitCode");
     QTEST(CountFor(quint8(reg), quint8(operation)), "requests");
@@ -300,12 +300,12 @@ void VornexctlTest::calibrationBackupBeforeWrite()
     QCOMPARE(run.out, "backup " + backup.toUtf8() + "\nwritten calibration\n");
     QCOMPARE(JsonText(ReadJsonObjectFile(backup, problem).value_or(QJsonObject())),
              JsonText(CalibrationToJson(DeviceCalibration)));
-    QCOMPARE(JsonText(CalibrationToJson(emulator->calibration())),
+    QCOMPARE(JsonText(CalibrationToJson(rig->emulator.calibration())),
              JsonText(CalibrationToJson(NewCalibration)));
 
     QStringList calibrationRequests;
-    for (const EmulatorRequest &request : emulator->requests()) {
-        if (request.registerCode == 0xA8)
+    for (const EmulatorRequest &request : rig->emulator.requests()) {
+        if (request.registerCode == Wire::Calibration)
             calibrationRequests << QString::number(request.operationCode, 16);
     }
     QCOMPARE(calibrationRequests, (QStringList{"1", "11"}));
@@ -319,14 +319,14 @@ void VornexctlTest::calibrationNotWrittenWithoutBackup()
     QVERIFY(WriteJsonFile(file, CalibrationToJson(NewCalibration), problem));
     FaultSettings faults;
     faults.badCrc = true;
-    emulator->setFaults(faults);
+    rig->emulator.setFaults(faults);
 
     const ToolRun run = Run({"--port", port, "calibration", "set", file});
     QCOMPARE(run.exitCode, 5);
     QVERIFY2(QString::fromUtf8(run.err).contains("без резервной копии калибровка не записывается"),
              run.err.constData());
-    QCOMPARE(CountFor(0xA8, 0x01), 1);
-    QCOMPARE(CountFor(0xA8, 0x11), 0);
+    QCOMPARE(CountFor(Wire::Calibration, Wire::Read), 1);
+    QCOMPARE(CountFor(Wire::Calibration, Wire::Write), 0);
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"cal.json"});
 }
 
@@ -369,13 +369,13 @@ void VornexctlTest::badBlockFilesSendNothing()
     const ToolRun run = Run({"--port", port, block, "set", file});
     QCOMPARE(run.exitCode, 6);
     QVERIFY2(QString::fromUtf8(run.err).contains(message), run.err.constData());
-    QCOMPARE(emulator->requests().size(), 0);
+    QCOMPARE(rig->emulator.requests().size(), 0);
     QCOMPARE(run.out, QByteArray());
 }
 
 void VornexctlTest::userParamsWriteSendsNoLifeCounter()
 {
-    UserParamBlock block = emulator->userParams();
+    UserParamBlock block = rig->emulator.userParams();
     block.lifeCounter = 1234;
     block.fanDelay = 30;
     QTemporaryDir dir;
@@ -386,8 +386,8 @@ void VornexctlTest::userParamsWriteSendsNoLifeCounter()
     QCOMPARE(run.err, QByteArray());
     QCOMPARE(run.exitCode, 0);
     QCOMPARE(run.out, QByteArray("{\"written\":\"user\"}\n"));
-    QCOMPARE(WriteData(emulator->requests(), 0xAB).mid(4, 4), QByteArray("0000"));
-    QCOMPARE(emulator->userParams().fanDelay, 30);
+    QCOMPARE(WriteData(rig->emulator.requests(), 0xAB).mid(4, 4), QByteArray("0000"));
+    QCOMPARE(rig->emulator.userParams().fanDelay, 30);
 }
 
 void VornexctlTest::blocksRead()
@@ -403,7 +403,7 @@ void VornexctlTest::blocksRead()
 
     run = Run({"--port", port, "user", "get"});
     QCOMPARE(run.exitCode, 0);
-    QCOMPARE(run.out, JsonText(UserParamsToJson(emulator->userParams())));
+    QCOMPARE(run.out, JsonText(UserParamsToJson(rig->emulator.userParams())));
 }
 
 void VornexctlTest::logLines_data()
@@ -456,7 +456,7 @@ void VornexctlTest::logGoesOnThroughSilence()
 {
     FaultSettings faults;
     faults.silentFirst = 10;
-    emulator->setFaults(faults);
+    rig->emulator.setFaults(faults);
     const ToolRun run = Run({"--port", port, "log", "--period", "1", "--count", "2"});
     QCOMPARE(run.exitCode, 0);
     QCOMPARE(run.out, QByteArray("12.340 0.5670\n12.340 0.5670\n"));
@@ -471,7 +471,7 @@ void VornexctlTest::portHeldByThePanelIsBusy()
 {
     QSerialPort panel(port);
     QVERIFY(panel.open(QIODevice::ReadWrite));
-    emulator->clearRequests();
+    rig->emulator.clearRequests();
 
     const ToolRun run = Run({"--port", port, "status"});
     QCOMPARE(run.exitCode, 3);
@@ -480,14 +480,11 @@ void VornexctlTest::portHeldByThePanelIsBusy()
                             "(если это панель VORNEXcontrol с включённым SCPI-сервером, команда "
                             "дойдёт до преобразователя через неё: --via 127.0.0.1)\n")
                  .arg(port));
-    QCOMPARE(emulator->requests().size(), 0);
+    QCOMPARE(rig->emulator.requests().size(), 0);
     panel.close();
 
-    DeviceSession session;
-    session.SetTrace(nullptr);
-    QVERIFY(session.Open(port));
+    QVERIFY(rig->Open(port));
     DeviceSession second;
-    second.SetTrace(nullptr);
     QVERIFY(!second.Open(port));
     QCOMPARE(ClassifyOpenFailure(second.OpenFailure(), LookAtPortFile(port)), Failure::PortBusy);
 }
@@ -549,7 +546,7 @@ void VornexctlTest::helpAndUsage()
     QVERIFY2(QString::fromUtf8(run.err).contains(err), run.err.constData());
     QCOMPARE(run.out.isEmpty(), out.isEmpty());
     QCOMPARE(run.err.isEmpty(), err.isEmpty());
-    QCOMPARE(emulator->requests().size(), 0);
+    QCOMPARE(rig->emulator.requests().size(), 0);
 }
 
 void VornexctlTest::traceGoesToStandardError()
@@ -566,13 +563,11 @@ void VornexctlTest::traceGoesToStandardError()
 // port the system chooses. The address for --via, or nothing when the panel did not start.
 QString VornexctlTest::StartPanel(bool waitForReadings)
 {
-    panelSession = std::make_unique<DeviceSession>();
-    panelSession->SetTrace(nullptr);
-    QSignalSpy statusRead(panelSession.get(), &DeviceSession::statusRead);
-    QSignalSpy adcRead(panelSession.get(), &DeviceSession::adcRead);
-    if (!panelSession->Open(port))
+    QSignalSpy statusRead(&rig->session, &DeviceSession::statusRead);
+    QSignalSpy adcRead(&rig->session, &DeviceSession::adcRead);
+    if (!rig->Open(port))
         return QString();
-    panelServer = std::make_unique<ScpiServer>(panelSession.get());
+    panelServer = std::make_unique<ScpiServer>(&rig->session);
     if (!panelServer->Apply(RemoteSettings{true, RemoteSettings::Listen::Local, 0}))
         return QString();
     if (waitForReadings &&
@@ -615,7 +610,7 @@ void VornexctlTest::viaPanelReadings()
 {
     QFETCH(QStringList, arguments);
     QFETCH(Setup, setup);
-    setup(*emulator);
+    setup(rig->emulator);
     const QString via = StartPanel(true);
     QVERIFY(!via.isEmpty());
     const ToolRun run = Run(arguments << "--via" << via);
@@ -650,9 +645,9 @@ void VornexctlTest::viaPanelWrites()
     QCOMPARE(run.err, QByteArray());
     QCOMPARE(run.exitCode, 0);
     QTEST(run.out, "out");
-    QTEST(int(emulator->setpoints().voltage), "millivolts");
-    QTEST(int(emulator->setpoints().current), "milliamps");
-    QTEST(emulator->outputOn(), "outputOn");
+    QTEST(int(rig->emulator.setpoints().voltage), "millivolts");
+    QTEST(int(rig->emulator.setpoints().current), "milliamps");
+    QTEST(rig->emulator.outputOn(), "outputOn");
 }
 
 // A converter that fails the panel fails the command as it would over a port.
@@ -682,7 +677,7 @@ void VornexctlTest::viaPanelFailures()
     FaultSettings faults;
     faults.silent = fault == QLatin1String("silent");
     faults.nak = fault == QLatin1String("nak");
-    emulator->setFaults(faults);
+    rig->emulator.setFaults(faults);
     const QString via = StartPanel(fault == QLatin1String("nak"));
     QVERIFY(!via.isEmpty());
     const ToolRun run = Run(arguments << "--via" << via);
@@ -696,7 +691,7 @@ void VornexctlTest::viaLogGoesOnThroughSilence()
 {
     FaultSettings faults;
     faults.silentFirst = 10;
-    emulator->setFaults(faults);
+    rig->emulator.setFaults(faults);
     const QString via = StartPanel(false);
     QVERIFY(!via.isEmpty());
     const ToolRun run = Run({"--via", via, "log", "--period", "1", "--count", "2"});

@@ -1,6 +1,5 @@
-#include "link/devicelink.h"
 #include "link/porthangupguard.h"
-#include "sim/converteremulator.h"
+#include "tests/support/emulatedlink.h"
 
 #include <QSerialPort>
 #include <QtTest>
@@ -30,69 +29,50 @@ private slots:
     void unpluggedDeviceComesBack();
 
 private:
-    bool OpenOn(const QString &path);
-
-    std::unique_ptr<ConverterEmulator> emulator;
-    std::unique_ptr<QSerialPort> port;
-    DeviceLink link;
+    std::unique_ptr<EmulatedLink> rig;
 };
-
-bool TestEmulatorLink::OpenOn(const QString &path)
-{
-    port->setPortName(path);
-    if (!port->open(QIODevice::ReadWrite))
-        return false;
-    // The emulator answers only a line set like the panel's: 9200 baud, and 8N1 by default.
-    return port->setBaudRate(9200);
-}
 
 void TestEmulatorLink::init()
 {
-    emulator = std::make_unique<ConverterEmulator>();
-    // Unpaced, so that a loaded test machine does not push replies past the 200 ms window.
-    emulator->setPaced(false);
+    rig = std::make_unique<EmulatedLink>();
     QString error;
-    QVERIFY2(emulator->start(&error), qPrintable(error));
-    port = std::make_unique<QSerialPort>();
-    QVERIFY(OpenOn(emulator->serialPath()));
-    link.SetPort(port.get());
+    QVERIFY2(rig->Start(&error), qPrintable(error));
 }
 
 void TestEmulatorLink::cleanup()
 {
-    port.reset();
-    emulator.reset();
+    rig.reset();
 }
 
 void TestEmulatorLink::setpointsRoundTrip()
 {
-    QCOMPARE(int(link.SetSetpoints(12000, 1500)), int(Success));
+    QCOMPARE(int(rig->link.SetSetpoints(12000, 1500)), int(Success));
     Setpoints setpoints;
-    QCOMPARE(int(link.GetSetpoints(setpoints)), int(Success));
+    QCOMPARE(int(rig->link.GetSetpoints(setpoints)), int(Success));
     QCOMPARE(setpoints.voltage, 12000);
     QCOMPARE(setpoints.current, 1500);
-    QCOMPARE(emulator->setpoints().voltage, 12000);
+    QCOMPARE(rig->emulator.setpoints().voltage, 12000);
 }
 
 void TestEmulatorLink::outputSwitch()
 {
     OutputStatus status;
-    QCOMPARE(int(link.SetOutput(7066)), int(Success));
-    QVERIFY(emulator->outputOn());
-    QCOMPARE(int(link.GetStatus(status)), int(Success));
+    QCOMPARE(int(rig->link.SetOutput(7066)), int(Success));
+    QVERIFY(rig->emulator.outputOn());
+    QCOMPARE(int(rig->link.GetStatus(status)), int(Success));
     QCOMPARE(status.outputOn, 1);
-    QCOMPARE(int(link.SetOutput(0)), int(Success));
-    QVERIFY(!emulator->outputOn());
+    QCOMPARE(int(rig->link.SetOutput(0)), int(Success));
+    QVERIFY(!rig->emulator.outputOn());
 }
 
 void TestEmulatorLink::calibrationRoundTrip()
 {
-    QCOMPARE(int(link.SetCalibration(
+    QCOMPARE(int(rig->link.SetCalibration(
                  CalibrationBlock{1000, 1001, 1002, 1003, 1004, -5, -6, 7, -8, 9, 150}, 0x11)),
              int(Success));
     CalibrationBlock block;
-    QCOMPARE(int(link.GetCalibration(block, 0x01)), int(Success));
-    const CalibrationBlock stored = emulator->calibration();
+    QCOMPARE(int(rig->link.GetCalibration(block, 0x01)), int(Success));
+    const CalibrationBlock stored = rig->emulator.calibration();
     for (const CalibrationBlock *b : {&std::as_const(block), &stored}) {
         QCOMPARE(b->kuDacVolt, 1000);
         QCOMPARE(b->kuAdcVolt, 1001);
@@ -109,15 +89,16 @@ void TestEmulatorLink::userParamsKeepTheLifeCounter()
 {
     UserParamBlock start;
     start.lifeCounter = 77;
-    emulator->setUserParams(start);
-    QCOMPARE(int(link.SetUserParams(UserParamBlock{1, 1234, 3, 4, 5, 6, 7, 8, 9, 10, 11}, 0x11)),
-             int(Success));
-    const QVector<EmulatorRequest> requests = emulator->requests();
+    rig->emulator.setUserParams(start);
+    QCOMPARE(
+        int(rig->link.SetUserParams(UserParamBlock{1, 1234, 3, 4, 5, 6, 7, 8, 9, 10, 11}, 0x11)),
+        int(Success));
+    const QVector<EmulatorRequest> requests = rig->emulator.requests();
     QVERIFY(!requests.isEmpty());
     QCOMPARE(requests.last().data.mid(2, 2), QByteArray(2, '\0'));
 
     UserParamBlock block;
-    QCOMPARE(int(link.GetUserParams(block, 0x01)), int(Success));
+    QCOMPARE(int(rig->link.GetUserParams(block, 0x01)), int(Success));
     QCOMPARE(block.nvpStatus, 1);
     QCOMPARE(block.lifeCounter, 77);
     QCOMPARE(block.fanDutyOff, 11);
@@ -127,17 +108,17 @@ void TestEmulatorLink::widening()
 {
     OutputStatus fixedStatus;
     fixedStatus.current = -1;
-    emulator->setFixedStatus(fixedStatus);
+    rig->emulator.setFixedStatus(fixedStatus);
     AdcReadings fixedAdc;
     fixedAdc.sdadcCurrent = 65535;
     fixedAdc.referenceVoltage = 2500;
-    emulator->setFixedAdc(fixedAdc);
+    rig->emulator.setFixedAdc(fixedAdc);
 
     OutputStatus status;
-    QCOMPARE(int(link.GetStatus(status)), int(Success));
+    QCOMPARE(int(rig->link.GetStatus(status)), int(Success));
     QCOMPARE(status.current, -1);
     AdcReadings adc;
-    QCOMPARE(int(link.GetAdc(adc)), int(Success));
+    QCOMPARE(int(rig->link.GetAdc(adc)), int(Success));
     QCOMPARE(adc.sdadcCurrent, 65535);
     QCOMPARE(adc.referenceVoltage, 2500);
 }
@@ -185,44 +166,44 @@ void TestEmulatorLink::faults()
     QFETCH(int, write);
     OutputStatus status;
     status.voltage = -3;
-    emulator->setFaults(faults);
-    QCOMPARE(int(link.GetStatus(status)), read);
+    rig->emulator.setFaults(faults);
+    QCOMPARE(int(rig->link.GetStatus(status)), read);
     QCOMPARE(status.voltage == -3, read != Success);
-    emulator->setFaults(faults);
-    QCOMPARE(int(link.SetSetpoints(5000, 100)), write);
+    rig->emulator.setFaults(faults);
+    QCOMPARE(int(rig->link.SetSetpoints(5000, 100)), write);
 }
 
 void TestEmulatorLink::lateReplyToAnotherRegisterIsPassedOver()
 {
     AdcReadings adc;
-    QCOMPARE(int(link.GetAdc(adc)), int(Success));
+    QCOMPARE(int(rig->link.GetAdc(adc)), int(Success));
     FaultSettings stale;
     stale.stale = true;
-    emulator->setFaults(stale);
+    rig->emulator.setFaults(stale);
     // The status request is answered with the ADC reply: long enough, CRC good, wrong block.
     // The read passes over it, and its second request brings the first one's status reply.
-    emulator->clearRequests();
+    rig->emulator.clearRequests();
     OutputStatus status;
     status.voltage = -3;
-    QCOMPARE(int(link.GetStatus(status)), int(Success));
-    QCOMPARE(status.voltage, emulator->status().voltage);
-    QCOMPARE(emulator->requests().size(), 2);
+    QCOMPARE(int(rig->link.GetStatus(status)), int(Success));
+    QCOMPARE(status.voltage, rig->emulator.status().voltage);
+    QCOMPARE(rig->emulator.requests().size(), 2);
 }
 
 void TestEmulatorLink::unpluggedDeviceComesBack()
 {
-    PortHangupGuard guard(port.get());
+    PortHangupGuard guard(&rig->port);
     QSignalSpy hungUp(&guard, &PortHangupGuard::hungUp);
-    emulator->hangUp();
+    rig->emulator.hangUp();
     OutputStatus status;
-    QCOMPARE(int(link.GetStatus(status)), int(NoReply));
-    QVERIFY(!port->isOpen());
+    QCOMPARE(int(rig->link.GetStatus(status)), int(NoReply));
+    QVERIFY(!rig->port.isOpen());
     QCOMPARE(hungUp.count(), 1);
-    QCOMPARE(int(link.GetStatus(status)), int(NoReply));
+    QCOMPARE(int(rig->link.GetStatus(status)), int(NoReply));
 
-    QVERIFY(emulator->comeBack());
-    QVERIFY(OpenOn(emulator->serialPath()));
-    QCOMPARE(int(link.GetStatus(status)), int(Success));
+    QVERIFY(rig->emulator.comeBack());
+    QVERIFY(rig->Reopen());
+    QCOMPARE(int(rig->link.GetStatus(status)), int(Success));
 }
 
 QTEST_GUILESS_MAIN(TestEmulatorLink)

@@ -1,13 +1,14 @@
 #include "link/deviceprotocol.h"
 #include "settings/settingskeys.h"
 #include "settings/settingsstore.h"
-#include "../app/paneldriver.h"
+#include "tests/support/paneldriver.h"
 
 #include <QAction>
 #include <QDoubleSpinBox>
 #include <QLabel>
 #include <QMessageBox>
 #include <QProcess>
+#include <QPushButton>
 #include <QTcpServer>
 #include <QTimer>
 #include <QtTest>
@@ -121,35 +122,32 @@ void RemotePanelTest::switchedInTheWindow()
     PanelDriver panel;
     auto *scpiStatus = panel.widget<QLabel>("labelScpiStatus");
     QVERIFY(scpiStatus->isHidden());
-    const auto menuAction = [&panel](const char *name) {
-        return panel.window->findChild<QAction *>(QLatin1String(name));
-    };
     const auto stored = [](const QLatin1String &key) {
         return QSettings(SettingsStore::organisation, SettingsStore::application).value(key);
     };
 
-    menuAction("actionScpiServer")->trigger();
+    panel.action("actionScpiServer")->trigger();
     QCOMPARE(scpiStatus->text(), QStringLiteral("SCPI 127.0.0.1:%1, клиентов: 0").arg(port));
     QVERIFY(scpiStatus->isVisible());
     QCOMPARE(stored(SettingsKeys::scpiEnabled).toBool(), true);
 
     QString warning;
     AnswerNextBox(QMessageBox::No, &warning);
-    menuAction("actionScpiNetwork")->trigger();
+    panel.action("actionScpiNetwork")->trigger();
     QVERIFY(warning.contains(QStringLiteral("включать выход")));
-    QVERIFY(!menuAction("actionScpiNetwork")->isChecked());
+    QVERIFY(!panel.action("actionScpiNetwork")->isChecked());
     QCOMPARE(stored(SettingsKeys::scpiListen).toString(), QStringLiteral("local"));
     QVERIFY(scpiStatus->text().startsWith(QStringLiteral("SCPI 127.0.0.1:")));
 
     AnswerNextBox(QMessageBox::Yes, &warning);
-    menuAction("actionScpiNetwork")->trigger();
+    panel.action("actionScpiNetwork")->trigger();
     QCOMPARE(scpiStatus->text(), QStringLiteral("SCPI 0.0.0.0:%1, клиентов: 0").arg(port));
     QCOMPARE(stored(SettingsKeys::scpiListen).toString(), QStringLiteral("any"));
 
-    menuAction("actionScpiServer")->trigger();
+    panel.action("actionScpiServer")->trigger();
     QVERIFY(scpiStatus->isHidden());
     QVERIFY(squatter.listen(QHostAddress::AnyIPv4, port));
-    menuAction("actionScpiServer")->trigger();
+    panel.action("actionScpiServer")->trigger();
     QCOMPARE(scpiStatus->text(), QStringLiteral("SCPI: порт %1 занят").arg(port));
     panel.connectPort();
     QTRY_VERIFY_WITH_TIMEOUT(panel.countFor(DeviceRegister::Status, DeviceOperation::Read) >= 1,

@@ -1,12 +1,10 @@
-#include "link/deviceprotocol.h"
 #include "remote/scpiclient.h"
 #include "remote/scpiserver.h"
-#include "session/devicesession.h"
-#include "sim/converteremulator.h"
+#include "tests/support/emulatedsession.h"
+#include "tests/support/requestcount.h"
+#include "tests/support/wire.h"
 
-#include <QSignalSpy>
 #include <QTcpSocket>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <memory>
@@ -60,42 +58,28 @@ private slots:
     void clientsCannotHarmThePanel();
 
 private:
-    int countFor(quint8 reg, quint8 operation) const;
+    int countFor(quint8 reg, quint8 operation) const
+    {
+        return CountFor(rig->emulator, reg, operation);
+    }
 
-    std::unique_ptr<QTemporaryDir> dir;
-    std::unique_ptr<ConverterEmulator> emulator;
-    std::unique_ptr<DeviceSession> session;
+    std::unique_ptr<EmulatedSession> rig;
     std::unique_ptr<ScpiServer> server;
 };
 
 void ScpiServerTest::init()
 {
-    emulator = std::make_unique<ConverterEmulator>();
-    emulator->setPaced(false);
-    dir = std::make_unique<QTemporaryDir>();
-    emulator->setLinkPath(dir->filePath(QStringLiteral("ttyVORNEX")));
+    rig = std::make_unique<EmulatedSession>();
     QString error;
-    QVERIFY2(emulator->start(&error), qPrintable(error));
-    session = std::make_unique<DeviceSession>();
-    session->SetTrace(nullptr);
-    server = std::make_unique<ScpiServer>(session.get());
+    QVERIFY2(rig->Start(&error), qPrintable(error));
+    server = std::make_unique<ScpiServer>(&rig->session);
     QVERIFY(server->Apply(RemoteSettings{true, RemoteSettings::Listen::Local, 0}));
 }
 
 void ScpiServerTest::cleanup()
 {
     server.reset();
-    session.reset();
-    emulator.reset();
-    dir.reset();
-}
-
-int ScpiServerTest::countFor(quint8 reg, quint8 operation) const
-{
-    int n = 0;
-    for (const EmulatorRequest &request : emulator->requests())
-        n += request.parsed && request.registerCode == reg && request.operationCode == operation;
-    return n;
+    rig.reset();
 }
 
 void ScpiServerTest::withoutAConverter()
@@ -109,38 +93,37 @@ void ScpiServerTest::withoutAConverter()
     QCOMPARE(script.ask("SYST:ERR?"), QByteArray("-230,\"Data corrupt or stale\""));
     QCOMPARE(script.ask("SYST:ERR?"), QByteArray("-241,\"Hardware missing\""));
     QCOMPARE(script.ask("SYST:ERR?"), QByteArray("0,\"No error\""));
-    QCOMPARE(emulator->requests().size(), 0);
+    QCOMPARE(rig->emulator.requests().size(), 0);
 }
 
 void ScpiServerTest::failedWritesQueueDeviceErrors()
 {
-    QVERIFY(session->Open(emulator->linkPath()));
+    QVERIFY(rig->Open());
     Script script(server->Port());
     QVERIFY(script.connected());
-    QTRY_VERIFY_WITH_TIMEOUT(countFor(DeviceRegister::Status, DeviceOperation::Read) >= 1, waitMs);
+    QTRY_VERIFY_WITH_TIMEOUT(countFor(Wire::Status, Wire::Read) >= 1, waitMs);
     FaultSettings silent;
     silent.silent = true;
-    emulator->setFaults(silent);
+    rig->emulator.setFaults(silent);
 
     // Four attempts, as for a click, then the error; *OPC? waits for all of them.
     script.send("OUTP ON");
     QCOMPARE(script.ask("*OPC?"), QByteArray("1"));
-    QCOMPARE(countFor(DeviceRegister::OutputSwitch, DeviceOperation::Write), 4);
+    QCOMPARE(countFor(Wire::OutputSwitch, Wire::Write), 4);
     QCOMPARE(script.ask("SYST:ERR?"),
              QByteArray("-240,\"Hardware error;no reply from converter\""));
 
     // "Отключить" while a write is being tried ends it for the script at once.
     script.send("VOLT 5");
-    QTRY_VERIFY_WITH_TIMEOUT(countFor(DeviceRegister::Setpoints, DeviceOperation::Write) >= 1,
-                             waitMs);
-    session->Close();
+    QTRY_VERIFY_WITH_TIMEOUT(countFor(Wire::Setpoints, Wire::Write) >= 1, waitMs);
+    rig->session.Close();
     QCOMPARE(script.ask("*OPC?"), QByteArray("1"));
     QCOMPARE(script.ask("SYST:ERR?"), QByteArray("-241,\"Hardware missing\""));
 }
 
 void ScpiServerTest::clientsCannotHarmThePanel()
 {
-    QVERIFY(session->Open(emulator->linkPath()));
+    QVERIFY(rig->Open());
     std::vector<std::unique_ptr<Script>> scripts;
     for (int i = 0; i < ScpiServer::MaxClients; ++i) {
         scripts.push_back(std::make_unique<Script>(server->Port()));
@@ -177,8 +160,7 @@ void ScpiServerTest::clientsCannotHarmThePanel()
     // More than the system's socket buffers on both ends take.
     scripts[1]->socket.setReadBufferSize(1024);
     scripts[1]->socket.write(QByteArray("*IDN?\n").repeated(2000000));
-    QSignalSpy ticks(session.get(), &DeviceSession::tickDone);
-    QTRY_VERIFY_WITH_TIMEOUT(ticks.size() >= 8, waitMs);
+    QVERIFY(rig->WaitTicks(8, waitMs));
     QVERIFY(scripts[2]->ask("*IDN?").startsWith("VORNEXcontrol,"));
     QVERIFY2(scripts[1]->socket.bytesToWrite() > 0, "the flood was read to its end");
     qint64 largestBacklog = 0;

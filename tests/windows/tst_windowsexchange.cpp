@@ -1,10 +1,11 @@
-#include "../app/messageboxwatcher.h"
-#include "../app/savedialoganswer.h"
 #include "app/mainwindow.h"
-#include "settings/settingsstore.h"
 #include "emulatorconsole.h"
 #include "log/logjournal.h"
 #include "session/devicesession.h"
+#include "settings/settingsstore.h"
+#include "tests/support/messageboxwatcher.h"
+#include "tests/support/panelwindow.h"
+#include "tests/support/savedialoganswer.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -27,11 +28,6 @@ constexpr int waitMs = 10000;
 constexpr int recoveryMs = 30000;
 
 const QString registryStore = QStringLiteral(R"(HKEY_CURRENT_USER\Software\brenta\TALMIR)");
-
-QImage Lamp(const char *name)
-{
-    return QPixmap(QStringLiteral(":/new/prefix1/rec/") + QLatin1String(name)).toImage();
-}
 
 QByteArray Contents(const QString &path)
 {
@@ -73,12 +69,8 @@ private slots:
 private:
     template <typename T> T *Widget(const char *name) const
     {
-        T *found = window->findChild<T *>(QLatin1String(name));
-        if (found == nullptr)
-            qFatal("no widget %s", name);
-        return found;
+        return PanelWidget<T>(*window, name);
     }
-    QAction *Action(const QString &text) const;
     void Click(const char *button)
     {
         QTest::mouseClick(Widget<QPushButton>(button), Qt::LeftButton);
@@ -93,15 +85,6 @@ private:
     const std::unique_ptr<QSettings> store = OpenSettingsStore();
     std::unique_ptr<MainWindow> window;
 };
-
-QAction *WindowsExchangeTest::Action(const QString &text) const
-{
-    for (QAction *candidate : window->findChildren<QAction *>()) {
-        if (candidate->text() == text)
-            return candidate;
-    }
-    return nullptr;
-}
 
 void WindowsExchangeTest::initTestCase()
 {
@@ -118,11 +101,8 @@ void WindowsExchangeTest::init()
     Ask(QStringLiteral("output on"));
     QSettings(registryStore, QSettings::NativeFormat).clear();
     QDir(LogJournal::DefaultFolder()).removeRecursively();
-    qputenv("VORNEX_EXTRA_PORTS", port.toLatin1());
-    window = std::make_unique<MainWindow>(store.get());
-    qunsetenv("VORNEX_EXTRA_PORTS");
-    window->show();
-    Action(QStringLiteral("Подключить"))->trigger();
+    window = OpenPanelWindow(store.get(), {port});
+    PanelAction(*window, "actionConnect")->trigger();
     QTRY_COMPARE_WITH_TIMEOUT(LinkStatus(), QStringLiteral("Подключено: ") + port, waitMs);
 }
 

@@ -1,12 +1,13 @@
-#include "../app/messageboxwatcher.h"
-#include "../app/restoreanswer.h"
-#include "../app/savedialoganswer.h"
 #include "app/mainwindow.h"
-#include "settings/settingsstore.h"
 #include "emulatorconsole.h"
 #include "log/logjournal.h"
 #include "session/portexists.h"
 #include "settings/settingskeys.h"
+#include "settings/settingsstore.h"
+#include "tests/support/messageboxwatcher.h"
+#include "tests/support/panelwindow.h"
+#include "tests/support/restoreanswer.h"
+#include "tests/support/savedialoganswer.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -33,15 +34,6 @@ QByteArray Contents(const QString &path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-QAction *Action(const MainWindow &window, const QString &text)
-{
-    for (QAction *candidate : window.findChildren<QAction *>()) {
-        if (candidate->text() == text)
-            return candidate;
-    }
-    return nullptr;
 }
 
 QStringList Offered(const MainWindow &window)
@@ -142,16 +134,14 @@ void WindowsPanelTest::comPortIsOfferedRememberedInTheRegistryAndAWriteFailsAfte
     if (port.isEmpty())
         QSKIP("VORNEX_TEST_COM_PORT names no mapped COM port");
 
-    qputenv("VORNEX_EXTRA_PORTS", (port + QLatin1Char(';') + absentPort).toLatin1());
     MessageBoxWatcher boxes;
     const std::unique_ptr<QSettings> store = OpenSettingsStore();
-    MainWindow window(store.get());
-    qunsetenv("VORNEX_EXTRA_PORTS");
-    window.show();
+    const std::unique_ptr<MainWindow> shown = OpenPanelWindow(store.get(), {port, absentPort});
+    const MainWindow &window = *shown;
     QCOMPARE(Offered(window).value(0), port);
     QVERIFY(!Offered(window).contains(absentPort));
 
-    Action(window, QStringLiteral("Подключить"))->trigger();
+    PanelAction(window, "actionConnect")->trigger();
     QTRY_COMPARE_WITH_TIMEOUT(
         QSettings(registryStore, QSettings::NativeFormat).value(SettingsKeys::lastPort).toString(),
         port, waitMs);
