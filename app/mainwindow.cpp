@@ -15,7 +15,6 @@
 #include "log/sessionlogger.h"
 #include "remote/scpiserver.h"
 #include "session/portcatalog.h"
-#include "session/setpointunits.h"
 #include "ui_mainwindow.h"
 
 #include <QAbstractItemView>
@@ -321,8 +320,8 @@ void MainWindow::ShowWrittenSetpoints(const Setpoints &setpoints)
 // Each attempt of a setpoint write takes what the boxes hold at that moment.
 Setpoints MainWindow::SetpointsFromBoxes() const
 {
-    return Setpoints{SetpointMilli(ui->doubleSpinBoxV->value()),
-                     SetpointMilli(ui->doubleSpinBoxA->value())};
+    return Setpoints{ToCounts(Quantity::SetpointVoltage, ui->doubleSpinBoxV->value()),
+                     ToCounts(Quantity::SetpointCurrent, ui->doubleSpinBoxA->value())};
 }
 
 void MainWindow::ShowCalibration(const CalibrationBlock &block)

@@ -1,8 +1,8 @@
 #include "cli/commandline.h"
 
 #include "cli/valuetext.h"
+#include "link/quantities.h"
 #include "session/portlist.h"
-#include "session/setpointunits.h"
 
 #include <QMap>
 
@@ -100,7 +100,8 @@ QString SetpointsFromWords(const QStringList &values, Setpoints &setpoints)
         ParseDecimal(values.at(1), ValueLimits::SetpointAmps, QStringLiteral("А"), problem);
     if (!amps)
         return QStringLiteral("ток: ") + problem;
-    setpoints = Setpoints{SetpointMilli(*volts), SetpointMilli(*amps)};
+    setpoints = Setpoints{ToCounts(Quantity::SetpointVoltage, *volts),
+                          ToCounts(Quantity::SetpointCurrent, *amps)};
     return QString();
 }
 

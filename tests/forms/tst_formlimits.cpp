@@ -1,6 +1,6 @@
 #include "app/blockpage.h"
 #include "link/blockfields.h"
-#include "session/setpointunits.h"
+#include "link/quantities.h"
 #include "session/valuelimits.h"
 #include "ui_mainwindow.h"
 
@@ -179,7 +179,9 @@ void FormLimitsTest::boxValueInDeviceUnits()
     QFETCH(int, milli);
     auto *spin = window->findChild<QDoubleSpinBox *>(box);
     spin->setValue(value);
-    QCOMPARE(SetpointMilli(spin->value()), milli);
+    const Quantity quantity = box == QLatin1String("doubleSpinBoxV") ? Quantity::SetpointVoltage
+                                                                     : Quantity::SetpointCurrent;
+    QCOMPARE(ToCounts(quantity, spin->value()), milli);
 }
 
 QTEST_MAIN(FormLimitsTest)
