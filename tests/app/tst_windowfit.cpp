@@ -1,11 +1,13 @@
 #include "app/highdpi.h"
 #include "app/mainwindow.h"
+#include "app/windowfit.h"
 #include "settings/settingsstore.h"
 
-#include <QAbstractButton>
-#include <QAbstractSpinBox>
 #include <QLabel>
+#include <QMainWindow>
+#include <QPushButton>
 #include <QSettings>
+#include <QSpinBox>
 #include <QTabWidget>
 #include <QToolBar>
 #include <QtTest>
@@ -22,6 +24,7 @@ private slots:
     void init();
     void cleanup();
     void neverBelowTheDesign();
+    void fitRaisesTextsOnly();
     void everyTextFits_data();
     void everyTextFits();
     void toolbarShowsEverything();
@@ -34,13 +37,10 @@ private:
 
 namespace {
 
+// Whatever Qt shows as a widget's text: a caption, a label, a spin box's value, an edit's line.
 bool ShowsText(const QWidget *widget)
 {
-    if (const auto *button = qobject_cast<const QAbstractButton *>(widget))
-        return !button->text().isEmpty();
-    if (const auto *label = qobject_cast<const QLabel *>(widget))
-        return !label->text().isEmpty();
-    return qobject_cast<const QAbstractSpinBox *>(widget) != nullptr;
+    return !widget->property("text").toString().isEmpty();
 }
 
 // The part of `widget` that its ancestors up to `top` leave visible, in top's coordinates.
@@ -75,6 +75,37 @@ void WindowFitTest::neverBelowTheDesign()
     QVERIFY(tabs->width() >= 297);
     QVERIFY(tabs->height() >= 396);
     QCOMPARE(tabs->pos(), QPoint(10, 10));
+}
+
+// A page of rows at fixed positions, each designed too narrow for large fonts: the fit widens
+// those that show text to what their text needs, and leaves the others at their design.
+void WindowFitTest::fitRaisesTextsOnly()
+{
+    QMainWindow window;
+    auto *central = new QWidget;
+    window.setCentralWidget(central);
+    auto *tabs = new QTabWidget(central);
+    auto *page = new QWidget;
+    tabs->addTab(page, QStringLiteral("Page"));
+    const QSize designed(20, 10);
+    auto *label = new QLabel(QStringLiteral("A caption far wider than its box"), page);
+    auto *value = new QSpinBox(page);
+    value->setRange(0, 999999);
+    value->setValue(999999);
+    auto *icon =
+        new QPushButton(QIcon(QStringLiteral(":/new/prefix1/rec/about.png")), QString(), page);
+    int y = 0;
+    for (QWidget *row : std::initializer_list<QWidget *>{label, value, icon}) {
+        row->setMinimumSize(designed);
+        row->setGeometry(QRect(QPoint(10, y += 20), designed));
+    }
+
+    FitWindowToContents(window, *tabs);
+    QVERIFY(label->minimumWidth() >= label->minimumSizeHint().width());
+    QVERIFY(value->minimumWidth() >= value->minimumSizeHint().width());
+    QCOMPARE(icon->minimumSize(), designed);
+    QVERIFY(label->minimumWidth() > designed.width());
+    QVERIFY(value->minimumWidth() > designed.width());
 }
 
 void WindowFitTest::everyTextFits_data()

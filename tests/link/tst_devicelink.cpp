@@ -6,12 +6,12 @@
 #include "scriptedpeer.h"
 #include "stdoutcapture.h"
 
+#include <QAbstractEventDispatcher>
 #include <QBuffer>
 #include <QLoggingCategory>
 #include <QSerialPort>
 #include <QtTest>
 
-#include <ctime>
 #include <functional>
 #include <memory>
 
@@ -31,11 +31,52 @@ protected:
     }
 };
 
-double ProcessCpuMs()
+// A real serial port that counts the waits for written bytes made while nothing was queued:
+// QSerialPort's wait can then block for its whole time-out.
+class WaitCountingPort : public QSerialPort
 {
-    timespec now{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
-    return double(now.tv_sec) * 1e3 + double(now.tv_nsec) / 1e6;
+public:
+    int emptyWaits = 0;
+
+    bool waitForBytesWritten(int msecs) override
+    {
+        emptyWaits += bytesToWrite() == 0;
+        return QSerialPort::waitForBytesWritten(msecs);
+    }
+};
+
+// Counts the event loop's passes and its sleeps while it lives, in this thread.
+class EventLoopPasses
+{
+public:
+    EventLoopPasses()
+    {
+        QAbstractEventDispatcher *dispatcher = QAbstractEventDispatcher::instance();
+        awake =
+            QObject::connect(dispatcher, &QAbstractEventDispatcher::awake, [this] { ++passes; });
+        asleep = QObject::connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, [this] {
+            ++passes;
+            ++sleeps;
+        });
+    }
+    ~EventLoopPasses()
+    {
+        QObject::disconnect(awake);
+        QObject::disconnect(asleep);
+    }
+
+    int passes = 0;
+    int sleeps = 0;
+
+private:
+    QMetaObject::Connection awake;
+    QMetaObject::Connection asleep;
+};
+
+// How many reply waits a transaction ran: the trace starts each with this line.
+int ReplyWaits(const QByteArray &trace)
+{
+    return trace.count("Call GetLine\n");
 }
 
 const QByteArray StatusPayload = QByteArray::fromHex("D204370200000101");
@@ -94,7 +135,7 @@ private:
     bool OpenOn(const QString &path);
 
     std::unique_ptr<ScriptedPeer> peer;
-    std::unique_ptr<QSerialPort> port;
+    std::unique_ptr<WaitCountingPort> port;
     std::unique_ptr<DeviceLink> link;
 };
 
@@ -111,7 +152,7 @@ void TestDeviceLink::init()
 {
     peer = std::make_unique<ScriptedPeer>();
     QVERIFY(peer->start());
-    port = std::make_unique<QSerialPort>();
+    port = std::make_unique<WaitCountingPort>();
     QVERIFY(OpenOn(peer->serialPath()));
     link = std::make_unique<DeviceLink>();
     link->SetPort(port.get());
@@ -209,12 +250,10 @@ void TestDeviceLink::frameLeavesInSeparateWrites()
 
 void TestDeviceLink::frameDoesNotWaitOnAnEmptyOutput()
 {
-    // 28 writes; a drain wait that blocks with nothing queued would take 27 x 200 ms.
+    // 28 writes; a drain wait with nothing queued could block for 200 ms after each.
     const QByteArray data(22, '\x5A');
-    QElapsedTimer elapsed;
-    elapsed.start();
     link->SendFrame(0xA8, 0x11, reinterpret_cast<const quint8 *>(data.constData()), 22);
-    QVERIFY2(elapsed.elapsed() < 1000, qPrintable(QString::number(elapsed.elapsed())));
+    QCOMPARE(port->emptyWaits, 0);
     QTRY_COMPARE(peer->requests(), QVector<QByteArray>{Frame(0xA8, 0x11, data)});
 }
 
@@ -304,34 +343,44 @@ void TestDeviceLink::readSendsASecondRequest()
 void TestDeviceLink::writeSendsOnce()
 {
     peer->queueSilence();
-    peer->queueReply(Ack);
     QCOMPARE(int(link->SetOutput(7066)), int(NoReply));
-    QTest::qWait(300);
-    QCOMPARE(peer->requests().size(), 1);
+    // The line keeps its order: the next transaction's request comes right after the write's.
+    peer->queueReply(StatusReply);
+    OutputStatus status;
+    QCOMPARE(int(link->GetStatus(status)), int(Success));
+    QCOMPARE(peer->requests(), QVector<QByteArray>({"#07119A1BF5C4\r", "#01013E1F\r"}));
 }
 
 void TestDeviceLink::closedPortRunsFullTimeOuts_data()
 {
     QTest::addColumn<bool>("read");
-    QTest::addColumn<int>("minimumMs");
-    QTest::newRow("read: two windows") << true << 400;
-    QTest::newRow("write: one window") << false << 200;
+    QTest::addColumn<int>("windows");
+    QTest::newRow("read: two windows") << true << 2;
+    QTest::newRow("write: one window") << false << 1;
 }
 
 void TestDeviceLink::closedPortRunsFullTimeOuts()
 {
     QFETCH(bool, read);
-    QFETCH(int, minimumMs);
+    QFETCH(int, windows);
     port->close();
+    QBuffer traced;
+    traced.open(QIODevice::WriteOnly);
+    link->SetTrace(&traced);
     OutputStatus status;
     QElapsedTimer elapsed;
     elapsed.start();
     const LinkResult result = read ? link->GetStatus(status) : link->SetOutput(0);
     const qint64 ms = elapsed.elapsed();
     QCOMPARE(int(result), int(NoReply));
-    QVERIFY2(ms >= minimumMs && ms < minimumMs + 1000, qPrintable(QString::number(ms)));
-    QTest::qWait(50);
-    QVERIFY(peer->receivedBytes().isEmpty());
+    QCOMPARE(ReplyWaits(traced.data()), windows);
+    QVERIFY2(ms >= windows * 200, qPrintable(QString::number(ms)));
+    // Nothing was sent then, nor kept to be sent later: opened again, the line carries only the
+    // next transaction's request.
+    QVERIFY(OpenOn(peer->serialPath()));
+    peer->queueReply(StatusReply);
+    QCOMPARE(int(link->GetStatus(status)), int(Success));
+    QCOMPARE(peer->receivedBytes(), QByteArray("#01013E1F\r"));
 }
 
 void TestDeviceLink::judgedReplies_data()
@@ -443,12 +492,12 @@ void TestDeviceLink::waitingRunsOtherSlotsWithoutSpinning()
     QTimer::singleShot(50, this, [&slotRuns] { ++slotRuns; });
     QTimer::singleShot(250, this, [&slotRuns] { ++slotRuns; });
     OutputStatus status;
-    const double cpuBefore = ProcessCpuMs();
+    EventLoopPasses loop;
     QCOMPARE(int(link->GetStatus(status)), int(NoReply));
-    const double cpuMs = ProcessCpuMs() - cpuBefore;
     QCOMPARE(slotRuns, 2);
-    // A polling wait burns the whole 400 ms; sleeping in the event loop costs next to nothing.
-    QVERIFY2(cpuMs < 200, qPrintable(QString::number(cpuMs)));
+    // A wait that sleeps until something happens passes through the loop a few times (the two
+    // slots, the two deadlines, the written requests); a polling one, thousands of times.
+    QVERIFY2(loop.passes < 50, qPrintable(QString::number(loop.passes)));
 }
 
 void TestDeviceLink::replyAlreadyWaitingIsTakenAtOnce()
@@ -457,10 +506,10 @@ void TestDeviceLink::replyAlreadyWaitingIsTakenAtOnce()
     peer->send(StatusReply);
     QTRY_VERIFY(port->bytesAvailable() > 0);
     OutputStatus status;
-    QElapsedTimer elapsed;
-    elapsed.start();
+    EventLoopPasses loop;
     QCOMPARE(int(link->GetStatus(status)), int(Success));
-    QVERIFY2(elapsed.elapsed() < 150, qPrintable(QString::number(elapsed.elapsed())));
+    // Taken without ever sleeping for bytes to come.
+    QCOMPARE(loop.sleeps, 0);
 }
 
 void TestDeviceLink::portDestroyedDuringWait()
@@ -484,8 +533,8 @@ void TestDeviceLink::hangUpClosesThePortOnceAndRecovers()
     peer->hangUp();
     OutputStatus status;
     QCOMPARE(int(link->GetStatus(status)), int(NoReply));
-    QTest::qWait(100);
-    QVERIFY(!port->isOpen());
+    // Closed, the port reports nothing more.
+    QTRY_VERIFY(!port->isOpen());
     QCOMPARE(hungUp.count(), 1);
     QCOMPARE(resourceErrors, 1);
     QCOMPARE(port->error(), QSerialPort::NoError);

@@ -85,10 +85,10 @@ QByteArray PtyClient::readLine(int timeoutMs)
     return line;
 }
 
-QByteArray PtyClient::readFor(int ms)
+QByteArray PtyClient::readAtLeast(int count, int timeoutMs)
 {
     seen.clear();
-    wait(ms, [] { return false; });
+    wait(timeoutMs, [this, count] { return buffer.size() >= count; });
     const QByteArray all = buffer;
     buffer.clear();
     return all;

@@ -20,8 +20,8 @@ public:
     void send(const QByteArray &bytes);
     // Everything up to and including the first CR; what came so far if none came in time.
     QByteArray readLine(int timeoutMs = 2000);
-    // Everything that arrives within ms.
-    QByteArray readFor(int ms);
+    // Everything that came until there were at least `count` bytes, or the time was up.
+    QByteArray readAtLeast(int count, int timeoutMs = 2000);
     // The chunks the last read saw arriving, in order.
     QVector<QByteArray> chunks() const { return seen; }
     // True once reading reported the far end gone.
