@@ -15,13 +15,17 @@
 #include <QFileSystemWatcher>
 #include <QLCDNumber>
 #include <QLabel>
+#include <QPushButton>
 #include <QSerialPort>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTextEdit>
 #include <QTimeEdit>
+#include <QTimer>
 #include <QtTest>
+
+#include <algorithm>
 
 namespace {
 
@@ -52,6 +56,7 @@ private slots:
     void lostPortIsReopenedWithoutTheOperator();
     void disconnectStopsTheRecovery();
     void silentDeviceIsNoAnswerUntilItReplies();
+    void disconnectDuringTheFirstSetpointReadLeavesThePanelClosed();
     void portCreatedAfterStartUpIsListedWhenOpened();
     void rememberedPortIsPreselected_data();
     void rememberedPortIsPreselected();
@@ -193,6 +198,33 @@ void ConnectionTest::silentDeviceIsNoAnswerUntilItReplies()
     panel.emulator.clearFaults();
     QTRY_VERIFY_WITH_TIMEOUT(statusText(panel).startsWith("Подключено: "), TestWaitMs);
     QTRY_VERIFY_WITH_TIMEOUT(panel.widget<QLCDNumber>("lcdNumberV")->isEnabled(), TestWaitMs);
+}
+
+// "Отключить" while "Подключить" still waits for the converter's first setpoint read: the
+// panel stays closed, its service pages off, and nothing polls the closed port.
+void ConnectionTest::disconnectDuringTheFirstSetpointReadLeavesThePanelClosed()
+{
+    PanelDriver panel;
+    FaultSettings silent;
+    silent.silent = true;
+    panel.emulator.setFaults(silent);
+    bool pressed = false;
+    QObject::connect(&panel.emulator, &ConverterEmulator::requestReceived, this,
+                     [&](const EmulatorRequest &request) {
+                         if (!pressed && request.registerCode == Wire::Setpoints) {
+                             pressed = true;
+                             panel.disconnectPort();
+                         }
+                     });
+    panel.connectPort();
+    QVERIFY(pressed);
+    QCOMPARE(panel.session()->State(), DeviceSession::LinkState::Disconnected);
+    QVERIFY(!panel.widget<QPushButton>("pushButtonReadCalibr")->isEnabled());
+    QVERIFY(!panel.widget<QPushButton>("pushButtonApplyCalibr")->isEnabled());
+    QVERIFY(panel.action("actionConnect")->isEnabled());
+    const QList<QTimer *> timers = panel.session()->findChildren<QTimer *>();
+    QVERIFY(std::none_of(timers.begin(), timers.end(),
+                         [](QTimer *timer) { return timer->isActive(); }));
 }
 
 void ConnectionTest::portCreatedAfterStartUpIsListedWhenOpened()
