@@ -8,6 +8,7 @@
 #include "session/devicesession.h"
 #include "settings/settingsstore.h"
 #include "simprocess.h"
+#include "tests/support/panelwindow.h"
 
 #include <QAction>
 #include <QApplication>
@@ -23,14 +24,6 @@
 namespace {
 
 FILE *out = stdout;
-
-void Trigger(MainWindow &window, const QString &text)
-{
-    for (QAction *action : window.findChildren<QAction *>()) {
-        if (action->text() == text)
-            action->trigger();
-    }
-}
 
 // Waits in the event loop until done() holds or ms have passed; false on time-out.
 template <typename Done> bool RunUntil(Done done, int ms)
@@ -126,14 +119,13 @@ int main(int argc, char *argv[])
         std::fprintf(out, "cannot start %s\n", VORNEX_SIM_PATH);
         return 1;
     }
-    qputenv("VORNEX_EXTRA_PORTS", link.toLocal8Bit());
     const std::unique_ptr<QSettings> store = OpenSettingsStore();
-    MainWindow window(store.get());
-    window.show();
+    const std::unique_ptr<MainWindow> shown = OpenPanelWindow(store.get(), {link});
+    MainWindow &window = *shown;
     auto *session = window.findChild<DeviceSession *>();
     int goodReads = 0;
     QObject::connect(session, &DeviceSession::statusRead, [&goodReads] { ++goodReads; });
-    Trigger(window, QStringLiteral("Подключить"));
+    PanelAction(window, "actionConnect")->trigger();
     if (!RunUntil([&] { return goodReads > 0; }, 5000)) {
         std::fprintf(out, "the panel got no status from %s\n", qPrintable(link));
         return 1;

@@ -23,10 +23,8 @@
 #include "log/logexport.h"
 #include "log/logjournal.h"
 #include "session/devicesession.h"
-#include "settings/settingsstore.h"
-#include "sim/converteremulator.h"
+#include "tests/support/paneldriver.h"
 
-#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -36,7 +34,6 @@
 #include <QMap>
 #include <QProcess>
 #include <QPushButton>
-#include <QSettings>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTextCursor>
@@ -153,26 +150,14 @@ int RunDesign(int argc, char *argv[], bool grouped, int totalLines, bool logPage
     out = PrepareBenchProcess(config);
 
     QApplication app(argc, argv);
-    ConverterEmulator emulator;
-    emulator.setPaced(false);
-    OutputStatus status;
-    status.voltage = 1234;
-    status.current = 567;
-    status.cvMode = 1;
-    status.outputOn = 1;
-    emulator.setFixedStatus(status);
-    QString error;
-    if (!emulator.start(&error)) {
-        std::fprintf(out, "emulator: %s\n", qPrintable(error));
+    PanelDriver panel;
+    if (!panel.started)
         return 1;
-    }
-    qputenv("VORNEX_EXTRA_PORTS", emulator.serialPath().toLocal8Bit());
+    panel.emulator.setFixedStatus(RunningStatus(1234, 567));
 
     QTime now(0, 0, 0);
-    const std::unique_ptr<QSettings> store = OpenSettingsStore();
-    MainWindow window(store.get());
+    MainWindow &window = *panel.window;
     window.SetLogClock(LogClock([&now] { return now; }));
-    window.show();
     // With the log page in front every append is laid out at once, and every block keeps its
     // layout; behind the panel page (as the window starts) the layout waits until it is shown.
     if (logPageShown)
@@ -182,10 +167,7 @@ int RunDesign(int argc, char *argv[], bool grouped, int totalLines, bool logPage
     dialog->findChild<QComboBox *>(QStringLiteral("comboBoxLogValue"))->setCurrentIndex(0);
     dialog->findChild<QCheckBox *>(QStringLiteral("checkBoxAddTime"))->setChecked(true);
     dialog->findChild<QComboBox *>(QStringLiteral("comboBoxTimeForm"))->setCurrentIndex(0);
-    for (QAction *action : window.findChildren<QAction *>()) {
-        if (action->text() == QStringLiteral("Подключить"))
-            action->trigger();
-    }
+    panel.connectPort();
     // This run is the only caller of the tick; the real timer would re-enter it from the
     // transaction's wait.
     for (QTimer *timer : window.findChildren<QTimer *>()) {
@@ -272,7 +254,6 @@ int RunDesign(int argc, char *argv[], bool grouped, int totalLines, bool logPage
     }
     std::fflush(out);
     window.close();
-    emulator.stop();
     return 0;
 }
 

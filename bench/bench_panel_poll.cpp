@@ -12,6 +12,7 @@
 #include "benchprocess.h"
 #include "settings/settingsstore.h"
 #include "simprocess.h"
+#include "tests/support/panelwindow.h"
 
 #include <QAction>
 #include <QApplication>
@@ -157,23 +158,15 @@ void PrintBare(const BareFigures &bare, const Phase &panel)
                  bare.cpuPercent > 0 ? panel.cpuPercent / bare.cpuPercent : 0.0);
 }
 
-void Trigger(MainWindow &window, const QString &text)
-{
-    for (QAction *action : window.findChildren<QAction *>()) {
-        if (action->text() == text)
-            action->trigger();
-    }
-}
-
 // The bare exchange needs the port to itself; the panel lets go of it meanwhile.
 BareFigures RunBare(MainWindow &window, SimProcess &sim, const QString &port, int seconds,
                     int &seen)
 {
-    Trigger(window, QStringLiteral("Отключить"));
+    PanelAction(window, "actionDisconnect")->trigger();
     RunFor(100);
     const BareFigures bare = BareExchange::Run(port, seconds);
     seen = sim.requests().size();
-    Trigger(window, QStringLiteral("Подключить"));
+    PanelAction(window, "actionConnect")->trigger();
     return bare;
 }
 
@@ -192,10 +185,9 @@ int main(int argc, char *argv[])
         std::fprintf(out, "cannot start %s\n", VORNEX_SIM_PATH);
         return 1;
     }
-    qputenv("VORNEX_EXTRA_PORTS", port.toLocal8Bit());
     const std::unique_ptr<QSettings> store = OpenSettingsStore();
-    MainWindow window(store.get());
-    window.show();
+    const std::unique_ptr<MainWindow> shown = OpenPanelWindow(store.get(), {port});
+    MainWindow &window = *shown;
 
     const int idleSeconds = qMax(5, seconds / 6);
     QElapsedTimer wall;
@@ -205,7 +197,7 @@ int main(int argc, char *argv[])
     const double idleCpu = 100.0 * (CpuSeconds() - cpuBefore) / (double(wall.nsecsElapsed()) / 1e9);
     const double wakeCostUs = WakeCostUs(idleSeconds * 1000);
 
-    Trigger(window, QStringLiteral("Подключить"));
+    PanelAction(window, "actionConnect")->trigger();
     int seen = 0;
     const double simCpuBefore = sim.cpuSeconds();
     const Phase answering = Measure(sim, seconds, seen);

@@ -10,6 +10,7 @@
 #include "benchprocess.h"
 #include "settings/settingsstore.h"
 #include "simprocess.h"
+#include "tests/support/panelwindow.h"
 
 #include <QAction>
 #include <QApplication>
@@ -78,10 +79,9 @@ int main(int argc, char *argv[])
         std::fprintf(out, "cannot start %s\n", VORNEX_SIM_PATH);
         return 1;
     }
-    qputenv("VORNEX_EXTRA_PORTS", port.toLocal8Bit());
     const std::unique_ptr<QSettings> store = OpenSettingsStore();
-    MainWindow window(store.get());
-    window.show();
+    const std::unique_ptr<MainWindow> shown = OpenPanelWindow(store.get(), {port});
+    MainWindow &window = *shown;
     auto *dialog = window.findChild<QDialog *>(QStringLiteral("DialogSettingsLog"));
     dialog->findChild<QTimeEdit *>(QStringLiteral("timeEdit"))->setTime(QTime(0, 0, 1));
     dialog->findChild<QComboBox *>(QStringLiteral("comboBoxLogValue"))->setCurrentIndex(0);
@@ -89,10 +89,7 @@ int main(int argc, char *argv[])
 
     // Measured before connecting, so that the panel's own wakes stay out of it.
     const double wakeCostUs = WakeCostUs(warmUpMs);
-    for (QAction *action : window.findChildren<QAction *>()) {
-        if (action->text() == QStringLiteral("Подключить"))
-            action->trigger();
-    }
+    PanelAction(window, "actionConnect")->trigger();
     window.findChild<QPushButton *>(QStringLiteral("pushButtonLogStart"))->click();
     // Let the first lines, the first layouts and the caches settle before the start figures.
     RunFor(warmUpMs);

@@ -1,10 +1,9 @@
 #include "app/mainwindow.h"
 #include "session/devicesession.h"
-#include "settings/settingsstore.h"
 #include "sim/converteremulator.h"
 #include "sim/faultsettings.h"
+#include "tests/support/paneldriver.h"
 
-#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -14,7 +13,6 @@
 #include <QEventLoop>
 #include <QLabel>
 #include <QPushButton>
-#include <QSettings>
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -186,22 +184,14 @@ int main(int argc, char *argv[])
     // The port as tools/run.sh offers it: a link that outlives the emulator's hang-ups.
     const QTemporaryDir runtime;
     const QString link = runtime.filePath(QStringLiteral("ttyVORNEX"));
-    ConverterEmulator emulator;
+    PanelDriver panel(link, link);
+    if (!panel.started)
+        Fail("the emulator did not start");
+    ConverterEmulator &emulator = panel.emulator;
     SetUpBench(emulator);
-    emulator.setLinkPath(link);
-    QString error;
-    if (!emulator.start(&error))
-        Fail(qPrintable(error));
+    std::unique_ptr<MainWindow> &window = panel.window;
 
-    qputenv("VORNEX_EXTRA_PORTS", link.toLocal8Bit());
-    const std::unique_ptr<QSettings> store = OpenSettingsStore();
-    auto window = std::make_unique<MainWindow>(store.get());
-    window->show();
-
-    for (QAction *action : window->findChildren<QAction *>()) {
-        if (action->text() == QStringLiteral("Подключить"))
-            action->trigger();
-    }
+    panel.connectPort();
     auto *onOff = Find<QPushButton>(window.get(), "pushButtonOnOff");
     auto *adcVoltage = Find<QDoubleSpinBox>(window.get(), "doubleSpinBoxVsdadc");
     WaitFor([&] { return onOff->text() == QStringLiteral("Выключить") && adcVoltage->value() > 0; },
@@ -254,8 +244,5 @@ int main(int argc, char *argv[])
     WaitFor([&] { return linkStatus->text().startsWith(QStringLiteral("Порт потерян")); },
             "the lost port was not noticed");
     Save(window.get(), folder, "lost-link.png");
-
-    window.reset();
-    emulator.stop();
     return 0;
 }
