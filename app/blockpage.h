@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/blockboxes.h"
 #include "link/blockfields.h"
 
 #include <QVector>
@@ -10,8 +11,8 @@ class QSpinBox;
 class QWidget;
 
 // A service page's spin boxes, one per field of its block, looked up once by their object names
-// among the page's children. Which field a box shows, and whether it is ever taken back, comes
-// from the block's field table.
+// (app/blockboxes.h) among the page's children. Which field a box shows, and whether it is ever
+// taken back, comes from the block's field table.
 template <typename Block> class BlockPage
 {
 public:
@@ -19,9 +20,11 @@ public:
     template <std::size_t N>
     BlockPage(const QWidget &page, const std::array<BlockField<Block>, N> &fields)
     {
+        constexpr const auto &names = BoxesOf<Block>();
+        static_assert(N == names.size(), "one box per field");
         boxes.reserve(int(N));
-        for (const BlockField<Block> &field : fields)
-            boxes.append(Box{field.member, field.use, FindBox(page, field.box)});
+        for (std::size_t i = 0; i < N; ++i)
+            boxes.append(Box{fields[i].member, fields[i].use, FindBox(page, names[i].box)});
     }
 
     // Every field in its box; a value beyond a box's range shows as its nearest limit.

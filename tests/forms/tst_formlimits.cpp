@@ -1,3 +1,4 @@
+#include "app/blockboxes.h"
 #include "app/blockpage.h"
 #include "link/blockfields.h"
 #include "link/quantities.h"
@@ -34,17 +35,19 @@ namespace {
 template <typename Block, std::size_t N>
 void AddFieldRows(const char *page, const std::array<BlockField<Block>, N> &fields)
 {
-    for (const BlockField<Block> &field : fields)
-        QTest::newRow(field.name) << QString::fromLatin1(page) << QString::fromLatin1(field.box)
+    for (std::size_t i = 0; i < N; ++i) {
+        const BlockField<Block> &field = fields[i];
+        QTest::newRow(field.name) << QString::fromLatin1(page)
+                                  << QString::fromLatin1(BoxesOf<Block>()[i].box)
                                   << field.range.minimum << field.range.maximum;
+    }
 }
 
-template <typename Block, std::size_t N>
-QStringList BoxNames(const std::array<BlockField<Block>, N> &fields)
+template <std::size_t N> QStringList BoxNames(const std::array<FieldBox, N> &boxes)
 {
     QStringList names;
-    for (const BlockField<Block> &field : fields)
-        names << QString::fromLatin1(field.box);
+    for (const FieldBox &box : boxes)
+        names << QString::fromLatin1(box.box);
     names.sort();
     return names;
 }
@@ -146,8 +149,8 @@ void FormLimitsTest::blockBoxes()
 // A box the form gains on a service page, without a field in the table, shows up here.
 void FormLimitsTest::everyBoxHasItsField()
 {
-    QCOMPARE(SpinBoxesOn(ui.tab_3), BoxNames(CalibrationFields));
-    QCOMPARE(SpinBoxesOn(ui.tab_5), BoxNames(UserParamFields));
+    QCOMPARE(SpinBoxesOn(ui.tab_3), BoxNames(CalibrationBoxes));
+    QCOMPARE(SpinBoxesOn(ui.tab_5), BoxNames(UserParamBoxes));
 }
 
 // The fine pair is only shown on the calibration page; the life counter is counted by the device.
