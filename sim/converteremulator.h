@@ -2,6 +2,7 @@
 
 #include "link/devicerecords.h"
 #include "sim/emulatorrequest.h"
+#include "sim/emulatorterminal.h"
 #include "sim/faultsettings.h"
 #include "sim/linesettings.h"
 #include "sim/loadprofile.h"
@@ -15,11 +16,8 @@
 #include <memory>
 #include <optional>
 
-class QSocketNotifier;
 class QTimer;
 class ConverterModel;
-class RequestAssembler;
-class PseudoTerminal;
 
 // A VORNEX converter on a pseudo-terminal. It answers the panel's requests from an electrical
 // model and can misbehave on demand. It runs on the event loop of the thread it lives in; the
@@ -35,9 +33,9 @@ public:
     static constexpr quint8 AckCode = 0x1F;
     static constexpr quint8 NakCode = 0x15;
     static constexpr quint16 OutputOnWord = 7066;
-    static constexpr int CharTimeUs = 1087;       // 10 bits at 9200 baud
+    static constexpr int CharTimeUs = EmulatorTerminal::CharTimeUs;
     static constexpr int RequestLogLimit = 10000; // oldest entries go first
-    static constexpr int AdapterPacketBytes = 62; // a full-speed USB packet less two status bytes
+    static constexpr int AdapterPacketBytes = EmulatorTerminal::AdapterPacketBytes;
 
     explicit ConverterEmulator(QObject *parent = nullptr);
     ~ConverterEmulator() override;
@@ -121,62 +119,25 @@ signals:
     void lineSettingsRefused(const QString &settings);
 
 private:
-    struct TxPiece
-    {
-        QByteArray bytes;
-        qint64 notBeforeUs = 0;
-    };
-
-    // Runs f on the emulator's own thread, waiting for it when called from another one.
-    template <typename F> void inOwnThread(F f);
-    qint64 nowUs() const { return clock.nsecsElapsed() / 1000; }
-    void readMaster();
-    void writeMaster();
-    void writeNoise();
-    void serviceLine();
+    // Runs f with the mutex held and returns what it returns.
+    template <typename F> auto locked(F f) const;
+    // The same on the emulator's own thread, waiting for it when called from another one.
+    template <typename F> auto lockedInOwnThread(F f);
     // The following expect the mutex held.
-    void takeArrivedBytes(qint64 now, QVector<EmulatorRequest> &received);
-    void handleFrame(const QByteArray &text, bool complete, QVector<EmulatorRequest> &received);
-    void sendDuePieces(qint64 now);
-    void takeArrivedCharacters(qint64 now);
-    void handOverToSerialEnd(qint64 now);
-    void scheduleService(qint64 now);
-    bool openTerminal(QString *error);
-    void closeTerminal();
+    EmulatorTerminal::Exchange handleFrame(const RequestAssembler::Frame &frame);
     void saveState();
     void disappear(int returnAfterMs);
-    bool lineFits();
-    void emitQueued(const QVector<EmulatorRequest> &received, const QString &refusal);
 
     mutable QMutex mutex;
     QElapsedTimer clock;
-    std::unique_ptr<PseudoTerminal> terminal;
     std::unique_ptr<ConverterModel> model;
-    std::unique_ptr<RequestAssembler> assembler;
-    QSocketNotifier *readNotifier = nullptr;
-    QSocketNotifier *writeNotifier = nullptr;
-    QTimer *serviceTimer = nullptr;
+    EmulatorTerminal *terminal = nullptr; // a child, so that moveToThread() takes it along
     QTimer *returnTimer = nullptr;
     bool running = false;
-    bool pacedLine = true;
-    bool lineCheckOn = true;
-    QString refusedLine;     // the unfit settings last reported, empty while they fit
-    QString refusalToReport; // not yet emitted
     QString stateFile;
     FaultSettings faultSettings;
     int silentLeft = 0;
     // The last answer given, kept for the stale-reply fault.
     QByteArray previousAnswer;
     QVector<EmulatorRequest> log;
-    // Bytes read from the master that have not yet arrived at line pace; the first of them
-    // started on the line at rxStartUs.
-    QByteArray rxQueue;
-    qint64 rxStartUs = 0;
-    QVector<TxPiece> txQueue;
-    qint64 txFreeUs = 0; // when the line is free for the next outgoing character
-    qint64 adapterLatencyUs = 0;
-    // Characters that have come off the line but are not yet written to the serial end; the
-    // first of them arrived at arrivedFirstUs.
-    QByteArray arrived;
-    qint64 arrivedFirstUs = 0;
 };

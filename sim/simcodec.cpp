@@ -1,3 +1,5 @@
+// These lines repeat link/framecodec.cpp on purpose: the emulator keeps a codec of its own so
+// that a fault in the panel's codec is not mirrored by the emulator that tests it.
 #include "sim/simcodec.h"
 
 namespace SimCodec {
