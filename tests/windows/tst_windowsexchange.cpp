@@ -81,8 +81,9 @@ private:
 
     QString port;
     EmulatorConsole console;
-    // Outlives the window, as the application's does.
-    const std::unique_ptr<QSettings> store = OpenSettingsStore();
+    // Opened after init() has emptied the registry and kept until the window has gone, as the
+    // application's store is.
+    std::unique_ptr<QSettings> store;
     std::unique_ptr<MainWindow> window;
 };
 
@@ -101,6 +102,7 @@ void WindowsExchangeTest::init()
     Ask(QStringLiteral("output on"));
     QSettings(registryStore, QSettings::NativeFormat).clear();
     QDir(LogJournal::DefaultFolder()).removeRecursively();
+    store = OpenSettingsStore();
     window = OpenPanelWindow(store.get(), {port});
     PanelAction(*window, "actionConnect")->trigger();
     QTRY_COMPARE_WITH_TIMEOUT(LinkStatus(), QStringLiteral("Подключено: ") + port, waitMs);
@@ -109,6 +111,7 @@ void WindowsExchangeTest::init()
 void WindowsExchangeTest::cleanup()
 {
     window.reset();
+    store.reset();
 }
 
 void WindowsExchangeTest::pollsStatusAndAdcOneRequestATick()
