@@ -195,6 +195,13 @@ bool DeviceLink::SleepUntilLine(QByteArray &line, int timeoutMs, const QElapsedT
     QTimer deadline;
     deadline.setTimerType(Qt::PreciseTimer);
     deadline.setSingleShot(true);
+    // On Windows a call to processEvents first delivers the events posted before it, the
+    // deadline's among them, and then sleeps until a message comes: the wake-up is that
+    // message, without which the wait would sleep on with no deadline left to end it.
+    if (QAbstractEventDispatcher *dispatcher = QAbstractEventDispatcher::instance()) {
+        QObject::connect(&deadline, &QTimer::timeout, dispatcher,
+                         [dispatcher] { dispatcher->wakeUp(); });
+    }
     for (;;) {
         // Sleep in the event loop until bytes, the deadline or any other event arrive, but
         // never while unread bytes are already waiting in the port.

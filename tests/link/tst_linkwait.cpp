@@ -73,6 +73,7 @@ private slots:
     void replyThatCameUnannouncedIsTakenAtTheDeadline();
     void readTakesAnUnannouncedReplyWithoutAskingAgain();
     void replyAfterTheDeadlineIsLeftForTheNextWait();
+    void everyWaitWithoutAReplyEndsAtItsDeadline();
 
 private:
     DeviceLink link;
@@ -111,6 +112,20 @@ void TestLinkWait::replyAfterTheDeadlineIsLeftForTheNextWait()
     QTRY_VERIFY(port.bytesAvailable() > 0);
     QVERIFY(link.GetLine(line, 50));
     QCOMPARE(line, StatusReply);
+}
+
+// Short waits in a row, as a silent converter gives them: on Windows the deadline's timer fires
+// on a millisecond tick, now and then before the wait's own clock has passed its time-out, and
+// its event is then delivered inside a pass of the event loop that goes on to sleep.
+void TestLinkWait::everyWaitWithoutAReplyEndsAtItsDeadline()
+{
+    UnannouncedReplyPort silent(QByteArray(), 0);
+    link.SetPort(&silent);
+    QByteArray line;
+    for (int timeoutMs = 1; timeoutMs <= 10; ++timeoutMs) {
+        for (int wait = 0; wait < 20; ++wait)
+            QVERIFY(!link.GetLine(line, timeoutMs));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestLinkWait)
