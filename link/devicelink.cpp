@@ -173,35 +173,31 @@ bool DeviceLink::AwaitLine(QByteArray &line, int timeoutMs, std::optional<quint8
 bool DeviceLink::WaitForLine(QByteArray &line, int timeoutMs, const QElapsedTimer &stopwatch,
                              std::optional<quint8> awaitedRegister)
 {
-    // On Windows a serial port takes in its bytes from completion routines that run inside the
-    // event loop's wait without ending it, so the wait is woken explicitly when bytes arrive;
-    // elsewhere the wake-up is one more return from an already returning wait.
-    QAbstractEventDispatcher *dispatcher = QAbstractEventDispatcher::instance();
+    // The deadline only wakes the loop; the strict elapsed-time check decides. It fires one
+    // millisecond late so that the check has passed once it has fired.
+    QTimer deadline;
+    deadline.setTimerType(Qt::PreciseTimer);
+    deadline.setSingleShot(true);
+    // Both the port's bytes and the deadline wake the wait explicitly, for Windows: a serial
+    // port there takes in its bytes from completion routines that run inside the event loop's
+    // wait without ending it, and a call to processEvents first delivers the events posted
+    // before it, the deadline's among them, and then sleeps until a message comes. Elsewhere a
+    // wake-up is one more return from an already returning wait.
     QMetaObject::Connection wakeOnBytes;
-    if (port && dispatcher) {
-        wakeOnBytes = QObject::connect(port.data(), &QIODevice::readyRead, dispatcher,
-                                       [dispatcher] { dispatcher->wakeUp(); });
+    if (QAbstractEventDispatcher *dispatcher = QAbstractEventDispatcher::instance()) {
+        const auto wake = [dispatcher] { dispatcher->wakeUp(); };
+        QObject::connect(&deadline, &QTimer::timeout, dispatcher, wake);
+        if (port)
+            wakeOnBytes = QObject::connect(port.data(), &QIODevice::readyRead, dispatcher, wake);
     }
-    const bool complete = SleepUntilLine(line, timeoutMs, stopwatch, awaitedRegister);
+    const bool complete = SleepUntilLine(line, timeoutMs, stopwatch, awaitedRegister, deadline);
     QObject::disconnect(wakeOnBytes);
     return complete;
 }
 
 bool DeviceLink::SleepUntilLine(QByteArray &line, int timeoutMs, const QElapsedTimer &stopwatch,
-                                std::optional<quint8> awaitedRegister)
+                                std::optional<quint8> awaitedRegister, QTimer &deadline)
 {
-    // The deadline only wakes the loop; the strict elapsed-time check below decides. It fires
-    // one millisecond late so that the check has passed once it has fired.
-    QTimer deadline;
-    deadline.setTimerType(Qt::PreciseTimer);
-    deadline.setSingleShot(true);
-    // On Windows a call to processEvents first delivers the events posted before it, the
-    // deadline's among them, and then sleeps until a message comes: the wake-up is that
-    // message, without which the wait would sleep on with no deadline left to end it.
-    if (QAbstractEventDispatcher *dispatcher = QAbstractEventDispatcher::instance()) {
-        QObject::connect(&deadline, &QTimer::timeout, dispatcher,
-                         [dispatcher] { dispatcher->wakeUp(); });
-    }
     for (;;) {
         // Sleep in the event loop until bytes, the deadline or any other event arrive, but
         // never while unread bytes are already waiting in the port.

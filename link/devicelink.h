@@ -14,6 +14,7 @@
 
 class QElapsedTimer;
 class QIODevice;
+class QTimer;
 
 // The converter's protocol on one serial port: request frames, reply lines, the read and write
 // transactions and the typed commands built on them. It runs on the thread that owns the port
@@ -72,11 +73,12 @@ private:
     // register are late answers to earlier requests and are passed over, the wait going on for
     // its own.
     bool AwaitLine(QByteArray &line, int timeoutMs, std::optional<quint8> awaitedRegister);
-    // The wait, without the trace's opening line and final flush: woken by the port's bytes.
+    // The wait, without the trace's opening line and final flush: woken by the port's bytes
+    // and by its deadline, which SleepUntilLine starts as it needs it.
     bool WaitForLine(QByteArray &line, int timeoutMs, const QElapsedTimer &stopwatch,
                      std::optional<quint8> awaitedRegister);
     bool SleepUntilLine(QByteArray &line, int timeoutMs, const QElapsedTimer &stopwatch,
-                        std::optional<quint8> awaitedRegister);
+                        std::optional<quint8> awaitedRegister, QTimer &deadline);
     // True when line holds an end character; traces the completed line.
     bool IsCompleteLine(const QByteArray &line);
     // Drops late replies of another register from the front of line; true when a complete
