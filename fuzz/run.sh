@@ -11,7 +11,7 @@ seconds=$2
 here=$(cd "$(dirname "$0")" && pwd)
 
 status=0
-for target in fuzz_decodereply fuzz_typedreads fuzz_scpiline; do
+for target in fuzz_decodereply fuzz_typedreads fuzz_scpiline fuzz_scpiinput; do
     binary=$build/fuzz/$target
     if [ ! -x "$binary" ]; then
         echo "missing $binary (build with -DVORNEX_FUZZ=ON first)" >&2
