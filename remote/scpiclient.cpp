@@ -1,43 +1,33 @@
 #include "remote/scpiclient.h"
 
+#include "remote/scpiconnection.h"
 #include "remote/scpiinstrument.h"
 
 #include <QPointer>
-#include <QTcpSocket>
-#include <QTimer>
 
 namespace {
 // Units carried out in one turn of the event loop: eight busy clients then still leave the
 // poll tick and the window their turns.
 constexpr int UnitsPerTurn = 64;
-// Room for a whole line of the longest kind and the start of the next.
-constexpr qint64 ReadBufferBytes = 4 * ScpiClient::MaxLineBytes;
 } // namespace
 
-ScpiClient::ScpiClient(QTcpSocket *socket, ScpiInstrument *instrument, QObject *parent)
-    : QObject(parent), socket(socket), instrument(instrument)
+ScpiClient::ScpiClient(ScpiConnection *connection, ScpiInstrument *instrument, QObject *parent)
+    : QObject(parent), connection(connection), instrument(instrument),
+      nextProcess(this, [this] { Process(); })
 {
-    socket->setParent(this);
-    socket->setReadBufferSize(ReadBufferBytes);
-    connect(socket, &QTcpSocket::readyRead, this, &ScpiClient::Process);
-    connect(socket, &QTcpSocket::bytesWritten, this, [this] {
-        if (this->socket->bytesToWrite() <= MaxPendingOutput)
+    connection->setParent(this);
+    connect(connection, &ScpiConnection::readyRead, this, &ScpiClient::Process);
+    connect(connection, &ScpiConnection::bytesWritten, this, [this] {
+        if (this->connection->BytesToWrite() <= MaxPendingOutput)
             ScheduleProcess();
     });
-    connect(socket, &QTcpSocket::disconnected, this, &ScpiClient::Drop);
-    // Lines that came with the connection are there before the first readyRead is connected.
-    ScheduleProcess();
+    connect(connection, &ScpiConnection::closed, this, &ScpiClient::Forget);
 }
 
 void ScpiClient::ScheduleProcess()
 {
-    if (processScheduled || gone)
-        return;
-    processScheduled = true;
-    QTimer::singleShot(0, this, [this] {
-        processScheduled = false;
-        Process();
-    });
+    if (!gone)
+        nextProcess.Schedule();
 }
 
 void ScpiClient::Process()
@@ -47,7 +37,7 @@ void ScpiClient::Process()
     processing = true;
     int budget = UnitsPerTurn;
     while (!waitingForWrite && !gone && budget > 0) {
-        if (socket->bytesToWrite() > MaxPendingOutput)
+        if (connection->BytesToWrite() > MaxPendingOutput)
             break;
         if (units.empty() && !TakeLine())
             break;
@@ -68,28 +58,23 @@ void ScpiClient::Process()
 
 bool ScpiClient::TakeLine()
 {
-    if (!socket->canReadLine()) {
-        // A line at the limit may wait for its LF after its CR.
-        if (socket->bytesAvailable() > MaxLineBytes + 1)
-            Drop();
+    QByteArray line;
+    switch (connection->TakeLine(line)) {
+    case ScpiLineBuffer::Take::Line:
+        for (const ScpiUnit &unit : ParseScpiLine(line))
+            units.push_back(unit);
+        return true;
+    case ScpiLineBuffer::Take::Wait:
         return false;
-    }
-    // Room for the longest line allowed, its CR LF and readLine()'s own terminator.
-    QByteArray line = socket->readLine(MaxLineBytes + 3);
-    if (!line.endsWith('\n')) {
+    case ScpiLineBuffer::Take::End:
+        // Every line has been carried out: its answers go out, then the connection closes.
+        connection->Finish();
+        return false;
+    case ScpiLineBuffer::Take::TooLong:
         Drop();
         return false;
     }
-    line.chop(1);
-    if (line.endsWith('\r'))
-        line.chop(1);
-    if (line.size() > MaxLineBytes) {
-        Drop();
-        return false;
-    }
-    for (const ScpiUnit &unit : ParseScpiLine(line))
-        units.push_back(unit);
-    return true;
+    return false;
 }
 
 void ScpiClient::Run(const ScpiCommand &command)
@@ -130,15 +115,19 @@ void ScpiClient::Run(const ScpiCommand &command)
 
 void ScpiClient::Respond(const QByteArray &answer)
 {
-    socket->write(answer + '\n');
+    connection->Write(answer + '\n');
 }
 
 void ScpiClient::Drop()
+{
+    connection->Abort();
+}
+
+void ScpiClient::Forget()
 {
     if (gone)
         return;
     gone = true;
     units.clear();
-    socket->abort();
     emit closed();
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "remote/nextturncall.h"
 #include "remote/scpierrorqueue.h"
 #include "remote/scpiparser.h"
 
@@ -7,24 +8,23 @@
 
 #include <deque>
 
-class QTcpSocket;
+class ScpiConnection;
 class ScpiInstrument;
 
 // One connected script. Its lines are parsed into units and carried out one after another: a
 // write holds the rest of this client's units until it has ended. A client is read only as fast
 // as it takes its answers, and a line over 4 KiB closes it, so no client can grow the panel's
-// memory.
+// memory. Once its input has ended, every line it sent is answered before the connection closes.
 class ScpiClient : public QObject
 {
     Q_OBJECT
 
 public:
-    static constexpr int MaxLineBytes = 4096;
     // Answers waiting to be sent beyond which this client's input is left unread.
     static constexpr qint64 MaxPendingOutput = 64 * 1024;
 
-    // Takes the socket over.
-    ScpiClient(QTcpSocket *socket, ScpiInstrument *instrument, QObject *parent = nullptr);
+    // Takes the connection over.
+    ScpiClient(ScpiConnection *connection, ScpiInstrument *instrument, QObject *parent = nullptr);
 
 signals:
     // The connection has ended; the client may be deleted once control returns to the loop.
@@ -37,13 +37,14 @@ private:
     void Run(const ScpiCommand &command);
     void Respond(const QByteArray &answer);
     void Drop();
+    void Forget();
 
-    QTcpSocket *socket = nullptr;
+    ScpiConnection *connection = nullptr;
     ScpiInstrument *instrument = nullptr;
     ScpiErrorQueue errors;
     std::deque<ScpiUnit> units;
     bool waitingForWrite = false;
-    bool processScheduled = false;
+    NextTurnCall nextProcess;
     bool processing = false;
     bool gone = false;
 };

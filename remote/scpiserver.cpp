@@ -1,16 +1,38 @@
 #include "remote/scpiserver.h"
 
 #include "remote/scpiclient.h"
+#include "remote/scpiconnection.h"
 #include "remote/scpiinstrument.h"
+#include "remote/socketio.h"
 
 #include <QTcpServer>
-#include <QTcpSocket>
+
+#include <functional>
+
+namespace {
+
+// Hands each accepted socket over as it is, so that no QTcpSocket ever reads from it.
+class Listener : public QTcpServer
+{
+public:
+    Listener(std::function<void(qintptr)> accept, QObject *parent)
+        : QTcpServer(parent), accept(std::move(accept))
+    {
+    }
+
+protected:
+    void incomingConnection(qintptr socket) override { accept(socket); }
+
+private:
+    std::function<void(qintptr)> accept;
+};
+
+} // namespace
 
 ScpiServer::ScpiServer(DeviceSession *session, QObject *parent) : QObject(parent)
 {
     instrument = new ScpiInstrument(session, this);
-    tcpServer = new QTcpServer(this);
-    connect(tcpServer, &QTcpServer::newConnection, this, &ScpiServer::Accept);
+    tcpServer = new Listener([this](qintptr socket) { Accept(socket); }, this);
 }
 
 ScpiServer::~ScpiServer() = default;
@@ -66,18 +88,16 @@ QString ScpiServer::StatusText() const
         .arg(clients.size());
 }
 
-void ScpiServer::Accept()
+void ScpiServer::Accept(qintptr socket)
 {
-    while (QTcpSocket *socket = tcpServer->nextPendingConnection()) {
-        if (clients.size() >= MaxClients) {
-            socket->abort();
-            socket->deleteLater();
-            continue;
-        }
-        auto *client = new ScpiClient(socket, instrument, this);
-        connect(client, &ScpiClient::closed, this, [this, client] { Forget(client); });
-        clients << client;
+    // A socket that could block would hold up the window and the poll tick.
+    if (clients.size() >= MaxClients || !SocketIo::MakeNonBlocking(socket)) {
+        SocketIo::Close(socket);
+        return;
     }
+    auto *client = new ScpiClient(new ScpiConnection(socket), instrument, this);
+    connect(client, &ScpiClient::closed, this, [this, client] { Forget(client); });
+    clients << client;
     emit statusChanged();
 }
 

@@ -38,7 +38,7 @@ signals:
     void statusChanged();
 
 private:
-    void Accept();
+    void Accept(qintptr socket);
     void Forget(ScpiClient *client);
 
     ScpiInstrument *instrument = nullptr;

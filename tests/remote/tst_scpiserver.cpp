@@ -1,46 +1,18 @@
 #include "remote/scpiclient.h"
+#include "remote/scpiconnection.h"
 #include "remote/scpiserver.h"
+#include "remote/socketio.h"
+#include "scpiscript.h"
 #include "tests/support/emulatedsession.h"
 #include "tests/support/requestcount.h"
 #include "tests/support/wire.h"
 
-#include <QTcpSocket>
 #include <QtTest>
 
 #include <memory>
 
 namespace {
-
-constexpr int waitMs = 10000;
-
-// A script's end of the connection, line by line.
-class Script
-{
-public:
-    explicit Script(quint16 port) { socket.connectToHost(QHostAddress::LocalHost, port); }
-
-    // The server runs in this thread: waits must turn the event loop.
-    bool connected()
-    {
-        return QTest::qWaitFor([this] { return socket.state() == QAbstractSocket::ConnectedState; },
-                               waitMs);
-    }
-    void send(const QByteArray &line) { socket.write(line + '\n'); }
-    QByteArray ask(const QByteArray &line)
-    {
-        send(line);
-        return answer();
-    }
-    QByteArray answer()
-    {
-        if (!QTest::qWaitFor([this] { return socket.canReadLine(); }, waitMs))
-            return "(no answer)";
-        return socket.readLine().trimmed();
-    }
-
-    QTcpSocket socket;
-};
-
+constexpr int waitMs = ScpiScript::WaitMs;
 } // namespace
 
 // The server and a device session, without a window: what scripts get when something fails,
@@ -55,6 +27,7 @@ private slots:
 
     void withoutAConverter();
     void failedWritesQueueDeviceErrors();
+    void aHalfClosedScriptsWritesEndBeforeItsAnswers();
     void clientsCannotHarmThePanel();
 
 private:
@@ -84,7 +57,7 @@ void ScpiServerTest::cleanup()
 
 void ScpiServerTest::withoutAConverter()
 {
-    Script script(server->Port());
+    ScpiScript script(server->Port());
     QVERIFY(script.connected());
     QVERIFY(script.ask("*IDN?").startsWith("VORNEXcontrol,"));
     QCOMPARE(script.ask("MEAS:VOLT?"), QByteArray("9.91E+37"));
@@ -99,7 +72,7 @@ void ScpiServerTest::withoutAConverter()
 void ScpiServerTest::failedWritesQueueDeviceErrors()
 {
     QVERIFY(rig->Open());
-    Script script(server->Port());
+    ScpiScript script(server->Port());
     QVERIFY(script.connected());
     QTRY_VERIFY_WITH_TIMEOUT(countFor(Wire::Status, Wire::Read) >= 1, waitMs);
     FaultSettings silent;
@@ -121,36 +94,51 @@ void ScpiServerTest::failedWritesQueueDeviceErrors()
     QCOMPARE(script.ask("SYST:ERR?"), QByteArray("-241,\"Hardware missing\""));
 }
 
+// "echo 'VOLT 11.22;*OPC?' | nc -N": the write reaches the converter, and the answers that wait
+// for it come before the server closes.
+void ScpiServerTest::aHalfClosedScriptsWritesEndBeforeItsAnswers()
+{
+    QVERIFY(rig->Open());
+    ScpiScript script(server->Port());
+    QVERIFY(script.connected());
+    script.socket.write("VOLT 11.22\n*OPC?\nVOLT?\nSYST:ERR?\n");
+    QVERIFY(script.socket.flush());
+    SocketIo::EndOutput(script.socket.socketDescriptor());
+    QCOMPARE(script.answersToTheEnd(), (QList<QByteArray>{"1", "11.22", "0,\"No error\""}));
+    QCOMPARE(rig->emulator.setpoints().voltage, 11220);
+    QTRY_COMPARE_WITH_TIMEOUT(server->ClientCount(), 0, waitMs);
+}
+
 void ScpiServerTest::clientsCannotHarmThePanel()
 {
     QVERIFY(rig->Open());
-    std::vector<std::unique_ptr<Script>> scripts;
+    std::vector<std::unique_ptr<ScpiScript>> scripts;
     for (int i = 0; i < ScpiServer::MaxClients; ++i) {
-        scripts.push_back(std::make_unique<Script>(server->Port()));
+        scripts.push_back(std::make_unique<ScpiScript>(server->Port()));
         QVERIFY(scripts.back()->connected());
     }
     QTRY_COMPARE_WITH_TIMEOUT(server->ClientCount(), ScpiServer::MaxClients, waitMs);
     QVERIFY(server->StatusText().endsWith(QStringLiteral("клиентов: 8")));
 
     // The ninth is closed at once; the eight go on.
-    Script ninth(server->Port());
+    ScpiScript ninth(server->Port());
     QTRY_COMPARE_WITH_TIMEOUT(ninth.socket.state(), QAbstractSocket::UnconnectedState, waitMs);
     QCOMPARE(server->ClientCount(), ScpiServer::MaxClients);
 
     // A line at the limit is taken, also when its CR LF comes in two pieces; one over it closes
     // its client.
-    const QByteArray longest = "*IDN?" + QByteArray(ScpiClient::MaxLineBytes - 5, ' ');
+    const QByteArray longest = "*IDN?" + QByteArray(ScpiConnection::MaxLineBytes - 5, ' ');
     scripts[0]->socket.write(longest + '\r');
     const auto serverHolds = [this](qint64 bytes) {
-        for (const QTcpSocket *socket : server->findChildren<QTcpSocket *>()) {
-            if (socket->bytesAvailable() == bytes)
+        for (const ScpiConnection *connection : server->findChildren<ScpiConnection *>()) {
+            if (connection->BytesHeld() == bytes)
                 return true;
         }
         return false;
     };
     QTRY_VERIFY_WITH_TIMEOUT(serverHolds(longest.size() + 1), waitMs);
     QVERIFY(scripts[0]->ask(QByteArray()).startsWith("VORNEXcontrol,"));
-    scripts[0]->socket.write(QByteArray(ScpiClient::MaxLineBytes + 2, 'A'));
+    scripts[0]->socket.write(QByteArray(ScpiConnection::MaxLineBytes + 2, 'A'));
     QTRY_COMPARE_WITH_TIMEOUT(scripts[0]->socket.state(), QAbstractSocket::UnconnectedState,
                               waitMs);
     QTRY_COMPARE_WITH_TIMEOUT(server->ClientCount(), ScpiServer::MaxClients - 1, waitMs);
@@ -164,8 +152,8 @@ void ScpiServerTest::clientsCannotHarmThePanel()
     QVERIFY(scripts[2]->ask("*IDN?").startsWith("VORNEXcontrol,"));
     QVERIFY2(scripts[1]->socket.bytesToWrite() > 0, "the flood was read to its end");
     qint64 largestBacklog = 0;
-    for (const QTcpSocket *socket : server->findChildren<QTcpSocket *>())
-        largestBacklog = std::max(largestBacklog, socket->bytesToWrite());
+    for (const ScpiConnection *connection : server->findChildren<ScpiConnection *>())
+        largestBacklog = std::max(largestBacklog, connection->BytesToWrite());
     QVERIFY2(largestBacklog <= 2 * ScpiClient::MaxPendingOutput,
              qPrintable(QString::number(largestBacklog)));
 }
