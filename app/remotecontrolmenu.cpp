@@ -100,9 +100,10 @@ void RemoteControlMenu::ChoosePort()
     bool ok = false;
     const int port = QInputDialog::getInt(window, tr("SCPI"), tr("TCP-порт сервера:"),
                                           settings.port, 1, 65535, 1, &ok);
-    if (!ok || port == settings.port)
+    if (!ok || (port == settings.port && settings.rejectedPort.isEmpty()))
         return;
     settings.port = static_cast<quint16>(port);
+    settings.rejectedPort.clear();
     StoreRemoteSettings(*store, settings);
     Apply();
 }
@@ -116,6 +117,6 @@ void RemoteControlMenu::Apply()
 void RemoteControlMenu::ShowStatus()
 {
     statusLabel->setText(server->StatusText());
-    statusLabel->setToolTip(statusLabel->text());
+    statusLabel->setToolTip(server->StatusToolTip());
     statusLabel->setVisible(!statusLabel->text().isEmpty());
 }

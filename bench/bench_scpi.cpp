@@ -275,7 +275,7 @@ int main(int argc, char *argv[])
         std::fprintf(out, "no status read from %s\n", qPrintable(port));
         return 1;
     }
-    if (!panel.server.Apply(RemoteSettings{true, RemoteSettings::Listen::Local, 0})) {
+    if (!panel.server.Apply(RemoteSettings{true, RemoteSettings::Listen::Local, 0, {}})) {
         std::fprintf(out, "%s\n", qPrintable(panel.server.StatusText()));
         return 1;
     }

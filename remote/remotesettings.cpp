@@ -7,6 +7,8 @@
 namespace {
 const QLatin1String ListenLocal{"local"};
 const QLatin1String ListenAny{"any"};
+// Enough of a damaged port to recognise it in the status line.
+constexpr int ShownPortChars = 8;
 } // namespace
 
 RemoteSettings LoadRemoteSettings(const QSettings &store)
@@ -17,10 +19,14 @@ RemoteSettings LoadRemoteSettings(const QSettings &store)
     settings.listen = store.value(SettingsKeys::scpiListen).toString() == ListenAny
                           ? RemoteSettings::Listen::Any
                           : RemoteSettings::Listen::Local;
+    const QString stored = store.value(SettingsKeys::scpiPort).toString().trimmed();
     bool ok = false;
-    const uint port = store.value(SettingsKeys::scpiPort).toUInt(&ok);
+    const uint port = stored.toUInt(&ok);
     if (ok && port >= 1 && port <= 65535)
         settings.port = static_cast<quint16>(port);
+    else if (!stored.isEmpty())
+        settings.rejectedPort =
+            stored.size() <= ShownPortChars ? stored : stored.left(ShownPortChars) + QChar(0x2026);
     return settings;
 }
 
@@ -29,5 +35,6 @@ void StoreRemoteSettings(QSettings &store, const RemoteSettings &settings)
     store.setValue(SettingsKeys::scpiEnabled, settings.enabled);
     store.setValue(SettingsKeys::scpiListen,
                    settings.listen == RemoteSettings::Listen::Any ? ListenAny : ListenLocal);
-    store.setValue(SettingsKeys::scpiPort, settings.port);
+    if (settings.rejectedPort.isEmpty())
+        store.setValue(SettingsKeys::scpiPort, settings.port);
 }

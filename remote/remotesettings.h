@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QtGlobal>
+#include <QString>
 
 class QSettings;
 
@@ -18,6 +18,9 @@ struct RemoteSettings
     bool enabled = false;
     Listen listen = Listen::Local;
     quint16 port = DefaultPort;
+    // The store's port when it is not one (1 to 65535): the default is used, and the store keeps
+    // what it holds until the operator chooses a port.
+    QString rejectedPort;
 
     bool operator==(const RemoteSettings &other) const
     {
@@ -25,6 +28,7 @@ struct RemoteSettings
     }
 };
 
-// Unknown or damaged values read as their defaults: off, local, 5025.
+// Unknown or damaged values read as their defaults: off, local, 5025; a damaged port is also
+// named in rejectedPort.
 RemoteSettings LoadRemoteSettings(const QSettings &store);
 void StoreRemoteSettings(QSettings &store, const RemoteSettings &settings);

@@ -41,6 +41,7 @@ bool ScpiServer::Apply(const RemoteSettings &settings)
 {
     tcpServer->close();
     failure.clear();
+    rejectedPort = settings.rejectedPort;
     // Clients of the old address would go on talking to an instrument the operator switched off.
     for (ScpiClient *client : clients)
         client->deleteLater();
@@ -52,9 +53,13 @@ bool ScpiServer::Apply(const RemoteSettings &settings)
                                          : QHostAddress(QHostAddress::LocalHost);
         listening = tcpServer->listen(address, settings.port);
         if (!listening) {
-            failure = tcpServer->serverError() == QAbstractSocket::AddressInUseError
-                          ? tr("SCPI: порт %1 занят").arg(settings.port)
-                          : tr("SCPI: %1").arg(tcpServer->errorString());
+            if (tcpServer->serverError() != QAbstractSocket::AddressInUseError)
+                failure = tr("SCPI: %1").arg(tcpServer->errorString());
+            else if (rejectedPort.isEmpty())
+                failure = tr("SCPI: порт %1 занят").arg(settings.port);
+            else
+                failure = tr("SCPI: порт %1 (вместо «%2») занят")
+                              .arg(QString::number(settings.port), rejectedPort);
         }
     }
     emit statusChanged();
@@ -82,10 +87,24 @@ QString ScpiServer::StatusText() const
         return failure;
     if (!tcpServer->isListening())
         return QString();
-    return tr("SCPI %1:%2, клиентов: %3")
-        .arg(tcpServer->serverAddress().toString())
-        .arg(tcpServer->serverPort())
-        .arg(clients.size());
+    const QString address =
+        QStringLiteral("%1:%2").arg(tcpServer->serverAddress().toString()).arg(Port());
+    // Said for as long as the store holds it, so that the operator finds why the port differs.
+    if (!rejectedPort.isEmpty())
+        return tr("SCPI %1 вместо «%2»").arg(address, rejectedPort);
+    return tr("SCPI %1, клиентов: %2").arg(address).arg(clients.size());
+}
+
+QString ScpiServer::StatusToolTip() const
+{
+    if (rejectedPort.isEmpty() || StatusText().isEmpty())
+        return StatusText();
+    QString tip = tr("Порт «%1» из настроек недопустим (нужен от 1 до 65535), поэтому взят порт "
+                     "%2. Другой порт: меню «SCPI», «Порт…».")
+                      .arg(rejectedPort, QString::number(RemoteSettings::DefaultPort));
+    if (tcpServer->isListening())
+        tip += QLatin1Char('\n') + tr("Клиентов: %1").arg(clients.size());
+    return tip;
 }
 
 void ScpiServer::Accept(qintptr socket)

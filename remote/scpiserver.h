@@ -30,8 +30,11 @@ public:
     // The port actually listened on (the settings' port, or the one the system chose for 0).
     quint16 Port() const;
     int ClientCount() const;
-    // For the status bar: "SCPI 127.0.0.1:5025, клиентов: 1"; empty while off.
+    // For the status bar: "SCPI 127.0.0.1:5025, клиентов: 1"; empty while off. A port in the
+    // store that is not one is said instead of the clients.
     QString StatusText() const;
+    // The status text, or what it is short for.
+    QString StatusToolTip() const;
 
 signals:
     // The status text may have changed: a client came or went, or listening started or stopped.
@@ -45,4 +48,5 @@ private:
     QTcpServer *tcpServer = nullptr;
     QList<ScpiClient *> clients;
     QString failure;
+    QString rejectedPort;
 };

@@ -568,7 +568,7 @@ QString VornexctlTest::StartPanel(bool waitForReadings)
     if (!rig->Open(port))
         return QString();
     panelServer = std::make_unique<ScpiServer>(&rig->session);
-    if (!panelServer->Apply(RemoteSettings{true, RemoteSettings::Listen::Local, 0}))
+    if (!panelServer->Apply(RemoteSettings{true, RemoteSettings::Listen::Local, 0, {}}))
         return QString();
     if (waitForReadings &&
         !QTest::qWaitFor([&] { return !statusRead.isEmpty() && !adcRead.isEmpty(); }, 10000))

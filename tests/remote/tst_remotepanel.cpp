@@ -1,10 +1,12 @@
 #include "link/deviceprotocol.h"
+#include "remote/remotesettings.h"
 #include "settings/settingskeys.h"
 #include "settings/settingsstore.h"
 #include "tests/support/paneldriver.h"
 
 #include <QAction>
 #include <QDoubleSpinBox>
+#include <QInputDialog>
 #include <QLabel>
 #include <QMessageBox>
 #include <QProcess>
@@ -27,6 +29,21 @@ void AnswerNextBox(QMessageBox::StandardButton button, QString *text)
             return;
         *text = box->text();
         box->button(button)->click();
+        timer->deleteLater();
+    });
+    timer->start(5);
+}
+
+// Enters `value` in the next input dialog once it is open, and accepts it.
+void AnswerNextInput(int value)
+{
+    auto *timer = new QTimer;
+    QObject::connect(timer, &QTimer::timeout, [timer, value] {
+        auto *dialog = qobject_cast<QInputDialog *>(QApplication::activeModalWidget());
+        if (dialog == nullptr)
+            return;
+        dialog->setIntValue(value);
+        dialog->accept();
         timer->deleteLater();
     });
     timer->start(5);
@@ -59,6 +76,7 @@ class RemotePanelTest : public QObject
 private slots:
     void scriptAndWindowShareTheConverter();
     void switchedInTheWindow();
+    void aStoredPortThatIsNoPortIsSaid();
 };
 
 void RemotePanelTest::scriptAndWindowShareTheConverter()
@@ -152,6 +170,37 @@ void RemotePanelTest::switchedInTheWindow()
     panel.connectPort();
     QTRY_VERIFY_WITH_TIMEOUT(panel.countFor(DeviceRegister::Status, DeviceOperation::Read) >= 1,
                              waitMs);
+}
+
+// The default port is taken and the status line says instead of what; the store keeps what it
+// holds through the menu's other choices, until the operator chooses a port.
+void RemotePanelTest::aStoredPortThatIsNoPortIsSaid()
+{
+    StoreServerSettings(true, RemoteSettings::DefaultPort);
+    QSettings store(SettingsStore::organisation, SettingsStore::application);
+    store.setValue(SettingsKeys::scpiPort, QStringLiteral("70000"));
+    store.sync();
+    PanelDriver panel;
+    auto *scpiStatus = panel.widget<QLabel>("labelScpiStatus");
+    // The default port may be taken on the machine that runs the test.
+    const QStringList said{QStringLiteral("SCPI 127.0.0.1:5025 вместо «70000»"),
+                           QStringLiteral("SCPI: порт 5025 (вместо «70000») занят")};
+    QVERIFY2(said.contains(scpiStatus->text()), qPrintable(scpiStatus->text()));
+    QVERIFY(scpiStatus->toolTip().contains(QStringLiteral("«70000» из настроек недопустим")));
+
+    panel.action("actionScpiServer")->trigger();
+    panel.action("actionScpiServer")->trigger();
+    QVERIFY2(said.contains(scpiStatus->text()), qPrintable(scpiStatus->text()));
+    store.sync();
+    QCOMPARE(store.value(SettingsKeys::scpiPort).toString(), QStringLiteral("70000"));
+
+    const quint16 port = FreePort();
+    AnswerNextInput(port);
+    panel.action("actionScpiPort")->trigger();
+    QCOMPARE(scpiStatus->text(), QStringLiteral("SCPI 127.0.0.1:%1, клиентов: 0").arg(port));
+    QCOMPARE(scpiStatus->toolTip(), scpiStatus->text());
+    store.sync();
+    QCOMPARE(store.value(SettingsKeys::scpiPort).toInt(), port);
 }
 
 QTEST_MAIN(RemotePanelTest)

@@ -47,7 +47,7 @@ void ScpiConnectionTest::init()
 {
     session = std::make_unique<DeviceSession>();
     server = std::make_unique<ScpiServer>(session.get());
-    QVERIFY(server->Apply(RemoteSettings{true, RemoteSettings::Listen::Local, 0}));
+    QVERIFY(server->Apply(RemoteSettings{true, RemoteSettings::Listen::Local, 0, {}}));
 }
 
 void ScpiConnectionTest::cleanup()

@@ -46,7 +46,7 @@ void ScpiServerTest::init()
     QString error;
     QVERIFY2(rig->Start(&error), qPrintable(error));
     server = std::make_unique<ScpiServer>(&rig->session);
-    QVERIFY(server->Apply(RemoteSettings{true, RemoteSettings::Listen::Local, 0}));
+    QVERIFY(server->Apply(RemoteSettings{true, RemoteSettings::Listen::Local, 0, {}}));
 }
 
 void ScpiServerTest::cleanup()
