@@ -1,7 +1,7 @@
 #include "remote/scpiclient.h"
 
-#include "remote/scpiconnection.h"
 #include "remote/scpiinstrument.h"
+#include "remote/scpiscriptsocket.h"
 
 #include <QPointer>
 
@@ -11,17 +11,17 @@ namespace {
 constexpr int UnitsPerTurn = 64;
 } // namespace
 
-ScpiClient::ScpiClient(ScpiConnection *connection, ScpiInstrument *instrument, QObject *parent)
+ScpiClient::ScpiClient(ScpiScriptSocket *connection, ScpiInstrument *instrument, QObject *parent)
     : QObject(parent), connection(connection), instrument(instrument),
       nextProcess(this, [this] { Process(); })
 {
     connection->setParent(this);
-    connect(connection, &ScpiConnection::readyRead, this, &ScpiClient::Process);
-    connect(connection, &ScpiConnection::bytesWritten, this, [this] {
+    connect(connection, &ScpiScriptSocket::readyRead, this, &ScpiClient::Process);
+    connect(connection, &ScpiScriptSocket::bytesWritten, this, [this] {
         if (this->connection->BytesToWrite() <= MaxPendingOutput)
             ScheduleProcess();
     });
-    connect(connection, &ScpiConnection::closed, this, &ScpiClient::Forget);
+    connect(connection, &ScpiScriptSocket::closed, this, &ScpiClient::Forget);
 }
 
 void ScpiClient::ScheduleProcess()

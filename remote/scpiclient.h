@@ -8,7 +8,7 @@
 
 #include <deque>
 
-class ScpiConnection;
+class ScpiScriptSocket;
 class ScpiInstrument;
 
 // One connected script. Its lines are parsed into units and carried out one after another: a
@@ -24,7 +24,7 @@ public:
     static constexpr qint64 MaxPendingOutput = 64 * 1024;
 
     // Takes the connection over.
-    ScpiClient(ScpiConnection *connection, ScpiInstrument *instrument, QObject *parent = nullptr);
+    ScpiClient(ScpiScriptSocket *connection, ScpiInstrument *instrument, QObject *parent = nullptr);
 
 signals:
     // The connection has ended; the client may be deleted once control returns to the loop.
@@ -39,7 +39,7 @@ private:
     void Drop();
     void Forget();
 
-    ScpiConnection *connection = nullptr;
+    ScpiScriptSocket *connection = nullptr;
     ScpiInstrument *instrument = nullptr;
     ScpiErrorQueue errors;
     std::deque<ScpiUnit> units;

@@ -1,8 +1,8 @@
 #include "remote/scpiserver.h"
 
 #include "remote/scpiclient.h"
-#include "remote/scpiconnection.h"
 #include "remote/scpiinstrument.h"
+#include "remote/scpiscriptsocket.h"
 #include "remote/socketio.h"
 
 #include <QTcpServer>
@@ -114,7 +114,7 @@ void ScpiServer::Accept(qintptr socket)
         SocketIo::Close(socket);
         return;
     }
-    auto *client = new ScpiClient(new ScpiConnection(socket), instrument, this);
+    auto *client = new ScpiClient(new ScpiScriptSocket(socket), instrument, this);
     connect(client, &ScpiClient::closed, this, [this, client] { Forget(client); });
     clients << client;
     emit statusChanged();

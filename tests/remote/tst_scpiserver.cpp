@@ -1,5 +1,5 @@
 #include "remote/scpiclient.h"
-#include "remote/scpiconnection.h"
+#include "remote/scpiscriptsocket.h"
 #include "remote/scpiserver.h"
 #include "remote/socketio.h"
 #include "scpiscript.h"
@@ -127,10 +127,10 @@ void ScpiServerTest::clientsCannotHarmThePanel()
 
     // A line at the limit is taken, also when its CR LF comes in two pieces; one over it closes
     // its client.
-    const QByteArray longest = "*IDN?" + QByteArray(ScpiConnection::MaxLineBytes - 5, ' ');
+    const QByteArray longest = "*IDN?" + QByteArray(ScpiScriptSocket::MaxLineBytes - 5, ' ');
     scripts[0]->socket.write(longest + '\r');
     const auto serverHolds = [this](qint64 bytes) {
-        for (const ScpiConnection *connection : server->findChildren<ScpiConnection *>()) {
+        for (const ScpiScriptSocket *connection : server->findChildren<ScpiScriptSocket *>()) {
             if (connection->BytesHeld() == bytes)
                 return true;
         }
@@ -138,7 +138,7 @@ void ScpiServerTest::clientsCannotHarmThePanel()
     };
     QTRY_VERIFY_WITH_TIMEOUT(serverHolds(longest.size() + 1), waitMs);
     QVERIFY(scripts[0]->ask(QByteArray()).startsWith("VORNEXcontrol,"));
-    scripts[0]->socket.write(QByteArray(ScpiConnection::MaxLineBytes + 2, 'A'));
+    scripts[0]->socket.write(QByteArray(ScpiScriptSocket::MaxLineBytes + 2, 'A'));
     QTRY_COMPARE_WITH_TIMEOUT(scripts[0]->socket.state(), QAbstractSocket::UnconnectedState,
                               waitMs);
     QTRY_COMPARE_WITH_TIMEOUT(server->ClientCount(), ScpiServer::MaxClients - 1, waitMs);
@@ -152,7 +152,7 @@ void ScpiServerTest::clientsCannotHarmThePanel()
     QVERIFY(scripts[2]->ask("*IDN?").startsWith("VORNEXcontrol,"));
     QVERIFY2(scripts[1]->socket.bytesToWrite() > 0, "the flood was read to its end");
     qint64 largestBacklog = 0;
-    for (const ScpiConnection *connection : server->findChildren<ScpiConnection *>())
+    for (const ScpiScriptSocket *connection : server->findChildren<ScpiScriptSocket *>())
         largestBacklog = std::max(largestBacklog, connection->BytesToWrite());
     QVERIFY2(largestBacklog <= 2 * ScpiClient::MaxPendingOutput,
              qPrintable(QString::number(largestBacklog)));

@@ -1,5 +1,5 @@
 #include "remote/scpiclient.h"
-#include "remote/scpiconnection.h"
+#include "remote/scpiscriptsocket.h"
 #include "remote/scpiserver.h"
 #include "remote/socketio.h"
 #include "scpiscript.h"
@@ -22,7 +22,7 @@ const QByteArray identity = "VORNEXcontrol,";
 // The server's connections on real sockets, with no converter connected (as before
 // "Подключить"): a script that stops reading its answers, one that half-closes, and the slots
 // they hold.
-class ScpiConnectionTest : public QObject
+class ScpiScriptSocketTest : public QObject
 {
     Q_OBJECT
 
@@ -43,24 +43,24 @@ private:
     std::unique_ptr<ScpiServer> server;
 };
 
-void ScpiConnectionTest::init()
+void ScpiScriptSocketTest::init()
 {
     session = std::make_unique<DeviceSession>();
     server = std::make_unique<ScpiServer>(session.get());
     QVERIFY(server->Apply(RemoteSettings{true, RemoteSettings::Listen::Local, 0, {}}));
 }
 
-void ScpiConnectionTest::cleanup()
+void ScpiScriptSocketTest::cleanup()
 {
     server.reset();
     session.reset();
 }
 
 // Its answers wait beyond the limit and its input is full: the server reads no more of it.
-bool ScpiConnectionTest::ServerStoppedReading() const
+bool ScpiScriptSocketTest::ServerStoppedReading() const
 {
-    for (const ScpiConnection *connection : server->findChildren<ScpiConnection *>()) {
-        if (connection->BytesHeld() == ScpiConnection::InputCapacity &&
+    for (const ScpiScriptSocket *connection : server->findChildren<ScpiScriptSocket *>()) {
+        if (connection->BytesHeld() == ScpiScriptSocket::InputCapacity &&
             connection->BytesToWrite() > ScpiClient::MaxPendingOutput)
             return true;
     }
@@ -69,7 +69,7 @@ bool ScpiConnectionTest::ServerStoppedReading() const
 
 // Sends queries and takes no answer until the server has stopped reading the script, however
 // much the system's buffers hold. Returns how many were sent, or 0 when it never stopped.
-int ScpiConnectionTest::Stall(ScpiScript &script)
+int ScpiScriptSocketTest::Stall(ScpiScript &script)
 {
     constexpr int linesPerBatch = 20000;
     const QByteArray batch = QByteArray("*IDN?\n").repeated(linesPerBatch);
@@ -85,7 +85,7 @@ int ScpiConnectionTest::Stall(ScpiScript &script)
     return ServerStoppedReading() ? sent : 0;
 }
 
-void ScpiConnectionTest::aStalledReaderGetsEveryAnswerOnceItReads()
+void ScpiScriptSocketTest::aStalledReaderGetsEveryAnswerOnceItReads()
 {
     ScpiScript script(server->Port());
     QVERIFY(script.connected());
@@ -111,7 +111,7 @@ void ScpiConnectionTest::aStalledReaderGetsEveryAnswerOnceItReads()
     QTRY_COMPARE_WITH_TIMEOUT(server->ClientCount(), 0, waitMs);
 }
 
-void ScpiConnectionTest::aStalledReaderThatLeavesFreesItsSlot()
+void ScpiScriptSocketTest::aStalledReaderThatLeavesFreesItsSlot()
 {
     auto stalled = std::make_unique<ScpiScript>(server->Port());
     QVERIFY(stalled->connected());
@@ -129,7 +129,7 @@ void ScpiConnectionTest::aStalledReaderThatLeavesFreesItsSlot()
         QVERIFY(script->ask("*IDN?").startsWith(identity));
 }
 
-void ScpiConnectionTest::aHalfCloseIsAnsweredBeforeTheServerCloses_data()
+void ScpiScriptSocketTest::aHalfCloseIsAnsweredBeforeTheServerCloses_data()
 {
     QTest::addColumn<QByteArray>("sent");
     QTest::addColumn<QList<QByteArray>>("answers");
@@ -144,7 +144,7 @@ void ScpiConnectionTest::aHalfCloseIsAnsweredBeforeTheServerCloses_data()
     QTest::newRow("nothing") << QByteArray() << QList<QByteArray>{};
 }
 
-void ScpiConnectionTest::aHalfCloseIsAnsweredBeforeTheServerCloses()
+void ScpiScriptSocketTest::aHalfCloseIsAnsweredBeforeTheServerCloses()
 {
     QFETCH(QByteArray, sent);
     QFETCH(QList<QByteArray>, answers);
@@ -165,5 +165,5 @@ void ScpiConnectionTest::aHalfCloseIsAnsweredBeforeTheServerCloses()
     QTRY_COMPARE_WITH_TIMEOUT(server->ClientCount(), 0, waitMs);
 }
 
-QTEST_MAIN(ScpiConnectionTest)
-#include "tst_scpiconnection.moc"
+QTEST_MAIN(ScpiScriptSocketTest)
+#include "tst_scpiscriptsocket.moc"

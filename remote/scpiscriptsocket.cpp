@@ -1,4 +1,4 @@
-#include "remote/scpiconnection.h"
+#include "remote/scpiscriptsocket.h"
 
 #include "remote/socketio.h"
 
@@ -14,33 +14,33 @@ constexpr qintptr NoSocket = -1;
 constexpr int ResendMs = 1000;
 } // namespace
 
-ScpiConnection::ScpiConnection(qintptr socket, QObject *parent)
+ScpiScriptSocket::ScpiScriptSocket(qintptr socket, QObject *parent)
     : QObject(parent), socket(socket), nextFill(this, [this] { Fill(); }),
       nextFlush(this, [this] { Flush(); })
 {
     readable = new QSocketNotifier(socket, QSocketNotifier::Read, this);
-    connect(readable, &QSocketNotifier::activated, this, &ScpiConnection::Fill);
+    connect(readable, &QSocketNotifier::activated, this, &ScpiScriptSocket::Fill);
     writable = new QSocketNotifier(socket, QSocketNotifier::Write, this);
     writable->setEnabled(false);
-    connect(writable, &QSocketNotifier::activated, this, &ScpiConnection::Flush);
+    connect(writable, &QSocketNotifier::activated, this, &ScpiScriptSocket::Flush);
     resend = new QTimer(this);
     resend->setInterval(ResendMs);
-    connect(resend, &QTimer::timeout, this, &ScpiConnection::Flush);
+    connect(resend, &QTimer::timeout, this, &ScpiScriptSocket::Flush);
     // Lines may have come with the connection.
     nextFill.Schedule();
 }
 
-ScpiConnection::~ScpiConnection()
+ScpiScriptSocket::~ScpiScriptSocket()
 {
     Release();
 }
 
-bool ScpiConnection::IsOpen() const
+bool ScpiScriptSocket::IsOpen() const
 {
     return socket != NoSocket;
 }
 
-ScpiLineBuffer::Take ScpiConnection::TakeLine(QByteArray &line)
+ScpiLineBuffer::Take ScpiScriptSocket::TakeLine(QByteArray &line)
 {
     const ScpiLineBuffer::Take take = input.TakeLine(line);
     if (IsOpen() && !readable->isEnabled() && !input.InputEnded() && input.Room() > 0) {
@@ -51,12 +51,12 @@ ScpiLineBuffer::Take ScpiConnection::TakeLine(QByteArray &line)
     return take;
 }
 
-int ScpiConnection::BytesHeld() const
+int ScpiScriptSocket::BytesHeld() const
 {
     return input.Held();
 }
 
-void ScpiConnection::Write(const QByteArray &bytes)
+void ScpiScriptSocket::Write(const QByteArray &bytes)
 {
     if (!IsOpen())
         return;
@@ -66,24 +66,24 @@ void ScpiConnection::Write(const QByteArray &bytes)
         nextFlush.Schedule();
 }
 
-qint64 ScpiConnection::BytesToWrite() const
+qint64 ScpiScriptSocket::BytesToWrite() const
 {
     return output.size() - sent;
 }
 
-void ScpiConnection::Finish()
+void ScpiScriptSocket::Finish()
 {
     finishing = true;
     if (BytesToWrite() == 0)
         Close();
 }
 
-void ScpiConnection::Abort()
+void ScpiScriptSocket::Abort()
 {
     Close();
 }
 
-void ScpiConnection::Fill()
+void ScpiScriptSocket::Fill()
 {
     if (!IsOpen() || input.InputEnded())
         return;
@@ -110,7 +110,7 @@ void ScpiConnection::Fill()
         emit readyRead();
 }
 
-void ScpiConnection::Flush()
+void ScpiScriptSocket::Flush()
 {
     if (!IsOpen())
         return;
@@ -145,7 +145,7 @@ void ScpiConnection::Flush()
         Close();
 }
 
-void ScpiConnection::Close()
+void ScpiScriptSocket::Close()
 {
     if (!IsOpen())
         return;
@@ -155,7 +155,7 @@ void ScpiConnection::Close()
     emit closed();
 }
 
-void ScpiConnection::Release()
+void ScpiScriptSocket::Release()
 {
     if (!IsOpen())
         return;

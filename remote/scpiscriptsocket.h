@@ -14,7 +14,7 @@ class QTimer;
 // then half-closes must still get every answer. Input is read only while the line buffer has
 // room, so a script that does not take its answers waits in its own buffers; reading resumes as
 // soon as lines are taken.
-class ScpiConnection : public QObject
+class ScpiScriptSocket : public QObject
 {
     Q_OBJECT
 
@@ -24,8 +24,8 @@ public:
     static constexpr int InputCapacity = 4 * MaxLineBytes;
 
     // Takes an accepted socket over; it must not block.
-    explicit ScpiConnection(qintptr socket, QObject *parent = nullptr);
-    ~ScpiConnection() override;
+    explicit ScpiScriptSocket(qintptr socket, QObject *parent = nullptr);
+    ~ScpiScriptSocket() override;
 
     ScpiLineBuffer::Take TakeLine(QByteArray &line);
     // Input received and not yet taken.
