@@ -10,8 +10,10 @@
 #include "app/readingdisplays.h"
 #include "app/remotecontrolmenu.h"
 #include "app/windowfit.h"
+#include "guard/deviceguard.h"
 #include "link/quantities.h"
 #include "log/logexport.h"
+#include "log/logjournal.h"
 #include "log/sessionlogger.h"
 #include "remote/scpiserver.h"
 #include "session/portcatalog.h"
@@ -31,6 +33,7 @@ MainWindow::MainWindow(QSettings *store, QWidget *parent)
     ui->setupUi(this);
 
     session = new DeviceSession(this);
+    guard = new DeviceGuard(session, store, LogJournal::DefaultFolder(), this);
     errorBoxes = new ErrorBoxes(this);
 
     portLabel = new QLabel(tr("  Номер\n  порта"));
@@ -114,7 +117,7 @@ MainWindow::MainWindow(QSettings *store, QWidget *parent)
     linkStatus->setObjectName(QStringLiteral("labelLinkStatus"));
     // A long port path is cut at the window's edge rather than widening the window.
     linkStatus->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-    auto *remoteMenu = new RemoteControlMenu(new ScpiServer(session, this), store, this);
+    auto *remoteMenu = new RemoteControlMenu(new ScpiServer(session, guard, this), store, this);
     remoteMenu->Install(*ui->statusBar, linkStatus);
 
     // The view only ever grows by appended lines; an undo history of them would double the

@@ -13,6 +13,7 @@
 class QAction;
 class QLabel;
 class QSettings;
+class DeviceGuard;
 class DialogSettingsLog;
 class ErrorBoxes;
 class JournalledLog;
@@ -80,6 +81,7 @@ private:
     QAction *disconnectAction = nullptr;
     QAction *aboutAction = nullptr;
     DeviceSession *session = nullptr;
+    DeviceGuard *guard = nullptr;
     SessionLogger *logger = nullptr;
     PortCatalog *ports = nullptr;
     ErrorBoxes *errorBoxes = nullptr;

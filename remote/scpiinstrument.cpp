@@ -40,6 +40,8 @@ std::optional<ScpiError> ErrorOf(CommandOutcome outcome)
         return ScpiErrors::HardwareError("no reply from converter");
     case CommandOutcome::BadReply:
         return ScpiErrors::HardwareError("bad reply from converter");
+    case CommandOutcome::Tripped:
+        return ScpiErrors::ExecutionError("output protection tripped");
     case CommandOutcome::Cancelled:
     case CommandOutcome::Replaced: // never: a script's commands are not replaced
         break;
@@ -49,8 +51,8 @@ std::optional<ScpiError> ErrorOf(CommandOutcome outcome)
 
 } // namespace
 
-ScpiInstrument::ScpiInstrument(DeviceSession *session, QObject *parent)
-    : QObject(parent), session(session)
+ScpiInstrument::ScpiInstrument(DeviceSession *session, DeviceGuard *guard, QObject *parent)
+    : QObject(parent), session(session), guard(guard)
 {
     connect(session, &DeviceSession::statusRead, this, [this] { sinceStatus.start(); });
     connect(session, &DeviceSession::adcRead, this, [this] { sinceAdc.start(); });

@@ -9,6 +9,7 @@
 #include <functional>
 #include <optional>
 
+class DeviceGuard;
 class ScpiErrorQueue;
 
 // What every client of the server shares: the device session's readings and its command queue.
@@ -26,7 +27,7 @@ public:
 
     using WriteDone = std::function<void(std::optional<ScpiError>)>;
 
-    explicit ScpiInstrument(DeviceSession *session, QObject *parent = nullptr);
+    ScpiInstrument(DeviceSession *session, DeviceGuard *guard, QObject *parent = nullptr);
 
     // The answer to a query the instrument serves; the errors it gives go to `errors`.
     QByteArray Answer(const ScpiCommand &command, ScpiErrorQueue &errors) const;
@@ -39,6 +40,7 @@ private:
     QByteArray Measurement(bool fresh, const QByteArray &value, ScpiErrorQueue &errors) const;
 
     DeviceSession *session = nullptr;
+    DeviceGuard *guard = nullptr;
     QElapsedTimer sinceStatus;
     QElapsedTimer sinceAdc;
 };

@@ -50,6 +50,10 @@ ScpiError HardwareMissing()
 {
     return {-241, "Hardware missing"};
 }
+ScpiError ExecutionError(const QByteArray &detail)
+{
+    return {-200, "Execution error;" + detail};
+}
 ScpiError QueueOverflow()
 {
     return {-350, "Queue overflow"};

@@ -29,6 +29,7 @@ ScpiError DataOutOfRange();
 ScpiError DataStale();
 ScpiError HardwareError(const QByteArray &detail);
 ScpiError HardwareMissing();
+ScpiError ExecutionError(const QByteArray &detail);
 ScpiError QueueOverflow();
 } // namespace ScpiErrors
 

@@ -29,9 +29,10 @@ private:
 
 } // namespace
 
-ScpiServer::ScpiServer(DeviceSession *session, QObject *parent) : QObject(parent)
+ScpiServer::ScpiServer(DeviceSession *session, DeviceGuard *guard, QObject *parent)
+    : QObject(parent)
 {
-    instrument = new ScpiInstrument(session, this);
+    instrument = new ScpiInstrument(session, guard, this);
     tcpServer = new Listener([this](qintptr socket) { Accept(socket); }, this);
 }
 

@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QString>
 
+class DeviceGuard;
 class DeviceSession;
 class QTcpServer;
 class ScpiClient;
@@ -20,7 +21,7 @@ class ScpiServer : public QObject
 public:
     static constexpr int MaxClients = 8;
 
-    explicit ScpiServer(DeviceSession *session, QObject *parent = nullptr);
+    ScpiServer(DeviceSession *session, DeviceGuard *guard, QObject *parent = nullptr);
     ~ScpiServer() override;
 
     // Listens as the settings say (or stops, when they say off). False when the port could not

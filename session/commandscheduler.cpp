@@ -24,8 +24,15 @@ void CommandScheduler::Submit(SessionCommand command, CommandLane lane, CommandC
         replaced(CommandOutcome::Replaced);
 }
 
+void CommandScheduler::SubmitUrgent(SessionCommand command)
+{
+    urgent = Entry{std::move(command), CommandLane::Operator, {}, ++given};
+}
+
 std::optional<CommandScheduler::Started> CommandScheduler::ForTick()
 {
+    if (urgent)
+        return Started{urgent->command, urgent->number};
     if (!underWay) {
         const bool scriptMayStart =
             !queue.empty() && pollReadsSinceScript >= PollReadsBetweenScripts;
@@ -52,6 +59,12 @@ void CommandScheduler::CountPollRead()
 CommandScheduler::AttemptEnd CommandScheduler::EndAttempt(quint64 number, LinkResult result)
 {
     AttemptEnd end;
+    if (urgent && urgent->number == number) {
+        end.verdict = result == Success ? AttemptVerdict::Finished : AttemptVerdict::Retry;
+        if (result == Success)
+            urgent.reset();
+        return end;
+    }
     if (!underWay || underWay->number != number)
         return end;
     if (underWay->command.Retried())
@@ -64,6 +77,19 @@ CommandScheduler::AttemptEnd CommandScheduler::EndAttempt(quint64 number, LinkRe
         pollReadsSinceScript = 0;
     end.done = std::move(underWay->done);
     end.outcome = OutcomeOf(result);
+    underWay.reset();
+    return end;
+}
+
+CommandScheduler::AttemptEnd CommandScheduler::Refuse(quint64 number)
+{
+    AttemptEnd end;
+    if (!underWay || underWay->number != number)
+        return end;
+    if (underWay->lane == CommandLane::Script)
+        pollReadsSinceScript = 0;
+    end.done = std::move(underWay->done);
+    end.outcome = CommandOutcome::Tripped;
     underWay.reset();
     return end;
 }

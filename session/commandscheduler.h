@@ -38,6 +38,11 @@ public:
 
     // An operator's command replaces one still waiting, whose completion is told so.
     void Submit(SessionCommand command, CommandLane lane, CommandCompletion done);
+    // A command that runs on the next tick ahead of everything, between the attempts of one
+    // under way too, and is tried on every tick until it succeeds: a protection's switch-off.
+    // A later one replaces it.
+    void SubmitUrgent(SessionCommand command);
+    bool UrgentWaiting() const { return urgent.has_value(); }
 
     // The command this tick runs, started now if none was under way; none: a poll read.
     std::optional<Started> ForTick();
@@ -45,12 +50,14 @@ public:
     // The attempt of the command started as `number` gave `result`. A command cancelled
     // meanwhile is not touched again.
     AttemptEnd EndAttempt(quint64 number, LinkResult result);
+    // Ends the command started as `number` without an attempt, as Tripped.
+    AttemptEnd Refuse(quint64 number);
 
     // Takes every script command out, the one under way included, for the caller to cancel:
     // a script must not wait for an operator to reconnect. The operator's own command waits.
     std::vector<CommandCompletion> TakeScriptCommands();
 
-    bool Idle() const { return !underWay && !waiting && queue.empty(); }
+    bool Idle() const { return !urgent && !underWay && !waiting && queue.empty(); }
 
 private:
     struct Entry
@@ -61,6 +68,7 @@ private:
         quint64 number = 0; // the order in which commands were given
     };
 
+    std::optional<Entry> urgent;
     std::optional<Entry> waiting;
     std::deque<Entry> queue;
     std::optional<Entry> underWay;

@@ -107,6 +107,21 @@ void DeviceSession::Submit(SessionCommand command, CommandLane lane, CommandComp
     scheduler.Submit(std::move(command), lane, std::move(done));
 }
 
+void DeviceSession::LockOutputOff()
+{
+    outputLocked = true;
+    scheduler.SubmitUrgent(SessionCommand::SwitchOutput(false));
+    for (const CommandCompletion &done : scheduler.TakeScriptCommands()) {
+        if (done)
+            done(CommandOutcome::Tripped);
+    }
+}
+
+void DeviceSession::UnlockOutput()
+{
+    outputLocked = false;
+}
+
 void DeviceSession::ApplyLineSettings()
 {
     serialPort->setBaudRate(9200, QSerialPort::AllDirections);
@@ -169,9 +184,29 @@ void DeviceSession::TimeOut()
 // the command under way afterwards never drops them.
 void DeviceSession::RunCommand(const CommandScheduler::Started &started)
 {
+    if (outputLocked && SwitchesOn(started.command)) {
+        // Nothing is sent, so the tick's one transaction is still the poll read.
+        ReportEnd(started.command, scheduler.Refuse(started.number), Success);
+        PollRead();
+        return;
+    }
+    const bool urgent = scheduler.UrgentWaiting();
     const LinkResult result = Attempt(started.command);
     const CommandScheduler::AttemptEnd end = scheduler.EndAttempt(started.number, result);
+    if (urgent) {
+        // Tried until it gets through; its failures tell the link's state as a read's would.
+        CountPollRead(result == Success);
+        if (result == Success)
+            emit lockedOff();
+        return;
+    }
     ReportEnd(started.command, end, result);
+}
+
+bool DeviceSession::SwitchesOn(const SessionCommand &command) const
+{
+    return command.kind == SessionCommand::Kind::SwitchOutput &&
+           command.outputOn.value_or(status.outputOn == 0);
 }
 
 LinkResult DeviceSession::Attempt(const SessionCommand &command)

@@ -88,6 +88,15 @@ public:
     // The data a read brings comes through its signal before that.
     void Submit(SessionCommand command, CommandLane lane, CommandCompletion done = {});
 
+    // A protection tripped: the output is switched off on the next tick, ahead of every other
+    // command and between the attempts of one under way, and that switch-off is tried on every
+    // tick until the converter takes it. The scripts' commands end as Tripped, and until
+    // UnlockOutput() a switch-on ends as Tripped without being sent. The operator's waiting
+    // command runs after the switch-off.
+    void LockOutputOff();
+    void UnlockOutput();
+    bool OutputLocked() const { return outputLocked; }
+
 signals:
     // A tick has run its one transaction; the log step of a front end follows here.
     void tickDone();
@@ -104,6 +113,8 @@ signals:
     // A write failed, whoever gave it: after its last attempt for the setpoints and the
     // output switch.
     void writeFailed(DeviceSession::Block block, LinkResult result);
+    // The converter has taken the switch-off that LockOutputOff() asked for.
+    void lockedOff();
 
 private slots:
     // The poll timer's slot: one tick. A slot, so that a benchmark can drive the ticks itself.
@@ -117,6 +128,7 @@ private:
     };
 
     void RunCommand(const CommandScheduler::Started &started);
+    bool SwitchesOn(const SessionCommand &command) const;
     // One attempt of a command: the link's result, with what it read or wrote reported.
     LinkResult Attempt(const SessionCommand &command);
     void ReportEnd(const SessionCommand &command, const CommandScheduler::AttemptEnd &end,
@@ -141,6 +153,7 @@ private:
     PollPhase pollPhase = PollPhase::Status;
     LinkState linkState = LinkState::Disconnected;
     int failedPollReads = 0;
+    bool outputLocked = false;
     QString portName;
     QString openError;
     QSerialPort::SerialPortError openFailure = QSerialPort::NoError;

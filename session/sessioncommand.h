@@ -60,6 +60,9 @@ enum class CommandOutcome
     BadReply,
     Cancelled, // a script's command when the port was closed before it ended
     Replaced,  // an operator's command replaced by a later one before it started
+    // A protection tripped: a script's command given before the trip, or a switch-on while the
+    // output is locked off; nothing was sent.
+    Tripped,
 };
 
 using CommandCompletion = std::function<void(CommandOutcome)>;

@@ -17,6 +17,8 @@ const char *OutcomeName(CommandOutcome outcome)
         return "badreply";
     case CommandOutcome::Cancelled:
         return "cancelled";
+    case CommandOutcome::Tripped:
+        return "tripped";
     case CommandOutcome::Replaced:
         break;
     }
@@ -31,6 +33,7 @@ const char *OutcomeName(CommandOutcome outcome)
 //   t    a tick whose transaction succeeds; f: one that fails with no reply
 //   F    a tick whose transaction fails while the port is closed during it
 //   x    the port is closed
+//   u    a protection trips: an urgent switch-off OFF, and the scripts' commands end as tripped
 QString Play(const QString &scenario)
 {
     CommandScheduler scheduler;
@@ -58,6 +61,11 @@ QString Play(const QString &scenario)
                              done);
         } else if (step == QLatin1String("x")) {
             close();
+        } else if (step == QLatin1String("u")) {
+            names[++given] = QStringLiteral("OFF");
+            scheduler.SubmitUrgent(SessionCommand::SwitchOutput(false));
+            for (const CommandCompletion &done : scheduler.TakeScriptCommands())
+                done(CommandOutcome::Tripped);
         } else {
             const std::optional<CommandScheduler::Started> started = scheduler.ForTick();
             if (!started) {
@@ -122,6 +130,15 @@ void CommandSchedulerTest::scenarios_data()
                                                                          << "A A:cancelled poll";
     QTest::newRow("the click under way outlives a close") << "o:A f x t t"
                                                           << "A A A:done poll";
+    QTest::newRow("a trip goes ahead of a waiting click") << "o:A u t t t"
+                                                          << "OFF A A:done poll";
+    QTest::newRow("a trip cuts between a write's attempts") << "o:A f u t t t"
+                                                            << "A OFF A A:done poll";
+    QTest::newRow("a trip cancels the scripts' queue") << "s:A s:B u t t"
+                                                       << "A:tripped B:tripped OFF poll";
+    QTest::newRow("the switch-off is tried until it gets through")
+        << "u f f f f f t t"
+        << "OFF OFF OFF OFF OFF OFF poll";
 }
 
 void CommandSchedulerTest::scenarios()

@@ -1,0 +1,141 @@
+#include "guard/deviceguard.h"
+
+#include "guard/counterfile.h"
+#include "guard/protectionrecord.h"
+#include "link/quantities.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QLockFile>
+#include <QSettings>
+#include <QTimer>
+
+namespace {
+
+DeviceGuard::Clock MonotonicClock()
+{
+    auto started = std::make_shared<QElapsedTimer>();
+    started->start();
+    return [started] { return started->elapsed(); };
+}
+
+} // namespace
+
+DeviceGuard::DeviceGuard(DeviceSession *session, QSettings *store, const QString &folder,
+                         QObject *parent, Clock clock)
+    : QObject(parent), session(session), store(store), folder(folder),
+      clock(clock ? std::move(clock) : MonotonicClock())
+{
+    settings = LoadProtectionSettings(*store);
+
+    QDir().mkpath(folder);
+    counterLock = std::make_unique<QLockFile>(QDir(folder).filePath(CounterLockName()));
+    counterLock->setStaleLockTime(0);
+    if (counterLock->tryLock(0)) {
+        const CounterFile::Loaded loaded =
+            CounterFile::Load(QDir(folder).filePath(CounterFileName()));
+        if (loaded.totals)
+            counter.Restore(*loaded.totals);
+        else if (!loaded.problem.isEmpty())
+            counterProblem = QStringLiteral("счётчики не прочитаны: %1").arg(loaded.problem);
+    } else {
+        counterLock.reset();
+        counterProblem = QStringLiteral("счётчики ведёт другое окно панели: здесь они не "
+                                        "сохраняются");
+    }
+
+    saveTimer = new QTimer(this);
+    saveTimer->setInterval(SaveIntervalMs);
+    connect(saveTimer, &QTimer::timeout, this, [this] {
+        if (unsaved)
+            SaveCounters();
+    });
+    saveTimer->start();
+
+    connect(session, &DeviceSession::statusRead, this, &DeviceGuard::HearStatus);
+    connect(session, &DeviceSession::readFailed, this, [this](DeviceSession::Block block) {
+        if (block == DeviceSession::Block::Status)
+            HearMiss();
+    });
+    connect(session, &DeviceSession::linkStateChanged, this,
+            [this](DeviceSession::LinkState state) {
+                if (state != DeviceSession::LinkState::Connected)
+                    HearMiss();
+            });
+}
+
+DeviceGuard::~DeviceGuard()
+{
+    if (unsaved)
+        SaveCounters();
+}
+
+void DeviceGuard::ResetCounters()
+{
+    counter.Reset(QDateTime::currentDateTimeUtc());
+    SaveCounters();
+    emit countersChanged();
+}
+
+void DeviceGuard::SaveCounters()
+{
+    unsaved = false;
+    if (!counterLock)
+        return;
+    const QString problem =
+        CounterFile::Save(QDir(folder).filePath(CounterFileName()), counter.Totals());
+    counterProblem =
+        problem.isEmpty() ? QString() : QStringLiteral("счётчики не записаны: %1").arg(problem);
+}
+
+void DeviceGuard::SetSettings(const ProtectionSettings &value)
+{
+    if (value == settings)
+        return;
+    settings = value;
+    StoreProtectionSettings(*store, settings);
+    emit settingsChanged();
+}
+
+void DeviceGuard::Acknowledge()
+{
+    if (!trip)
+        return;
+    trip.reset();
+    judge.Clear();
+    session->UnlockOutput();
+    emit tripCleared();
+}
+
+void DeviceGuard::HearStatus(const OutputStatus &status)
+{
+    const qint64 now = clock();
+    const double volts = ToUnits(Quantity::OutputVoltage, status.voltage);
+    const double amps = ToUnits(CurrentQuantity(status), status.current);
+    const bool on = status.outputOn != 0;
+    const EnergyTotals before = counter.Totals();
+    counter.Reading(now, volts, amps, on);
+    if (!(counter.Totals() == before)) {
+        unsaved = true;
+        emit countersChanged();
+    }
+    if (const std::optional<Trip> due = judge.Reading(now, volts, amps, on, settings)) {
+        trip = due;
+        session->LockOutputOff();
+        Record(*due);
+        emit tripped(*due);
+    }
+}
+
+void DeviceGuard::HearMiss()
+{
+    counter.Missed();
+    judge.Missed();
+}
+
+void DeviceGuard::Record(const Trip &tripped)
+{
+    recordProblem =
+        ProtectionRecord::Append(QDir(folder).filePath(RecordFileName()),
+                                 ProtectionRecord::Line(QDateTime::currentDateTime(), tripped));
+}

@@ -1,0 +1,35 @@
+#pragma once
+
+#include "guard/protectionsettings.h"
+
+#include <QtGlobal>
+
+#include <optional>
+
+// What tripped, on which reading.
+struct Trip
+{
+    TripKind kind = TripKind::Voltage;
+    double value = 0; // the reading that tripped, V, A or W
+    double level = 0; // the limit it was beyond
+    double volts = 0; // the whole reading
+    double amps = 0;
+};
+
+// Decides from fresh status reads whether a trip is due: a quantity beyond its level on
+// consecutive fresh reads for at least its delay. A failed read ends the run, so a stale
+// reading never trips and a run starts again after the link returns. Once it has tripped it
+// says nothing more until Clear(). Times are ms on a monotonic clock, passed in.
+class TripJudge
+{
+public:
+    std::optional<Trip> Reading(qint64 atMs, double volts, double amps, bool outputOn,
+                                const ProtectionSettings &settings);
+    void Missed();
+    void Clear();
+    bool Tripped() const { return tripped; }
+
+private:
+    std::optional<qint64> beyondSince[3];
+    bool tripped = false;
+};
