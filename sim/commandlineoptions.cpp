@@ -110,6 +110,10 @@ void addTo(QCommandLineParser &parser)
         {"trailing", "Fault: bytes after the reply's CR."},
         {"nak", "Fault: refuse every write (byte 1 is not 0x1F, nothing changes)."},
         {"stale", "Fault: answer each request with the previous reply."},
+        {"overvoltage",
+         "Fault: a failing regulator holds the output <mV> above the voltage setpoint in "
+         "constant voltage (the current limit still holds).",
+         "mV"},
         {"flood",
          "Fault: instead of replies, noise as fast as the line takes it: 'random' bytes, or "
          "'hex', '^' and hex digits that never end.",
@@ -140,6 +144,7 @@ bool apply(const QCommandLineParser &parser, ConverterEmulator &emulator, Progra
         !wholeNumber(parser, "delay", faults.delayMs, error) ||
         !wholeNumber(parser, "split", faults.splitSize, error) ||
         !wholeNumber(parser, "split-gap", faults.splitGapMs, error) ||
+        !wholeNumber(parser, "overvoltage", faults.overvoltageMv, error, 0xFFFF) ||
         !wholeNumber(parser, "hangup-after", program.hangUpAfterS, error) ||
         !wholeNumber(parser, "return-after", program.returnAfterS, error))
         return false;

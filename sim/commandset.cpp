@@ -138,7 +138,7 @@ Answer write(ConverterModel &model, quint8 registerCode, const QByteArray &data,
     case SetpointRegister:
         if (data.size() != 4)
             return refused;
-        model.setSetpoints({unsigned16(data, 0), signed16(data, 2)});
+        model.setSetpoints({unsigned16(data, 0), signed16(data, 2)}, nowMs);
         return Answer{writeReply(registerCode, true)};
     case OutputSwitchRegister: {
         if (data.size() != 2)

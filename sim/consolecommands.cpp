@@ -51,6 +51,8 @@ QString faultText(const FaultSettings &f)
         on << QStringLiteral("flood");
     if (f.flood == FaultSettings::Flood::HexWithoutEnd)
         on << QStringLiteral("flood-hex");
+    if (f.overvoltageMv > 0)
+        on << QStringLiteral("overvoltage %1 mV").arg(f.overvoltageMv);
     return on.isEmpty() ? QStringLiteral("none") : on.join(QStringLiteral(", "));
 }
 
@@ -84,6 +86,17 @@ QString show(ConverterEmulator &emulator)
         .arg(line ? line->text() : QStringLiteral("nothing (hung up)"))
         .arg(emulator.lineCheck() ? QStringLiteral("on") : QStringLiteral("off"))
         .arg(profile ? QStringLiteral(" (profile %1)").arg(profile->text()) : QString());
+}
+
+// Fixed point, never an exponent: 15 decimals keep 9 significant digits down to 1 µAh, and
+// the on-time is whole milliseconds, as the model counts it.
+QString deliveredText(const DeliveredEnergy &d)
+{
+    return QStringLiteral("delivered charge %1 Ah, energy %2 Wh, on %3.%4 s")
+        .arg(d.ampereHours(), 0, 'f', 15)
+        .arg(d.wattHours(), 0, 'f', 15)
+        .arg(d.onMs / 1000)
+        .arg(d.onMs % 1000, 3, 10, QLatin1Char('0'));
 }
 
 QString requestsFrom(const ConverterEmulator &emulator, int from)
@@ -151,6 +164,8 @@ QString help()
         "                            trailing, nak, stale, flood (random bytes at full\n"
         "                            speed instead of replies), flood-hex ('^' and hex\n"
         "                            digits, never a CR); 'fault none' clears all faults\n"
+        "  fault overvoltage MV      a failing regulator: the output MV above the voltage\n"
+        "                            setpoint in CV (in CC the current limit still rules)\n"
         "  delay MS                  delay every reply (0: off)\n"
         "  split N [GAP_MS]          send replies in pieces of N characters (0: off)\n"
         "  silent-first K            ignore the next K requests\n"
@@ -170,6 +185,10 @@ QString help()
         "  set MV MA                 voltage and current setpoints\n"
         "  requests [FROM]           how many requests came, then the log line of each from\n"
         "                            number FROM (counted from 0) on\n"
+        "  energy                    what the output delivered since the last reset, exact:\n"
+        "                            'delivered charge A Ah, energy E Wh, on S s'\n"
+        "  energy reset              count from zero; answers 'reset after ' and the counts\n"
+        "                            until then\n"
         "  help | quit");
 }
 
@@ -192,10 +211,21 @@ Result execute(ConverterEmulator &emulator, const QString &line)
         return {show(emulator)};
     if (command == QLatin1String("requests") && (words.size() == 1 || toInt(words, 1, n)))
         return {requestsFrom(emulator, n)};
+    if (command == QLatin1String("fault") && argument == QLatin1String("overvoltage") &&
+        words.size() == 3 && toInt(words, 2, n) && n <= 0xFFFF) {
+        f.overvoltageMv = n;
+        emulator.setFaults(f);
+        return {QStringLiteral("faults: ") + faultText(f)};
+    }
     if (command == QLatin1String("fault") && applyFault(f, argument)) {
         emulator.setFaults(f);
         return {QStringLiteral("faults: ") + faultText(f)};
     }
+    if (command == QLatin1String("energy") && words.size() == 1)
+        return {deliveredText(emulator.delivered())};
+    if (command == QLatin1String("energy") && words.size() == 2 &&
+        argument == QLatin1String("reset"))
+        return {QStringLiteral("reset after ") + deliveredText(emulator.resetDelivered())};
     if (command == QLatin1String("delay") && toInt(words, 1, n)) {
         f.delayMs = n;
         emulator.setFaults(f);

@@ -187,7 +187,7 @@ bool ConverterEmulator::comeBack(QString *error)
 
 void ConverterEmulator::setLoadResistance(double ohms)
 {
-    locked([&] { model->setLoadResistance(ohms); });
+    locked([&] { model->setLoadResistance(ohms, clock.elapsed()); });
 }
 
 double ConverterEmulator::loadResistance() const
@@ -202,7 +202,7 @@ void ConverterEmulator::setLoadProfile(const std::optional<LoadProfile> &profile
         if (profile)
             model->setLoadProfile(profile, now);
         else
-            model->setLoadResistance(model->loadResistance(now));
+            model->setLoadResistance(model->loadResistance(now), now);
     });
 }
 
@@ -233,7 +233,7 @@ void ConverterEmulator::setFineRangeThreshold(int milliamps)
 
 void ConverterEmulator::setSetpoints(const Setpoints &setpoints)
 {
-    locked([&] { model->setSetpoints(setpoints); });
+    locked([&] { model->setSetpoints(setpoints, clock.elapsed()); });
 }
 
 Setpoints ConverterEmulator::setpoints() const
@@ -259,6 +259,16 @@ OutputStatus ConverterEmulator::status() const
 AdcReadings ConverterEmulator::adc() const
 {
     return locked([this] { return model->adc(clock.elapsed()); });
+}
+
+DeliveredEnergy ConverterEmulator::delivered() const
+{
+    return locked([this] { return model->delivered(clock.elapsed()); });
+}
+
+DeliveredEnergy ConverterEmulator::resetDelivered()
+{
+    return locked([this] { return model->resetDelivered(clock.elapsed()); });
 }
 
 void ConverterEmulator::setFixedStatus(std::optional<OutputStatus> status)
@@ -318,6 +328,7 @@ void ConverterEmulator::setFaults(const FaultSettings &faults)
     lockedInOwnThread([&] {
         faultSettings = faults;
         silentLeft = qMax(0, faults.silentFirst);
+        model->setOvervoltage(faults.overvoltageMv, clock.elapsed());
         terminal->setFlood(faults.flood);
     });
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "link/devicerecords.h"
+#include "sim/deliveredenergy.h"
 #include "sim/emulatorrequest.h"
 #include "sim/emulatorterminal.h"
 #include "sim/faultsettings.h"
@@ -88,6 +89,10 @@ public:
     bool outputOn() const;
     OutputStatus status() const; // what a status read would answer now
     AdcReadings adc() const;     // what an ADC read would answer now
+    // Charge and energy delivered to the load since the last reset (ConverterModel::delivered);
+    // the reset returns the counts until then.
+    DeliveredEnergy delivered() const;
+    DeliveredEnergy resetDelivered();
     void setFixedStatus(std::optional<OutputStatus> status);
     void setFixedAdc(std::optional<AdcReadings> adc);
 

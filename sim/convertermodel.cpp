@@ -3,6 +3,7 @@
 #include <QRandomGenerator>
 
 #include <cmath>
+#include <utility>
 
 namespace {
 
@@ -43,10 +44,17 @@ ConverterModel::ConverterModel()
     user.fanDutyOff = 20;
 }
 
+void ConverterModel::setSetpoints(const Setpoints &value, qint64 nowMs)
+{
+    countDeliveredTo(nowMs);
+    set = value;
+}
+
 void ConverterModel::setOutputOn(bool value, qint64 nowMs)
 {
     if (value == on)
         return;
+    countDeliveredTo(nowMs);
     if (value)
         onSinceMs = nowMs;
     else
@@ -59,14 +67,16 @@ bool ConverterModel::fineRange(double milliamps) const
     return on && milliamps < fineThresholdMa;
 }
 
-void ConverterModel::setLoadResistance(double ohms)
+void ConverterModel::setLoadResistance(double ohms, qint64 nowMs)
 {
+    countDeliveredTo(nowMs);
     loadOhms = ohms;
     profile.reset();
 }
 
 void ConverterModel::setLoadProfile(const std::optional<LoadProfile> &value, qint64 startMs)
 {
+    countDeliveredTo(startMs);
     profile = value;
     profileStartMs = startMs;
 }
@@ -76,14 +86,19 @@ double ConverterModel::loadResistance(qint64 nowMs) const
     return profile ? profile->resistanceAt(nowMs - profileStartMs) : loadOhms;
 }
 
-ConverterModel::OperatingPoint ConverterModel::operatingPoint(qint64 nowMs) const
+void ConverterModel::setOvervoltage(int millivolts, qint64 nowMs)
+{
+    countDeliveredTo(nowMs);
+    overvoltageMv = qMax(0, millivolts);
+}
+
+ConverterModel::OperatingPoint ConverterModel::idealPoint(double ohms) const
 {
     OperatingPoint point;
     if (!on)
         return point;
-    const double voltageSet = qMax(0, set.voltage);
+    const double voltageSet = qMax(0, set.voltage) + overvoltageMv;
     const double currentLimit = qMax(0, set.current);
-    const double ohms = loadResistance(nowMs);
     const bool openCircuit = !(ohms > 0) || std::isinf(ohms);
     const double demand = openCircuit ? 0.0 : voltageSet / ohms; // mV / ohm = mA
     if (demand <= currentLimit) {
@@ -95,6 +110,12 @@ ConverterModel::OperatingPoint ConverterModel::operatingPoint(qint64 nowMs) cons
         point.milliamps = currentLimit;
         point.constantCurrent = true;
     }
+    return point;
+}
+
+ConverterModel::OperatingPoint ConverterModel::operatingPoint(qint64 nowMs) const
+{
+    OperatingPoint point = idealPoint(loadResistance(nowMs));
     if (noise) {
         point.millivolts = qMax(0.0, point.millivolts + jitter(15.0));
         point.milliamps =
@@ -130,6 +151,70 @@ AdcReadings ConverterModel::adc(qint64 nowMs) const
     a.inputVoltage = clampTo(inputMv + (noise ? jitter(20.0) : 0.0), 0, 0xFFFF);
     a.referenceVoltage = clampTo(referenceMv + (noise ? jitter(1.0) : 0.0), 0, 0xFFFF);
     return a;
+}
+
+DeliveredEnergy ConverterModel::delivered(qint64 nowMs) const
+{
+    DeliveredEnergy sum = deliveredBefore;
+    sum.add(deliveredBetween(countedToMs, nowMs));
+    return sum;
+}
+
+DeliveredEnergy ConverterModel::resetDelivered(qint64 nowMs)
+{
+    countDeliveredTo(nowMs);
+    return std::exchange(deliveredBefore, DeliveredEnergy());
+}
+
+void ConverterModel::countDeliveredTo(qint64 nowMs)
+{
+    deliveredBefore.add(deliveredBetween(countedToMs, nowMs));
+    countedToMs = qMax(countedToMs, nowMs);
+}
+
+DeliveredEnergy ConverterModel::deliveredBetween(qint64 fromMs, qint64 toMs) const
+{
+    DeliveredEnergy sum;
+    if (!on || toMs <= fromMs)
+        return sum;
+    if (!profile) {
+        const OperatingPoint point = idealPoint(loadOhms);
+        sum.add(point.millivolts, point.milliamps, toMs - fromMs);
+        return sum;
+    }
+    return profileDelivered(fromMs - profileStartMs, toMs - profileStartMs);
+}
+
+DeliveredEnergy ConverterModel::profileDelivered(qint64 fromMs, qint64 toMs) const
+{
+    DeliveredEnergy sum;
+    // The profile repeats, so whole cycles are one cycle summed once: a read costs at most
+    // two cycles' work however long the output has been on.
+    const qint64 cycleMs = qMax<qint64>(1, profile->stepMs) * qMax(1, int(profile->ohms.size()));
+    const qint64 cycles = (toMs - fromMs) / cycleMs;
+    if (cycles > 0) {
+        sum.add(profileSpanDelivered(0, cycleMs), cycles);
+        fromMs += cycles * cycleMs;
+    }
+    sum.add(profileSpanDelivered(fromMs, toMs));
+    return sum;
+}
+
+DeliveredEnergy ConverterModel::profileSpanDelivered(qint64 fromMs, qint64 toMs) const
+{
+    // A stepped load holds each step whole. A ramped one is summed a millisecond at a time:
+    // the model's load moves in whole milliseconds (resistanceAt takes them), so this sum is
+    // its exact integral, the very points status() reports, where a continuous ramp's
+    // integral would not be.
+    const qint64 stepMs = qMax<qint64>(1, profile->stepMs);
+    DeliveredEnergy sum;
+    for (qint64 t = fromMs; t < toMs;) {
+        const qint64 next = qMin(toMs, profile->ramp ? t + 1 : (t / stepMs + 1) * stepMs);
+        const OperatingPoint point = idealPoint(profile->resistanceAt(t));
+        sum.add(point.millivolts, point.milliamps, next - t);
+        t = next;
+    }
+    return sum;
 }
 
 UserParamBlock ConverterModel::userParams(qint64 nowMs) const

@@ -2,8 +2,9 @@
 
 #include <QByteArray>
 
-// Misbehaviours the emulator can put on the line, all switchable while it runs. They combine:
-// a delayed, split reply with a bad CRC is one reply with all three faults.
+// Misbehaviours the emulator can put on the line, and a failing regulator, all switchable while
+// it runs. They combine: a delayed, split reply with a bad CRC is one reply with all three
+// faults.
 struct FaultSettings
 {
     // Noise written as fast as the line takes it, in place of every reply.
@@ -27,6 +28,7 @@ struct FaultSettings
     bool nak = false;       // refuse every write: byte 1 = NakCode, nothing is changed
     bool stale = false;     // answer each request with the reply to the previous one
     Flood flood = Flood::Off;
+    int overvoltageMv = 0; // > 0: the output this far above the setpoint (ConverterModel)
 
     static QByteArray defaultGarbage() { return QByteArrayLiteral("\xFF\x00*?~"); }
     static QByteArray defaultTrailing() { return QByteArrayLiteral("\x00\xFFZZ"); }

@@ -72,9 +72,10 @@ void TestCommandLineOptions::defaultsLeaveTheModelAlone()
 
 void TestCommandLineOptions::programSettings()
 {
-    QCOMPARE(applied({"--link", "/tmp/ttyX", "--quiet", "--hangup-after", "3", "--return-after",
-                      "2", "--no-pace", "--no-line-check", "--nak", "--split", "4"}),
-             QString());
+    QCOMPARE(
+        applied({"--link", "/tmp/ttyX", "--quiet", "--hangup-after", "3", "--return-after", "2",
+                 "--no-pace", "--no-line-check", "--nak", "--split", "4", "--overvoltage", "500"}),
+        QString());
     QCOMPARE(program.link, QString("/tmp/ttyX"));
     QVERIFY(program.quiet);
     QCOMPARE(program.hangUpAfterS, 3);
@@ -83,6 +84,7 @@ void TestCommandLineOptions::programSettings()
     QVERIFY(!emulator->lineCheck());
     QVERIFY(emulator->faults().nak);
     QCOMPARE(emulator->faults().splitSize, 4);
+    QCOMPARE(emulator->faults().overvoltageMv, 500);
 }
 
 void TestCommandLineOptions::loadProfile()
@@ -112,6 +114,8 @@ void TestCommandLineOptions::badValuesAreRefused_data()
     QTest::addColumn<QString>("named");
     QTest::newRow("voltage too high") << QStringList{"--voltage", "70000"} << "--voltage";
     QTest::newRow("current too high") << QStringList{"--current", "40000"} << "--current";
+    QTest::newRow("overvoltage too high")
+        << QStringList{"--overvoltage", "70000"} << "--overvoltage";
     QTest::newRow("negative delay") << QStringList{"--delay", "-5"} << "--delay";
     QTest::newRow("not a number") << QStringList{"--input", "lots"} << "--input";
     QTest::newRow("seconds past an int")

@@ -1,5 +1,6 @@
 #include "ptyclient.h"
 
+#include "sim/consolecommands.h"
 #include "sim/consoleserver.h"
 #include "sim/converteremulator.h"
 #include "sim/convertermodel.h"
@@ -14,10 +15,14 @@
 #include <QThread>
 
 #include <cmath>
+#include <functional>
 #include <limits>
 #include <memory>
 
 namespace {
+
+// Events given to a model at their times.
+using Scenario = std::function<void(ConverterModel &)>;
 
 // Status the protocol documents: voltage 1234, current 567, range 0, CC 0, CV 1, on 1.
 const QByteArray KnownStatusLine("^0108D2043702000001015F58\r");
@@ -75,6 +80,8 @@ int s16(const QByteArray &reply, int offset)
 
 } // namespace
 
+Q_DECLARE_METATYPE(Scenario)
+
 class TestConverterEmulator : public QObject
 {
     Q_OBJECT
@@ -95,6 +102,11 @@ private slots:
     void electricalModel_data();
     void electricalModel();
     void noiseStaysClose();
+    void deliveredEnergy_data();
+    void deliveredEnergy();
+    void energyConsole();
+    void overvoltageFault_data();
+    void overvoltageFault();
     void badFramesGetNoReply_data();
     void badFramesGetNoReply();
     void faultLines_data();
@@ -342,6 +354,139 @@ void TestConverterEmulator::noiseStaysClose()
         first = u16(adc, 2);
     }
     QVERIFY(varied);
+}
+
+void TestConverterEmulator::deliveredEnergy_data()
+{
+    constexpr qint64 Hour = 3600 * 1000;
+    QTest::addColumn<Scenario>("scenario"); // from 12 V, 2 A into 10 ohm, output off
+    QTest::addColumn<qint64>("endMs");
+    QTest::addColumn<double>("ampereHours");
+    QTest::addColumn<double>("wattHours");
+    QTest::addColumn<qint64>("onMs");
+    const auto on = [](ConverterModel &m) { m.setOutputOn(true, 0); };
+    QTest::newRow("constant load") << Scenario(on) << Hour << 1.2 << 14.4 << Hour;
+    QTest::newRow("noise does not count") << Scenario([on](ConverterModel &m) {
+        m.setNoise(true);
+        on(m);
+    }) << Hour << 1.2 << 14.4 << Hour;
+    QTest::newRow("off and on again") << Scenario([](ConverterModel &m) {
+        m.setOutputOn(true, 0);
+        m.setOutputOn(false, Hour / 2);
+        m.setOutputOn(true, Hour);
+    }) << 3 * Hour / 2 << 1.2 << 14.4 << Hour;
+    QTest::newRow("setpoint change") << Scenario([](ConverterModel &m) {
+        m.setOutputOn(true, 0);
+        m.setSetpoints({6000, 2000}, Hour / 2);
+    }) << Hour << 0.9 << 9.0 << Hour;
+    QTest::newRow("load change") << Scenario([](ConverterModel &m) {
+        m.setOutputOn(true, 0);
+        m.setLoadResistance(40, Hour / 2);
+    }) << Hour << 0.75 << 9.0 << Hour;
+    // 10 and 40 ohm, a quarter hour each, from halfway through the first step to halfway
+    // through the fourth, across three step boundaries and a whole cycle: 0.375 h at each.
+    QTest::newRow("stepped profile") << Scenario([](ConverterModel &m) {
+        m.setLoadProfile(LoadProfile::parse("10,40", Hour / 4, false), 0);
+        m.setOutputOn(true, Hour / 8);
+    }) << 7 * Hour / 8 << 0.5625 << 6.75
+                                     << 3 * Hour / 4;
+    // Conductance 0.1 S falling by 0.075 S over a 1 s step, held for each whole millisecond:
+    // its first 500 ms sum to 40.64375 S ms (a continuous ramp would give 40.625).
+    QTest::newRow("ramp, half a step") << Scenario([](ConverterModel &m) {
+        m.setLoadProfile(LoadProfile::parse("10,40", 1000, true), 0);
+        m.setOutputOn(true, 0);
+    }) << qint64(500) << 12 * 40.64375 / 3.6e6
+                                       << 144 * 40.64375 / 3.6e6 << qint64(500);
+    QTest::newRow("constant current") << Scenario([](ConverterModel &m) {
+        m.setSetpoints({12000, 500}, 0);
+        m.setOutputOn(true, 0);
+    }) << Hour << 0.5 << 2.5 << Hour;
+    QTest::newRow("overvoltage") << Scenario([](ConverterModel &m) {
+        m.setOutputOn(true, 0);
+        m.setOvervoltage(500, Hour / 2);
+    }) << Hour << 1.225 << 15.0125
+                                 << Hour;
+    QTest::newRow("overvoltage tips into CC") << Scenario([](ConverterModel &m) {
+        m.setSetpoints({12000, 1220}, 0);
+        m.setOvervoltage(500, 0);
+        m.setOutputOn(true, 0);
+    }) << Hour << 1.22 << 14.884 << Hour;
+    QTest::newRow("reset") << Scenario([](ConverterModel &m) {
+        m.setOutputOn(true, 0);
+        QCOMPARE(m.resetDelivered(Hour / 2).ampereHours(), 0.6);
+    }) << Hour << 0.6 << 7.2
+                           << Hour / 2;
+}
+
+void TestConverterEmulator::deliveredEnergy()
+{
+    QFETCH(Scenario, scenario);
+    QFETCH(qint64, endMs);
+    ConverterModel model;
+    model.setSetpoints({12000, 2000}, 0);
+    scenario(model);
+    const DeliveredEnergy delivered = model.delivered(endMs);
+    QTEST(delivered.ampereHours(), "ampereHours");
+    QTEST(delivered.wattHours(), "wattHours");
+    QTEST(delivered.onMs, "onMs");
+    // Reading counts nothing twice, and nothing more comes once the output is off.
+    QCOMPARE(model.delivered(endMs).milliampereMs, delivered.milliampereMs);
+    model.setOutputOn(false, endMs);
+    QCOMPARE(model.delivered(endMs + 1000).microwattMs, delivered.microwattMs);
+}
+
+void TestConverterEmulator::energyConsole()
+{
+    const auto run = [this](const char *line) {
+        return ConsoleCommands::execute(*emulator, QString::fromLatin1(line)).text;
+    };
+    const QString zero("delivered charge 0.000000000000000 Ah, energy 0.000000000000000 Wh, "
+                       "on 0.000 s");
+    emulator->setSetpoints({12000, 2000});
+    QCOMPARE(run("energy"), zero);
+    emulator->setOutputOn(true);
+    QTRY_VERIFY(emulator->delivered().onMs >= 20);
+    emulator->setOutputOn(false);
+    const QRegularExpressionMatch counted =
+        QRegularExpression("^reset after delivered charge (\\d+\\.\\d{15}) Ah, "
+                           "energy (\\d+\\.\\d{15}) Wh, on (\\d+\\.\\d{3}) s$")
+            .match(run("energy reset"));
+    QVERIFY(counted.hasMatch());
+    // 12 V into 10 ohm: 1.2 A and 14.4 W over the time it says.
+    const double hours = counted.captured(3).toDouble() / 3600;
+    QVERIFY(qAbs(counted.captured(1).toDouble() / hours - 1.2) < 1e-6);
+    QVERIFY(qAbs(counted.captured(2).toDouble() / hours - 14.4) < 1e-6);
+    QCOMPARE(run("energy"), zero);
+}
+
+void TestConverterEmulator::overvoltageFault_data()
+{
+    // 12 V plus 500 mV into 10 ohm, by the current limit.
+    QTest::addColumn<int>("limitMa");
+    QTest::addColumn<int>("voltage"); // status, 10 mV
+    QTest::addColumn<int>("current");
+    QTest::addColumn<int>("cc");
+    QTest::addColumn<int>("healedVoltage");
+    QTest::newRow("constant voltage") << 2000 << 1250 << 1250 << 0 << 1200;
+    QTest::newRow("tipped into CC") << 1220 << 1220 << 1220 << 1 << 1200;
+    QTest::newRow("CC as without it") << 500 << 500 << 500 << 1 << 500;
+}
+
+void TestConverterEmulator::overvoltageFault()
+{
+    QFETCH(int, limitMa);
+    emulator->setSetpoints({12000, limitMa});
+    emulator->setOutputOn(true);
+    QCOMPARE(ConsoleCommands::execute(*emulator, "fault overvoltage 500").text,
+             QString("faults: overvoltage 500 mV"));
+    QCOMPARE(ConsoleCommands::execute(*emulator, "fault nak").text,
+             QString("faults: nak, overvoltage 500 mV"));
+    const QByteArray status = decoded(exchange(readFrame(0x01)));
+    QTEST(u16(status, 2), "voltage");
+    QTEST(s16(status, 4), "current");
+    QTEST(int(status.at(7)), "cc");
+    QCOMPARE(ConsoleCommands::execute(*emulator, "fault none").text, QString("faults: none"));
+    QTEST(u16(decoded(exchange(readFrame(0x01))), 2), "healedVoltage");
 }
 
 void TestConverterEmulator::badFramesGetNoReply_data()
