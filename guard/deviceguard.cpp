@@ -26,6 +26,7 @@ DeviceGuard::DeviceGuard(DeviceSession *session, QSettings *store, const QString
     : QObject(parent), session(session), store(store), folder(folder),
       clock(clock ? std::move(clock) : MonotonicClock())
 {
+    qRegisterMetaType<Trip>();
     settings = LoadProtectionSettings(*store);
 
     QDir().mkpath(folder);

@@ -2,6 +2,7 @@
 
 #include "guard/protectionsettings.h"
 
+#include <QMetaType>
 #include <QtGlobal>
 
 #include <optional>
@@ -15,6 +16,7 @@ struct Trip
     double volts = 0; // the whole reading
     double amps = 0;
 };
+Q_DECLARE_METATYPE(Trip)
 
 // Decides from fresh status reads whether a trip is due: a quantity beyond its level on
 // consecutive fresh reads for at least its delay. A failed read ends the run, so a stale
