@@ -29,21 +29,7 @@ DeviceGuard::DeviceGuard(DeviceSession *session, QSettings *store, const QString
     qRegisterMetaType<Trip>();
     settings = LoadProtectionSettings(*store);
 
-    QDir().mkpath(folder);
-    counterLock = std::make_unique<QLockFile>(QDir(folder).filePath(CounterLockName()));
-    counterLock->setStaleLockTime(0);
-    if (counterLock->tryLock(0)) {
-        const CounterFile::Loaded loaded =
-            CounterFile::Load(QDir(folder).filePath(CounterFileName()));
-        if (loaded.totals)
-            counter.Restore(*loaded.totals);
-        else if (!loaded.problem.isEmpty())
-            counterProblem = QStringLiteral("счётчики не прочитаны: %1").arg(loaded.problem);
-    } else {
-        counterLock.reset();
-        counterProblem = QStringLiteral("счётчики ведёт другое окно панели: здесь они не "
-                                        "сохраняются");
-    }
+    TakeCounters();
 
     saveTimer = new QTimer(this);
     saveTimer->setInterval(SaveIntervalMs);
@@ -63,6 +49,43 @@ DeviceGuard::DeviceGuard(DeviceSession *session, QSettings *store, const QString
                 if (state != DeviceSession::LinkState::Connected)
                     HearMiss();
             });
+}
+
+void DeviceGuard::TakeCounters()
+{
+    // Without a folder a relative name would land wherever the program was started from.
+    if (folder.isEmpty() || !QDir().mkpath(folder)) {
+        counterProblem = QStringLiteral("счётчики не сохраняются: нет папки данных");
+        return;
+    }
+    counterLock = std::make_unique<QLockFile>(QDir(folder).filePath(CounterLockName()));
+    // A lock whose holder died is taken over at once; a live holder keeps it.
+    counterLock->setStaleLockTime(0);
+    if (!counterLock->tryLock(0)) {
+        counterLock.reset();
+        counterProblem = QStringLiteral("счётчики ведёт другое окно панели: здесь они не "
+                                        "сохраняются");
+        return;
+    }
+    const CounterFile::Loaded loaded = CounterFile::Load(QDir(folder).filePath(CounterFileName()));
+    if (loaded.totals)
+        counter.Restore(*loaded.totals);
+    else if (!loaded.problem.isEmpty())
+        KeepDamagedCounters(loaded.problem);
+}
+
+// The next save would replace what could still be read by hand.
+void DeviceGuard::KeepDamagedCounters(const QString &problem)
+{
+    const QDir dir(folder);
+    const QString aside = dir.filePath(QStringLiteral("counters-damaged.json"));
+    QFile::remove(aside);
+    const bool kept = QFile::rename(dir.filePath(CounterFileName()), aside);
+    counterProblem =
+        QStringLiteral("счётчики не прочитаны (%1), начаты с нуля; %2")
+            .arg(problem,
+                 kept ? QStringLiteral("файл сохранён как %1").arg(QDir::toNativeSeparators(aside))
+                      : QStringLiteral("файл не удалось отложить"));
 }
 
 DeviceGuard::~DeviceGuard()
@@ -136,6 +159,10 @@ void DeviceGuard::HearMiss()
 
 void DeviceGuard::Record(const Trip &tripped)
 {
+    if (folder.isEmpty()) {
+        recordProblem = QStringLiteral("нет папки данных");
+        return;
+    }
     recordProblem =
         ProtectionRecord::Append(QDir(folder).filePath(RecordFileName()),
                                  ProtectionRecord::Line(QDateTime::currentDateTime(), tripped));

@@ -70,6 +70,9 @@ signals:
     void settingsChanged();
 
 private:
+    // Takes the counters on disk over, unless another guard holds them.
+    void TakeCounters();
+    void KeepDamagedCounters(const QString &problem);
     void HearStatus(const OutputStatus &status);
     void HearMiss();
     void Record(const Trip &trip);

@@ -59,7 +59,7 @@ private slots:
     void countersFollowTheConvertersOwnCount_data();
     void countersFollowTheConvertersOwnCount();
     void countersOutliveTheGuard();
-    void aSecondGuardCountsWithoutSaving();
+    void damagedCountersAreSetAsideAndASecondGuardDoesNotSave();
     void countersSurviveAKill();
 
 private:
@@ -306,11 +306,20 @@ void DeviceGuardTest::countersOutliveTheGuard()
              std::optional<EnergyTotals>(guard->Totals()));
 }
 
-void DeviceGuardTest::aSecondGuardCountsWithoutSaving()
+void DeviceGuardTest::damagedCountersAreSetAsideAndASecondGuardDoesNotSave()
 {
+    // A damaged file is set aside, not overwritten by the first save.
+    guard.reset();
+    QFile damaged(folder->filePath(DeviceGuard::CounterFileName()));
+    QVERIFY(damaged.open(QIODevice::WriteOnly));
+    damaged.write("{\"ampereSeconds\": 12");
+    damaged.close();
+    guard = newGuard();
+    QVERIFY(guard->CounterProblem().contains(QStringLiteral("counters-damaged.json")));
+    QVERIFY(QFile::exists(folder->filePath(QStringLiteral("counters-damaged.json"))));
+
     const std::unique_ptr<DeviceGuard> second = newGuard();
-    QVERIFY(!second->CounterProblem().isEmpty());
-    QCOMPARE(guard->CounterProblem(), QString());
+    QVERIFY(second->CounterProblem().contains(QStringLiteral("другое окно")));
 }
 
 // A panel killed while it counts leaves a whole counter file, at most one save behind.
