@@ -23,6 +23,8 @@ enum class CliAction
     UserGet,
     UserSet,
     Log,
+    Counters,      // the panel's energy counters
+    CountersReset, // the same set to zero
 };
 
 // What one run of vornexctl is to do, as its command line asked.

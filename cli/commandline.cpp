@@ -28,7 +28,8 @@ const QMap<QString, CliAction> SimpleCommands{
 bool IsCommandName(const QString &word)
 {
     return SimpleCommands.contains(word) || word == QLatin1String("set") ||
-           word == QLatin1String("calibration") || word == QLatin1String("user");
+           word == QLatin1String("calibration") || word == QLatin1String("user") ||
+           word == QLatin1String("counters");
 }
 
 // A word starting with '-' is still a value when a number follows, so "set -1 2" can be told
@@ -171,10 +172,22 @@ QString CommandFromWords(const QStringList &words, CliCommand &command)
         }
         return QStringLiteral("ожидается %1 get [ФАЙЛ] или %1 set ФАЙЛ").arg(name);
     }
+    if (name == QLatin1String("counters")) {
+        if (rest.isEmpty()) {
+            command.action = CliAction::Counters;
+            return QString();
+        }
+        if (rest.size() == 1 && rest.first() == QLatin1String("reset")) {
+            command.action = CliAction::CountersReset;
+            return QString();
+        }
+        return QStringLiteral("ожидается counters или counters reset");
+    }
     return QStringLiteral("неизвестная команда «%1»").arg(name);
 }
 
-// The panel's server serves the readings, the setpoints and the output, nothing else.
+// The panel's server serves the readings, the setpoints, the output and the counters, nothing
+// else.
 QString ViaFromOptions(const QMap<QString, QString> &options, CliCommand &command)
 {
     if (options.contains(QStringLiteral("port")))
@@ -253,6 +266,14 @@ ParsedCommandLine ParseCommandLine(const QStringList &arguments, const PortEnvir
 
     if (words.options.contains(QStringLiteral("via"))) {
         parsed.error = ViaFromOptions(words.options, command);
+        return parsed;
+    }
+    // Without --via the counters are the panel's file, not the converter's: no port at all.
+    if (command.action == CliAction::Counters || command.action == CliAction::CountersReset) {
+        if (words.options.contains(QStringLiteral("port")))
+            parsed.error = QStringLiteral(
+                "counters не обращается к порту: счётчики ведёт панель, vornexctl читает их из "
+                "её папки данных (или через панель: --via)");
         return parsed;
     }
     command.port = ChoosePort(words.options.value(QStringLiteral("port")), environment);

@@ -4,6 +4,7 @@
 #include "cli/console.h"
 #include "cli/portproblem.h"
 #include "cli/resulttext.h"
+#include "cli/setpointcaps.h"
 #include "log/sessionlogger.h"
 
 #include <QDateTime>
@@ -48,8 +49,9 @@ CommandRunner::~CommandRunner() = default;
 
 void CommandRunner::Start()
 {
-    // A bad file is refused before the port is even opened, so nothing at all is sent.
-    if (!LoadBlockFile()) {
+    // A bad file or a setpoint above its cap is refused before the port is even opened, so
+    // nothing at all is sent.
+    if (!CheckCaps() || !LoadBlockFile()) {
         Finish(*outcome);
         return;
     }
@@ -77,6 +79,17 @@ void CommandRunner::Start()
         return;
     }
     RequestCommand();
+}
+
+// Setpoints above the operator's caps are refused, as the panel refuses them.
+bool CommandRunner::CheckCaps()
+{
+    if (command.action != CliAction::Set)
+        return true;
+    const QString problem = StoredSetpointCapProblem(command.setpoints);
+    if (!problem.isEmpty())
+        Fail(Failure::Usage, problem);
+    return problem.isEmpty();
 }
 
 bool CommandRunner::LoadBlockFile()

@@ -35,6 +35,7 @@ signals:
     void finished(int exitStatus);
 
 private:
+    bool CheckCaps();
     bool LoadBlockFile();
     void RequestCommand();
     void Run(SessionCommand sessionCommand);

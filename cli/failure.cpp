@@ -10,6 +10,7 @@ int ExitStatusOf(Failure failure)
     case Failure::PortPermission:
     case Failure::PortOther:
     case Failure::NoPanel:
+    case Failure::CountersBusy:
         return 3;
     case Failure::NoReply:
         return 4;
@@ -36,6 +37,8 @@ QString FailureKey(Failure failure)
         return QStringLiteral("port-open");
     case Failure::NoPanel:
         return QStringLiteral("no-panel");
+    case Failure::CountersBusy:
+        return QStringLiteral("counters-busy");
     case Failure::NoReply:
         return QStringLiteral("no-reply");
     case Failure::BadReply:

@@ -3,6 +3,7 @@
 #include "cli/console.h"
 #include "cli/failure.h"
 #include "cli/helptext.h"
+#include "cli/panelcounters.h"
 #include "cli/remoterunner.h"
 #include "cli/resulttext.h"
 #include "session/portlist.h"
@@ -48,5 +49,7 @@ int main(int argc, char *argv[])
     }
     if (command.via)
         return RunCommand<RemoteRunner>(app, command, console);
+    if (command.action == CliAction::Counters || command.action == CliAction::CountersReset)
+        return RunPanelCounters(command, console);
     return RunCommand<CommandRunner>(app, command, console);
 }

@@ -2,6 +2,7 @@
 
 #include "cli/console.h"
 #include "cli/resulttext.h"
+#include "cli/setpointcaps.h"
 #include "remote/scpiconditionbits.h"
 
 #include <QTimer>
@@ -23,6 +24,12 @@ constexpr double Whole = 1;
 // "0,No error".
 constexpr int LongestErrorQueue = 17;
 
+// The panel's own words on an error, after vornexctl's.
+QString PanelSays(const ScpiQueueEntry &entry)
+{
+    return QStringLiteral(" (панель: %1, «%2»)").arg(entry.code).arg(entry.text);
+}
+
 } // namespace
 
 RemoteRunner::RemoteRunner(const CliCommand &command, Console &console, QObject *parent)
@@ -35,6 +42,16 @@ RemoteRunner::~RemoteRunner() = default;
 
 void RemoteRunner::Start()
 {
+    // The caps this computer's panel keeps are checked before anything is sent; the panel
+    // reached may keep others, and refuses by its own (-222).
+    if (command.action == CliAction::Set) {
+        const QString problem = StoredSetpointCapProblem(command.setpoints);
+        if (!problem.isEmpty()) {
+            Fail(Failure::Usage, problem);
+            Finish(*outcome);
+            return;
+        }
+    }
     connection.SetTrace(command.trace ? console.ErrorDevice() : nullptr);
     if (!connection.Connect()) {
         Fail(Failure::NoPanel, connection.Problem());
@@ -57,6 +74,12 @@ void RemoteRunner::Start()
     case CliAction::On:
     case CliAction::Off:
         SwitchOutput(command.action == CliAction::On);
+        break;
+    case CliAction::Counters:
+        ShowCounters();
+        break;
+    case CliAction::CountersReset:
+        ResetCounters();
         break;
     case CliAction::Log:
         StartLog();
@@ -130,6 +153,32 @@ void RemoteRunner::SwitchOutput(bool on)
     if (!Write(on ? "OUTP ON" : "OUTP OFF"))
         return;
     console.Print(ResultText::Output(on, command.json));
+}
+
+// The panel's live counters. The server does not say when they were reset.
+void RemoteRunner::ShowCounters()
+{
+    const std::optional<double> charge = FirstCount("FETC:CHAR?");
+    const std::optional<double> energy = charge ? Count("FETC:ENER?") : std::nullopt;
+    const std::optional<double> onTime = energy ? Count("FETC:ONT?") : std::nullopt;
+    const std::optional<double> gapTime = onTime ? Count("FETC:GAP?") : std::nullopt;
+    if (!gapTime || !EmptyErrorQueue(ReadFailure))
+        return;
+    CounterValues counters;
+    counters.ampereHours = *charge;
+    counters.wattHours = *energy;
+    counters.onSeconds = *onTime;
+    counters.gapSeconds = *gapTime;
+    counters.resetKnown = false;
+    console.Print(ResultText::Counters(counters, command.json));
+}
+
+// Prints the counters as the panel has them after the reset.
+void RemoteRunner::ResetCounters()
+{
+    if (!Write("SENS:ACC:RES"))
+        return;
+    ShowCounters();
 }
 
 // One exchange per log period; the recorder decides, as for the panel's log, whether the
@@ -224,6 +273,68 @@ std::optional<ScpiReading> RemoteRunner::Read(const char *query, double stepsPer
         return std::nullopt;
     }
     return reading;
+}
+
+std::optional<double> RemoteRunner::Count(const char *query)
+{
+    const std::optional<QByteArray> answer = connection.Ask(query);
+    if (!answer) {
+        Fail(Failure::NoPanel, connection.Problem());
+        return std::nullopt;
+    }
+    return TakeCount(query, *answer);
+}
+
+// The query and SYST:ERR? go out together. A panel that knows the query answers both; one that
+// does not answers only SYST:ERR?, with the error it queued for the query.
+std::optional<double> RemoteRunner::FirstCount(const char *query)
+{
+    connection.Send(query);
+    const std::optional<QByteArray> answer = connection.Ask("SYST:ERR?");
+    if (!answer) {
+        Fail(Failure::NoPanel, connection.Problem());
+        return std::nullopt;
+    }
+    if (const std::optional<ScpiQueueEntry> entry = ParseScpiQueueEntry(*answer)) {
+        const QString unanswered =
+            ReadFailure + QStringLiteral("панель не ответила на %1: счётчиков у неё нет (панель "
+                                         "старой версии?)")
+                              .arg(QLatin1String(query));
+        Fail(Failure::BadReply, entry->code == 0 ? unanswered : unanswered + PanelSays(*entry));
+        return std::nullopt;
+    }
+    // The answer to SYST:ERR?: the error queued for the query, if any.
+    const std::optional<QByteArray> error = connection.NextAnswer();
+    if (!error) {
+        Fail(Failure::NoPanel, connection.Problem());
+        return std::nullopt;
+    }
+    const std::optional<ScpiQueueEntry> entry = ParseScpiQueueEntry(*error);
+    if (!entry) {
+        Fail(Failure::BadReply, ReadFailure + QStringLiteral("неверный ответ панели на "
+                                                             "SYST:ERR?: «%1»")
+                                                  .arg(QString::fromUtf8(*error)));
+        return std::nullopt;
+    }
+    if (entry->code != 0 && ParseScpiCount(*answer)) {
+        const ScpiFailure failure = FailureOfQueueEntry(*entry);
+        Fail(failure.failure, ReadFailure + failure.reason);
+        return std::nullopt;
+    }
+    // A panel that keeps no counters answers "not a number" and says why in its queue.
+    return TakeCount(query, *answer, entry->code == 0 ? QString() : PanelSays(*entry));
+}
+
+std::optional<double> RemoteRunner::TakeCount(const char *query, const QByteArray &answer,
+                                              const QString &detail)
+{
+    const std::optional<double> value = ParseScpiCount(answer);
+    if (!value)
+        Fail(Failure::BadReply, ReadFailure +
+                                    QStringLiteral("неверный ответ панели на %1: «%2»")
+                                        .arg(QLatin1String(query), QString::fromUtf8(answer)) +
+                                    detail);
+    return value;
 }
 
 bool RemoteRunner::Write(const QByteArray &line)

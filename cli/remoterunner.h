@@ -39,6 +39,8 @@ private:
     void ShowSetpoints();
     void WriteSetpoints();
     void SwitchOutput(bool on);
+    void ShowCounters();
+    void ResetCounters();
     void StartLog();
     void LogStep();
     void ReportFreshness(bool fresh);
@@ -47,6 +49,14 @@ private:
     std::optional<ScpiReading> Ask(const char *query, double stepsPerUnit);
     // A result's reading: a stale one fails the run as a converter that does not answer.
     std::optional<ScpiReading> Read(const char *query, double stepsPerUnit);
+    // A counter's value as the panel gives it; nothing once the run has failed.
+    std::optional<double> Count(const char *query);
+    // The same, for the first counter: it tells a panel without counters, which leaves the
+    // query unanswered, at once rather than after the time-out.
+    std::optional<double> FirstCount(const char *query);
+    // The answer as a counter; `detail` ends the message when it is none.
+    std::optional<double> TakeCount(const char *query, const QByteArray &answer,
+                                    const QString &detail = QString());
     // Sends a setpoint or the output switch; true once the panel has carried it out.
     bool Write(const QByteArray &command);
     // Asks SYST:ERR? until the queue is empty. False, with the run failed, for a first error

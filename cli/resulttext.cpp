@@ -4,6 +4,9 @@
 
 #include <QJsonDocument>
 
+#include <algorithm>
+#include <cmath>
+
 namespace {
 
 struct Field
@@ -52,6 +55,15 @@ QByteArray Lines(std::initializer_list<Field> fields, bool json)
             text += field.value != 0 ? " on\n" : " off\n";
     }
     return text;
+}
+
+// Six significant digits and more, never an exponent: the decimals follow the magnitude.
+QByteArray Significant(double value)
+{
+    if (value == 0)
+        return "0";
+    const int magnitude = int(std::floor(std::log10(std::abs(value))));
+    return QByteArray::number(value, 'f', std::clamp(5 - magnitude, 0, 17));
 }
 
 QByteArray Prefixed(const QString &message)
@@ -104,6 +116,37 @@ QByteArray LogEntryLine(const LogEntry &entry, bool json)
     if (!entry.timeText.isEmpty())
         object.insert(QStringLiteral("time"), entry.timeText);
     return JsonLine(object);
+}
+
+QByteArray Counters(const CounterValues &counters, bool json)
+{
+    const struct
+    {
+        const char *name;
+        double value;
+        const char *unit;
+    } fields[] = {{"charge", counters.ampereHours, "Ah"},
+                  {"energy", counters.wattHours, "Wh"},
+                  {"onTime", counters.onSeconds, "s"},
+                  {"gapTime", counters.gapSeconds, "s"}};
+    const QString resetAt = counters.resetAt.isValid()
+                                ? counters.resetAt.toUTC().toString(Qt::ISODateWithMs)
+                                : QString();
+    if (json) {
+        QJsonObject object;
+        for (const auto &field : fields)
+            object.insert(QLatin1String(field.name), field.value);
+        if (counters.resetKnown)
+            object.insert(QStringLiteral("resetAt"),
+                          resetAt.isEmpty() ? QJsonValue() : QJsonValue(resetAt));
+        return JsonLine(object);
+    }
+    QByteArray text;
+    for (const auto &field : fields)
+        text += QByteArray(field.name) + ' ' + Significant(field.value) + ' ' + field.unit + '\n';
+    if (counters.resetKnown)
+        text += "resetAt " + (resetAt.isEmpty() ? QByteArray("never") : resetAt.toLatin1()) + '\n';
+    return text;
 }
 
 QByteArray Block(const QJsonObject &block, bool json)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "cli/failure.h"
+#include "cli/panelcounters.h"
 #include "link/devicerecords.h"
 #include "log/logrecorder.h"
 
@@ -19,6 +20,10 @@ QByteArray SetpointValues(const Setpoints &setpoints, bool json);
 QByteArray Output(bool on, bool json);
 // Plain: the panel's log line as it is; JSON: its time column, voltage and current.
 QByteArray LogEntryLine(const LogEntry &entry, bool json);
+// The energy counters: charge (Ah), energy (Wh), onTime and gapTime (s), each with at least six
+// significant digits (JSON: every digit), and resetAt, the last reset in UTC (ISO 8601 with
+// milliseconds; "never", in JSON null, before the first; left out when the source does not say).
+QByteArray Counters(const CounterValues &counters, bool json);
 // A block as the block file holds it; plain text is the indented file format.
 QByteArray Block(const QJsonObject &block, bool json);
 // One "name value" line, or {"name": value}.

@@ -34,6 +34,15 @@ ScpiReading ParseScpiReading(const QByteArray &answer, double stepsPerUnit)
     return ScpiReading{ScpiReading::Kind::Value, qint32(steps), decimals};
 }
 
+std::optional<double> ParseScpiCount(const QByteArray &answer)
+{
+    bool number = false;
+    const double value = answer.trimmed().toDouble(&number);
+    if (!number || !std::isfinite(value) || value < 0 || value == NotANumber)
+        return std::nullopt;
+    return value;
+}
+
 std::optional<ScpiQueueEntry> ParseScpiQueueEntry(const QByteArray &answer)
 {
     static const QRegularExpression entry(
@@ -51,6 +60,11 @@ ScpiFailure FailureOfQueueEntry(const ScpiQueueEntry &entry)
     switch (entry.code) {
     case -230:
         return {Failure::NoReply, QStringLiteral("преобразователь не отвечает") + Detail(entry)};
+    case -222:
+        return {Failure::Usage,
+                QStringLiteral("панель отклонила значение: выше ограничения уставки в её защите "
+                               "или вне пределов") +
+                    Detail(entry)};
     case -241:
         return {Failure::NoReply,
                 QStringLiteral("к панели не подключён преобразователь") + Detail(entry)};

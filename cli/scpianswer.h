@@ -26,6 +26,10 @@ struct ScpiReading
 // amperes, 1 a whole number.
 ScpiReading ParseScpiReading(const QByteArray &answer, double stepsPerUnit);
 
+// A counter's answer (FETC:CHAR? and the like): a finite number, not negative, in the units
+// asked for; nothing for anything else, "not a number" included.
+std::optional<double> ParseScpiCount(const QByteArray &answer);
+
 // One entry of the panel's error queue, as SYST:ERR? answers it: -230,"Data corrupt or stale".
 struct ScpiQueueEntry
 {
@@ -45,5 +49,7 @@ struct ScpiFailure
 
 // As over a port, a converter that is silent is "no reply" (exit status 4): a reading that is
 // not fresh, a write without a converter, a write the converter did not answer. A write it
-// refused and a command the panel would not take are a bad reply (5).
+// refused and a command the panel would not take are a bad reply (5). A value the panel holds
+// out of range (-222: above the operator's setpoint cap) is a usage error (2), as vornexctl's own
+// check of the caps is.
 ScpiFailure FailureOfQueueEntry(const ScpiQueueEntry &entry);

@@ -31,6 +31,11 @@ void ScpiConnection::Send(const QByteArray &command)
 std::optional<QByteArray> ScpiConnection::Ask(const QByteArray &query)
 {
     Send(query);
+    return NextAnswer();
+}
+
+std::optional<QByteArray> ScpiConnection::NextAnswer()
+{
     const QDeadlineTimer deadline(TimeoutMs);
     while (!socket.canReadLine()) {
         if (!socket.waitForReadyRead(int(deadline.remainingTime()))) {

@@ -31,6 +31,8 @@ public:
     void Send(const QByteArray &command);
     // The answer's line without its line end; nothing when none came (Problem() says why).
     std::optional<QByteArray> Ask(const QByteArray &query);
+    // The next answer's line, to a query sent before.
+    std::optional<QByteArray> NextAnswer();
 
     // Why the connection or the last answer failed, in the user's words.
     QString Problem() const { return problem; }

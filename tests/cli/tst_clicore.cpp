@@ -1,15 +1,22 @@
 #include "cli/blockfile.h"
 #include "cli/commandline.h"
 #include "cli/failure.h"
+#include "cli/panelcounters.h"
 #include "cli/portproblem.h"
 #include "cli/remoteaddress.h"
 #include "cli/resulttext.h"
 #include "cli/scpianswer.h"
+#include "cli/setpointcaps.h"
+#include "guard/counterfile.h"
+#include "guard/deviceguard.h"
+#include "guard/protectionsettings.h"
 #include "link/blockfields.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QJsonDocument>
+#include <QLockFile>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -17,9 +24,21 @@ namespace {
 
 const char *ActionName(CliAction action)
 {
-    static const char *const names[] = {
-        "help", "version",         "status",          "adc",      "setpoints", "set", "on",
-        "off",  "calibration-get", "calibration-set", "user-get", "user-set",  "log"};
+    static const char *const names[] = {"help",
+                                        "version",
+                                        "status",
+                                        "adc",
+                                        "setpoints",
+                                        "set",
+                                        "on",
+                                        "off",
+                                        "calibration-get",
+                                        "calibration-set",
+                                        "user-get",
+                                        "user-set",
+                                        "log",
+                                        "counters",
+                                        "counters-reset"};
     return names[int(action)];
 }
 
@@ -86,7 +105,20 @@ QJsonObject SomeUserParams(const QJsonValue &lifeCounter)
     return object;
 }
 
+CounterValues SomeCounters()
+{
+    CounterValues counters;
+    counters.ampereHours = 0.125;
+    counters.wattHours = 1.500138888;
+    counters.onSeconds = 3600.25;
+    counters.gapSeconds = 0.5;
+    counters.resetAt = QDateTime(QDate(2026, 12, 1), QTime(8, 0, 0, 250), Qt::UTC);
+    return counters;
+}
+
 } // namespace
+
+Q_DECLARE_METATYPE(std::optional<double>)
 
 class CliCoreTest : public QObject
 {
@@ -112,6 +144,13 @@ private slots:
     void exitStatuses();
     void resultText_data();
     void resultText();
+    void scpiCount_data();
+    void scpiCount();
+    void setpointCaps_data();
+    void setpointCaps();
+    void panelDataFolder();
+    void panelCountersRead();
+    void panelCountersReset();
 };
 
 void CliCoreTest::parse_data()
@@ -192,6 +231,19 @@ void CliCoreTest::parse_data()
         "ожидается hms, ms, s или clock");
     row("log option elsewhere", "status --period 1 --port p", none, none,
         "--period — только для log");
+
+    row("counters", "counters", none, none, "counters port= json=0 trace=0");
+    row("counters need no port", "counters --json", "/dev/env", "/dev/a",
+        "counters port= json=1 trace=0");
+    row("counters reset", "counters reset", none, none, "counters-reset port= json=0 trace=0");
+    row("counters via", "counters reset --via 127.0.0.1:6000", none, none,
+        "counters-reset via=127.0.0.1:6000 json=0 trace=0");
+    row("counters with a port", "counters --port p", none, none, "counters не обращается к порту");
+    row("counters clear", "counters clear", none, none, "ожидается counters или counters reset");
+    row("counters reset twice", "counters reset reset", none, none,
+        "ожидается counters или counters reset");
+    row("counters log option", "counters --period 1", none, none, "--period — только для log");
+    row("help counters", "counters --help", none, none, "help counters");
 
     row("help", "--help", none, none, "help ");
     row("help of a command", "set --help", none, none, "help set");
@@ -524,9 +576,11 @@ void CliCoreTest::scpiQueueEntry_data()
         << QByteArray("-240,\"Hardware error;setpoints not read\"") << -240
         << "Hardware error;setpoints not read" << badReply
         << "запись не удалась (панель: -240, «Hardware error;setpoints not read»)";
-    QTest::newRow("out of range")
-        << QByteArray("-222,\"Data out of range\"") << -222 << "Data out of range" << badReply
-        << "панель не приняла команду (панель: -222, «Data out of range»)";
+    QTest::newRow("out of range, a cap")
+        << QByteArray("-222,\"Data out of range\"") << -222 << "Data out of range"
+        << int(Failure::Usage)
+        << "панель отклонила значение: выше ограничения уставки в её защите или вне пределов "
+           "(панель: -222, «Data out of range»)";
     QTest::newRow("quote in the text")
         << QByteArray("-113,\"Undefined header;\"\"X\"\"\"") << -113 << "Undefined header;\"X\""
         << badReply << "панель не приняла команду";
@@ -558,14 +612,16 @@ void CliCoreTest::exitStatuses()
     const QVector<QPair<Failure, int>> statuses{
         {Failure::Usage, 2},          {Failure::PortBusy, 3},  {Failure::PortMissing, 3},
         {Failure::PortPermission, 3}, {Failure::PortOther, 3}, {Failure::NoPanel, 3},
-        {Failure::NoReply, 4},        {Failure::BadReply, 5},  {Failure::BadFile, 6}};
+        {Failure::CountersBusy, 3},   {Failure::NoReply, 4},   {Failure::BadReply, 5},
+        {Failure::BadFile, 6}};
     QStringList keys;
     for (const auto &[failure, status] : statuses) {
         QCOMPARE(ExitStatusOf(failure), status);
         keys << FailureKey(failure);
     }
     QCOMPARE(keys.join(' '), QStringLiteral("usage port-busy port-missing port-permission "
-                                            "port-open no-panel no-reply bad-reply bad-file"));
+                                            "port-open no-panel counters-busy no-reply bad-reply "
+                                            "bad-file"));
     QCOMPARE(FailureOf(NoReply), Failure::NoReply);
     QCOMPARE(FailureOf(BadReply), Failure::BadReply);
 }
@@ -604,6 +660,40 @@ void CliCoreTest::resultText_data()
     QTest::newRow("log line JSON")
         << ResultText::LogEntryLine(entry, true)
         << QByteArray("{\"current\":0.567,\"time\":\"00:00:01\",\"voltage\":12.34}\n");
+    QTest::newRow("counters") << ResultText::Counters(SomeCounters(), false)
+                              << QByteArray(
+                                     "charge 0.125000 Ah\nenergy 1.50014 Wh\nonTime 3600.25 s\n"
+                                     "gapTime 0.500000 s\nresetAt 2026-12-01T08:00:00.250Z\n");
+    QTest::newRow("counters JSON, every digit")
+        << ResultText::Counters(SomeCounters(), true)
+        << QByteArray("{\"charge\":0.125,\"energy\":1.500138888,\"gapTime\":0.5,"
+                      "\"onTime\":3600.25,\"resetAt\":\"2026-12-01T08:00:00.250Z\"}\n");
+    QTest::newRow("counters never reset")
+        << ResultText::Counters(CounterValues(), false)
+        << QByteArray("charge 0 Ah\nenergy 0 Wh\nonTime 0 s\ngapTime 0 s\nresetAt never\n");
+    QTest::newRow("counters never reset JSON")
+        << ResultText::Counters(CounterValues(), true)
+        << QByteArray("{\"charge\":0,\"energy\":0,\"gapTime\":0,\"onTime\":0,"
+                      "\"resetAt\":null}\n");
+    CounterValues remote = SomeCounters();
+    remote.resetKnown = false;
+    QTest::newRow("counters without a reset time")
+        << ResultText::Counters(remote, false)
+        << QByteArray("charge 0.125000 Ah\nenergy 1.50014 Wh\nonTime 3600.25 s\n"
+                      "gapTime 0.500000 s\n");
+    QTest::newRow("counters without a reset time JSON")
+        << ResultText::Counters(remote, true)
+        << QByteArray("{\"charge\":0.125,\"energy\":1.500138888,\"gapTime\":0.5,"
+                      "\"onTime\":3600.25}\n");
+    CounterValues extremes;
+    extremes.ampereHours = 6.944444444e-8; // 1 mA for 0.25 s
+    extremes.wattHours = 123456789.4;
+    extremes.onSeconds = 999999.7;
+    extremes.gapSeconds = 0.0999999;
+    QTest::newRow("counters, six digits at any size")
+        << ResultText::Counters(extremes, false)
+        << QByteArray("charge 0.0000000694444 Ah\nenergy 123456789 Wh\nonTime 1000000 s\n"
+                      "gapTime 0.0999999 s\nresetAt never\n");
     QTest::newRow("fact") << ResultText::Fact("backup", "/d/c.json", false)
                           << QByteArray("backup /d/c.json\n");
     QTest::newRow("error") << ResultText::Error(Failure::PortBusy, "занят", false)
@@ -618,6 +708,197 @@ void CliCoreTest::resultText()
     QFETCH(QByteArray, text);
     QFETCH(QByteArray, expected);
     QCOMPARE(QString::fromUtf8(text), QString::fromUtf8(expected));
+}
+
+void CliCoreTest::scpiCount_data()
+{
+    QTest::addColumn<QByteArray>("answer");
+    QTest::addColumn<std::optional<double>>("value");
+    QTest::newRow("fraction") << QByteArray("0.125") << std::optional<double>(0.125);
+    QTest::newRow("exponent") << QByteArray("1.50013888E+00") << std::optional<double>(1.50013888);
+    QTest::newRow("whole") << QByteArray("3600") << std::optional<double>(3600);
+    QTest::newRow("zero") << QByteArray("0") << std::optional<double>(0);
+    QTest::newRow("spaces") << QByteArray(" 2.5 ") << std::optional<double>(2.5);
+    QTest::newRow("not a number") << QByteArray("9.91E+37") << std::optional<double>();
+    QTest::newRow("negative") << QByteArray("-1") << std::optional<double>();
+    QTest::newRow("infinite") << QByteArray("inf") << std::optional<double>();
+    QTest::newRow("word") << QByteArray("ON") << std::optional<double>();
+    QTest::newRow("an error entry")
+        << QByteArray("-113,\"Undefined header\"") << std::optional<double>();
+    QTest::newRow("empty") << QByteArray() << std::optional<double>();
+}
+
+void CliCoreTest::scpiCount()
+{
+    QFETCH(QByteArray, answer);
+    QTEST(ParseScpiCount(answer), "value");
+}
+
+void CliCoreTest::setpointCaps_data()
+{
+    QTest::addColumn<QString>("setpoints"); // volts and amperes as typed
+    QTest::addColumn<double>("voltageCap"); // 0: none
+    QTest::addColumn<double>("currentCap");
+    QTest::addColumn<QString>("problem");
+    QTest::newRow("no caps") << "30 9.999" << 0.0 << 0.0 << "";
+    QTest::newRow("below") << "9.99 1" << 10.0 << 2.0 << "";
+    QTest::newRow("at the caps") << "10 2" << 10.0 << 2.0 << "";
+    QTest::newRow("voltage above")
+        << "10.01 1" << 10.0 << 2.0
+        << "напряжение 10.01 В выше ограничения уставки 10.00 В (защита панели); ничего не "
+           "отправлено";
+    QTest::newRow("current above")
+        << "5 2.001" << 0.0 << 2.0 << "ток 2.001 А выше ограничения уставки 2.000 А";
+    QTest::newRow("both above: the voltage named")
+        << "12 3" << 10.0 << 2.0 << "напряжение 12.00 В выше ограничения уставки 10.00 В";
+    QTest::newRow("a cap finer than a setpoint") << "1.235 1" << 0.0 << 0.0 << "";
+    QTest::newRow("a fine cap, shown as set")
+        << "5 1.235" << 0.0 << 1.2345 << "ток 1.235 А выше ограничения уставки 1.2345 А";
+    QTest::newRow("just under a fine cap") << "5 1.234" << 0.0 << 1.2345 << "";
+}
+
+void CliCoreTest::setpointCaps()
+{
+    QFETCH(QString, setpoints);
+    QFETCH(double, voltageCap);
+    QFETCH(double, currentCap);
+    QFETCH(QString, problem);
+    const ParsedCommandLine parsed = ParseCommandLine(
+        QStringLiteral("set %1 --port p").arg(setpoints).split(QLatin1Char(' ')), {});
+    if (QTest::currentDataTag() == QLatin1String("a cap finer than a setpoint")) {
+        // The parser keeps the setpoints to their boxes' resolution before any cap is asked.
+        QVERIFY(!parsed.error.isEmpty());
+        return;
+    }
+    QVERIFY2(parsed.error.isEmpty(), qPrintable(parsed.error));
+    ProtectionSettings protection;
+    if (voltageCap > 0)
+        protection.voltageCap = voltageCap;
+    if (currentCap > 0)
+        protection.currentCap = currentCap;
+    const QString found = SetpointCapProblem(parsed.command.setpoints, protection);
+    if (problem.isEmpty())
+        QCOMPARE(found, QString());
+    else
+        QVERIFY2(found.startsWith(problem), qPrintable(found));
+}
+
+// The panel's folder is named after its executable, whatever vornexctl's own name.
+void CliCoreTest::panelDataFolder()
+{
+    QTemporaryDir home;
+    QVERIFY(home.isValid());
+    const QByteArray savedData = qgetenv("XDG_DATA_HOME");
+    qputenv("XDG_DATA_HOME", home.path().toLocal8Bit());
+    const QString own = QCoreApplication::applicationName();
+    const QString folder = PanelDataFolder();
+    if (savedData.isNull())
+        qunsetenv("XDG_DATA_HOME");
+    else
+        qputenv("XDG_DATA_HOME", savedData);
+    QCOMPARE(QCoreApplication::applicationName(), own);
+    QCOMPARE(QCoreApplication::organizationName(), QString());
+#ifdef Q_OS_UNIX
+    QCOMPARE(folder, home.path() + QStringLiteral("/vornexcontrol"));
+#else
+    QVERIFY2(folder.endsWith(QStringLiteral("/vornexcontrol")), qPrintable(folder));
+#endif
+}
+
+void CliCoreTest::panelCountersRead()
+{
+    QTemporaryDir folder;
+    QVERIFY(folder.isValid());
+    const QString path = folder.filePath(DeviceGuard::CounterFileName());
+
+    CounterFileResult result = ReadPanelCounters(folder.path());
+    QVERIFY(result.values);
+    QCOMPARE(ResultText::Counters(*result.values, false),
+             ResultText::Counters(CounterValues(), false));
+    QVERIFY2(result.note.contains(QStringLiteral("все по нулям")), qPrintable(result.note));
+
+    EnergyTotals totals;
+    totals.ampereSeconds = 450;
+    totals.joules = 5400.5;
+    totals.onSeconds = 3600.25;
+    totals.gapSeconds = 0.5;
+    totals.resetAt = QDateTime(QDate(2026, 12, 1), QTime(8, 0), Qt::UTC);
+    QCOMPARE(CounterFile::Save(path, totals), QString());
+    result = ReadPanelCounters(folder.path());
+    QVERIFY(result.values);
+    QCOMPARE(result.note, QString());
+    QCOMPARE(result.values->ampereHours, 0.125);
+    QCOMPARE(result.values->wattHours, 5400.5 / 3600);
+    QCOMPARE(result.values->onSeconds, 3600.25);
+    QCOMPARE(result.values->gapSeconds, 0.5);
+    QCOMPARE(result.values->resetAt, totals.resetAt);
+    QVERIFY(result.values->resetKnown);
+
+    for (const QByteArray &damaged :
+         {QByteArray("{\"ampereSeconds\": 1"), QByteArray("[]"), QByteArray(),
+          QByteArray("{\"ampereSeconds\":-1,\"joules\":0,\"onSeconds\":0,\"gapSeconds\":0}")}) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(damaged);
+        file.close();
+        result = ReadPanelCounters(folder.path());
+        QVERIFY2(!result.values, damaged.constData());
+        QCOMPARE(result.failure, Failure::BadFile);
+        QVERIFY2(result.message.startsWith(QStringLiteral("счётчики панели не прочитаны: «")),
+                 qPrintable(result.message));
+        QVERIFY2(result.message.contains(QDir::toNativeSeparators(path)),
+                 qPrintable(result.message));
+    }
+}
+
+void CliCoreTest::panelCountersReset()
+{
+    QTemporaryDir home;
+    QVERIFY(home.isValid());
+    // A folder the panel has not made yet.
+    const QString folder = home.filePath(QStringLiteral("vornexcontrol"));
+    const QString path = QDir(folder).filePath(DeviceGuard::CounterFileName());
+    QVERIFY(QDir().mkpath(folder));
+    EnergyTotals counted;
+    counted.ampereSeconds = 7;
+    QCOMPARE(CounterFile::Save(path, counted), QString());
+
+    // A panel keeps the counters: nothing is written.
+    {
+        QLockFile panel(QDir(folder).filePath(DeviceGuard::CounterLockName()));
+        QVERIFY(panel.tryLock(0));
+        const CounterFileResult refused =
+            ResetPanelCounters(folder, QDateTime::currentDateTimeUtc());
+        QVERIFY(!refused.values);
+        QCOMPARE(refused.failure, Failure::CountersBusy);
+        QCOMPARE(ExitStatusOf(refused.failure), 3);
+        QVERIFY2(refused.message.contains(QStringLiteral("их ведёт работающая панель")),
+                 qPrintable(refused.message));
+        QCOMPARE(CounterFile::Load(path).totals->ampereSeconds, 7.0);
+    }
+
+    const QDateTime at(QDate(2026, 12, 11), QTime(9, 30, 0, 125), Qt::UTC);
+    const CounterFileResult reset = ResetPanelCounters(folder, at);
+    QVERIFY2(reset.values, qPrintable(reset.message));
+    QCOMPARE(reset.values->resetAt, at);
+    QCOMPARE(reset.values->ampereHours, 0.0);
+    EnergyTotals zero;
+    zero.resetAt = at;
+    const CounterFile::Loaded loaded = CounterFile::Load(path);
+    QVERIFY(loaded.totals);
+    QVERIFY(*loaded.totals == zero);
+    // The lock is the panel's again once the reset has ended.
+    QVERIFY(!QFileInfo::exists(QDir(folder).filePath(DeviceGuard::CounterLockName())));
+
+    // Without a folder nothing is read or written, not even in the current one.
+    QVERIFY(!ReadPanelCounters(QString()).values);
+    QCOMPARE(ResetPanelCounters(QString(), at).failure, Failure::BadFile);
+    QVERIFY(!QFileInfo::exists(DeviceGuard::CounterFileName()));
+
+    // A reset also makes a folder that is not there yet.
+    const QString fresh = home.filePath(QStringLiteral("other/vornexcontrol"));
+    QVERIFY(ResetPanelCounters(fresh, at).values);
+    QVERIFY(CounterFile::Load(QDir(fresh).filePath(DeviceGuard::CounterFileName())).totals);
 }
 
 QTEST_GUILESS_MAIN(CliCoreTest)

@@ -1,15 +1,21 @@
 #include "cli/blockfile.h"
 #include "cli/portproblem.h"
+#include "guard/counterfile.h"
+#include "guard/deviceguard.h"
+#include "guard/protectionsettings.h"
 #include "remote/scpiserver.h"
 #include "tests/support/emulatedsession.h"
 #include "tests/support/requestcount.h"
 #include "tests/support/wire.h"
 
 #include <QJsonDocument>
+#include <QLockFile>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSerialPort>
+#include <QSettings>
 #include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -44,6 +50,48 @@ QByteArray JsonText(const QJsonObject &object)
 {
     return QJsonDocument(object).toJson();
 }
+
+// A panel's SCPI server as vornexctl meets it on the wire, for what the panel in the test does
+// not serve: queries answered from a table, commands given errors from another, SYST:ERR? from
+// the queue, and an unknown query, as SCPI has it, left unanswered with -113 queued.
+class StandInPanel : public QObject
+{
+public:
+    QMap<QByteArray, QByteArray> answers;
+    QMap<QByteArray, QByteArray> errors; // a line's error entry, queued when it arrives
+    QByteArrayList lines;                // every line received, in order
+
+    bool Listen()
+    {
+        connect(&server, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket *socket = server.nextPendingConnection())
+                connect(socket, &QTcpSocket::readyRead, this, [this, socket] { Serve(socket); });
+        });
+        return server.listen(QHostAddress::LocalHost);
+    }
+    QString Address() const { return QStringLiteral("127.0.0.1:%1").arg(server.serverPort()); }
+
+private:
+    void Serve(QTcpSocket *socket)
+    {
+        while (socket->canReadLine()) {
+            const QByteArray line = socket->readLine().trimmed();
+            lines << line;
+            if (errors.contains(line))
+                queue << errors.value(line);
+            if (line == "SYST:ERR?")
+                socket->write((queue.isEmpty() ? QByteArray("0,\"No error\"") : queue.takeFirst()) +
+                              '\n');
+            else if (answers.contains(line))
+                socket->write(answers.value(line) + '\n');
+            else if (line.endsWith('?'))
+                queue << "-113,\"Undefined header\"";
+        }
+    }
+
+    QTcpServer server;
+    QByteArrayList queue;
+};
 
 } // namespace
 
@@ -89,6 +137,19 @@ private slots:
     void viaPanelFailures();
     void viaLogGoesOnThroughSilence();
     void viaWithoutPanel();
+    void countersFromThePanelsFile_data();
+    void countersFromThePanelsFile();
+    void countersWithoutAFile();
+    void damagedCounterFile();
+    void countersResetRefusedWhileThePanelKeepsThem();
+    void countersResetWritesZeros();
+    void viaCounters_data();
+    void viaCounters();
+    void viaCountersReset();
+    void viaCountersFromAPanelWithout();
+    void setpointsAboveTheCapsSendNothing_data();
+    void setpointsAboveTheCapsSendNothing();
+    void viaCapRefusedByThePanel();
 
 private:
     ToolRun Run(const QStringList &arguments, const QProcessEnvironment &extra = {});
@@ -98,10 +159,22 @@ private:
         return ::CountFor(rig->emulator, reg, operation);
     }
     QString StartPanel(bool waitForReadings);
+    // The panel's data folder as vornexctl finds it in the home it is given.
+    QString PanelFolder() const { return home->filePath(QStringLiteral("data/vornexcontrol")); }
+    QString CounterPath() const
+    {
+        return QDir(PanelFolder()).filePath(DeviceGuard::CounterFileName());
+    }
+    // The operator's caps in the settings store vornexctl opens, as the panel stores them.
+    void StoreCaps(std::optional<double> voltageCap, std::optional<double> currentCap);
 
     // The session is the panel's, opened only by the tests that go through a panel.
     std::unique_ptr<EmulatedSession> rig;
     QString port;
+    // vornexctl's home: its XDG_DATA_HOME, XDG_CONFIG_HOME and HOME, a fresh one each test.
+    std::unique_ptr<QTemporaryDir> home;
+    std::unique_ptr<QSettings> panelStore;
+    std::unique_ptr<DeviceGuard> panelGuard;
     std::unique_ptr<ScpiServer> panelServer;
 };
 
@@ -113,6 +186,8 @@ void VornexctlTest::initTestCase()
 
 void VornexctlTest::init()
 {
+    home = std::make_unique<QTemporaryDir>();
+    QVERIFY(home->isValid());
     rig = std::make_unique<EmulatedSession>();
     QString error;
     QVERIFY2(rig->Start(&error), qPrintable(error));
@@ -125,7 +200,10 @@ void VornexctlTest::init()
 void VornexctlTest::cleanup()
 {
     panelServer.reset();
+    panelGuard.reset();
+    panelStore.reset();
     rig.reset();
+    home.reset();
 }
 
 QProcessEnvironment VornexctlTest::Environment(const QProcessEnvironment &extra) const
@@ -133,6 +211,10 @@ QProcessEnvironment VornexctlTest::Environment(const QProcessEnvironment &extra)
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.remove(QStringLiteral("VORNEX_PORT"));
     environment.remove(QStringLiteral("VORNEX_EXTRA_PORTS"));
+    // Neither the user's settings (caps) nor the user's panel folder (counters) reach a test.
+    environment.insert(QStringLiteral("HOME"), home->path());
+    environment.insert(QStringLiteral("XDG_DATA_HOME"), home->filePath(QStringLiteral("data")));
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), home->filePath(QStringLiteral("config")));
     environment.insert(extra);
     return environment;
 }
@@ -515,8 +597,8 @@ void VornexctlTest::helpAndUsage_data()
     QTest::addColumn<QString>("err");
     QTest::newRow("overview") << QStringList{"--help"} << 0 << "Коды завершения:"
                               << "";
-    for (const char *command :
-         {"status", "adc", "setpoints", "set", "on", "off", "calibration", "user", "log"}) {
+    for (const char *command : {"status", "adc", "setpoints", "set", "on", "off", "calibration",
+                                "user", "log", "counters"}) {
         QTest::addRow("%s --help", command)
             << QStringList{command, "--help"} << 0
             << QStringLiteral("Использование: vornexctl %1").arg(command) << "";
@@ -567,7 +649,12 @@ QString VornexctlTest::StartPanel(bool waitForReadings)
     QSignalSpy adcRead(&rig->session, &DeviceSession::adcRead);
     if (!rig->Open(port))
         return QString();
-    panelServer = std::make_unique<ScpiServer>(&rig->session);
+    // The panel's own store and folder, apart from vornexctl's.
+    panelStore = std::make_unique<QSettings>(home->filePath(QStringLiteral("panel.conf")),
+                                             QSettings::IniFormat);
+    panelGuard = std::make_unique<DeviceGuard>(&rig->session, panelStore.get(),
+                                               home->filePath(QStringLiteral("panel-data")));
+    panelServer = std::make_unique<ScpiServer>(&rig->session, panelGuard.get());
     if (!panelServer->Apply(RemoteSettings{true, RemoteSettings::Listen::Local, 0, {}}))
         return QString();
     if (waitForReadings &&
@@ -722,6 +809,301 @@ void VornexctlTest::viaWithoutPanel()
                  "калибровка и пользовательские параметры по сети недоступны"),
              run.err.constData());
     QCOMPARE(run.out, QByteArray());
+}
+
+void VornexctlTest::StoreCaps(std::optional<double> voltageCap, std::optional<double> currentCap)
+{
+    QSettings store(home->filePath(QStringLiteral("config/brenta/TALMIR.conf")),
+                    QSettings::IniFormat);
+    ProtectionSettings protection;
+    protection.voltageCap = voltageCap;
+    protection.currentCap = currentCap;
+    StoreProtectionSettings(store, protection);
+    store.sync();
+    QCOMPARE(store.status(), QSettings::NoError);
+}
+
+// The counters are the panel's file: vornexctl opens no port for them.
+void VornexctlTest::countersFromThePanelsFile_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QByteArray>("out");
+    QTest::newRow("plain") << QStringList{"counters"}
+                           << QByteArray("charge 0.125000 Ah\nenergy 1.50014 Wh\n"
+                                         "onTime 3600.25 s\ngapTime 0.500000 s\n"
+                                         "resetAt 2026-12-01T08:00:00.250Z\n");
+    QTest::newRow("JSON") << QStringList{"--json", "counters"}
+                          << QByteArray("{\"charge\":0.125,\"energy\":1.500138888888889,"
+                                        "\"gapTime\":0.5,\"onTime\":3600.25,"
+                                        "\"resetAt\":\"2026-12-01T08:00:00.250Z\"}\n");
+}
+
+void VornexctlTest::countersFromThePanelsFile()
+{
+    QFETCH(QStringList, arguments);
+    EnergyTotals totals;
+    totals.ampereSeconds = 450;
+    totals.joules = 5400.5;
+    totals.onSeconds = 3600.25;
+    totals.gapSeconds = 0.5;
+    totals.resetAt = QDateTime(QDate(2026, 12, 1), QTime(8, 0, 0, 250), Qt::UTC);
+    QVERIFY(QDir().mkpath(PanelFolder()));
+    QCOMPARE(CounterFile::Save(CounterPath(), totals), QString());
+    QProcessEnvironment environment;
+    environment.insert(QStringLiteral("VORNEX_PORT"), port);
+
+    const ToolRun run = Run(arguments, environment);
+    QCOMPARE(run.err, QByteArray());
+    QCOMPARE(run.exitCode, 0);
+    QTEST(run.out, "out");
+    QCOMPARE(rig->emulator.requests().size(), 0);
+}
+
+void VornexctlTest::countersWithoutAFile()
+{
+    ToolRun run = Run({"counters"});
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(run.out,
+             QByteArray("charge 0 Ah\nenergy 0 Wh\nonTime 0 s\ngapTime 0 s\nresetAt never\n"));
+    QCOMPARE(
+        QString::fromUtf8(run.err),
+        QStringLiteral("vornexctl: панель ещё не сохраняла счётчики (нет «%1»): все по нулям\n")
+            .arg(CounterPath()));
+
+    run = Run({"counters", "--json"});
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(run.out, QByteArray("{\"charge\":0,\"energy\":0,\"gapTime\":0,\"onTime\":0,"
+                                 "\"resetAt\":null}\n"));
+    QVERIFY2(run.err.startsWith("{\"event\":\"no-counters\",\"message\":"), run.err.constData());
+    QVERIFY(!QFileInfo::exists(PanelFolder()));
+}
+
+void VornexctlTest::damagedCounterFile()
+{
+    QVERIFY(QDir().mkpath(PanelFolder()));
+    QFile file(CounterPath());
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("{\"ampereSeconds\": 12, \"joules\": ");
+    file.close();
+
+    ToolRun run = Run({"counters"});
+    QCOMPARE(run.exitCode, 6);
+    QCOMPARE(run.out, QByteArray());
+    QCOMPARE(QString::fromUtf8(run.err),
+             QStringLiteral("vornexctl: счётчики панели не прочитаны: «%1»: повреждён\n")
+                 .arg(CounterPath()));
+
+    run = Run({"--json", "counters"});
+    QCOMPARE(run.exitCode, 6);
+    QVERIFY2(run.err.startsWith("{\"error\":\"bad-file\",\"message\":"), run.err.constData());
+}
+
+// A running panel would write its own counts over a reset behind its back.
+void VornexctlTest::countersResetRefusedWhileThePanelKeepsThem()
+{
+    EnergyTotals counted;
+    counted.ampereSeconds = 7200;
+    QVERIFY(QDir().mkpath(PanelFolder()));
+    QCOMPARE(CounterFile::Save(CounterPath(), counted), QString());
+    // The panel's guard takes the lock as this does; this process stands in for the panel.
+    QLockFile panel(QDir(PanelFolder()).filePath(DeviceGuard::CounterLockName()));
+    panel.setStaleLockTime(0);
+    QVERIFY(panel.tryLock(0));
+
+    const ToolRun run = Run({"counters", "reset"});
+    QCOMPARE(run.exitCode, 3);
+    QCOMPARE(run.out, QByteArray());
+    QCOMPARE(QString::fromUtf8(run.err),
+             QStringLiteral("vornexctl: счётчики не сброшены: их ведёт работающая панель (%1); "
+                            "сбросьте их в панели или через неё: vornexctl --via УЗЕЛ counters "
+                            "reset\n")
+                 .arg(QDir(PanelFolder()).filePath(DeviceGuard::CounterLockName())));
+    QVERIFY(CounterFile::Load(CounterPath()).totals == counted);
+
+    const ToolRun json = Run({"counters", "reset", "--json"});
+    QCOMPARE(json.exitCode, 3);
+    QVERIFY2(json.err.startsWith("{\"error\":\"counters-busy\","), json.err.constData());
+
+    // Reading them while the panel runs is fine.
+    const ToolRun read = Run({"counters"});
+    QCOMPARE(read.exitCode, 0);
+    QVERIFY2(read.out.startsWith("charge 2.00000 Ah\n"), read.out.constData());
+}
+
+void VornexctlTest::countersResetWritesZeros()
+{
+    EnergyTotals counted;
+    counted.ampereSeconds = 7200;
+    counted.joules = 86400;
+    counted.onSeconds = 3600;
+    counted.gapSeconds = 4;
+    QVERIFY(QDir().mkpath(PanelFolder()));
+    QCOMPARE(CounterFile::Save(CounterPath(), counted), QString());
+
+    // The file has milliseconds, so the bounds are whole milliseconds too.
+    const QDateTime before = QDateTime::currentDateTimeUtc().addMSecs(-1);
+    const ToolRun run = Run({"counters", "reset"});
+    const QDateTime after = QDateTime::currentDateTimeUtc().addMSecs(1);
+    QCOMPARE(run.err, QByteArray());
+    QCOMPARE(run.exitCode, 0);
+
+    const CounterFile::Loaded loaded = CounterFile::Load(CounterPath());
+    QVERIFY(loaded.totals);
+    const EnergyTotals &zero = *loaded.totals;
+    QCOMPARE(zero.ampereSeconds, 0.0);
+    QCOMPARE(zero.joules, 0.0);
+    QCOMPARE(zero.onSeconds, 0.0);
+    QCOMPARE(zero.gapSeconds, 0.0);
+    QVERIFY2(zero.resetAt >= before && zero.resetAt <= after,
+             qPrintable(zero.resetAt.toString(Qt::ISODateWithMs)));
+    QCOMPARE(run.out, "charge 0 Ah\nenergy 0 Wh\nonTime 0 s\ngapTime 0 s\nresetAt " +
+                          zero.resetAt.toString(Qt::ISODateWithMs).toLatin1() + '\n');
+    // The lock is left for the panel.
+    QVERIFY(!QFileInfo::exists(QDir(PanelFolder()).filePath(DeviceGuard::CounterLockName())));
+    QCOMPARE(Run({"counters"}).out, run.out);
+}
+
+// Through the panel, against a stand-in for its server's counters.
+void VornexctlTest::viaCounters_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QByteArray>("out");
+    QTest::newRow("plain") << QStringList{"counters"}
+                           << QByteArray("charge 0.125000 Ah\nenergy 1.50014 Wh\n"
+                                         "onTime 3600.25 s\ngapTime 0.500000 s\n");
+    QTest::newRow("JSON") << QStringList{"counters", "--json"}
+                          << QByteArray("{\"charge\":0.125,\"energy\":1.500138889,"
+                                        "\"gapTime\":0.5,\"onTime\":3600.25}\n");
+}
+
+void VornexctlTest::viaCounters()
+{
+    QFETCH(QStringList, arguments);
+    StandInPanel panel;
+    panel.answers = {{"FETC:CHAR?", "0.125"},
+                     {"FETC:ENER?", "1.500138889E+00"},
+                     {"FETC:ONT?", "3600.25"},
+                     {"FETC:GAP?", "0.5"}};
+    QVERIFY(panel.Listen());
+    const ToolRun run = Run(arguments << "--via" << panel.Address());
+    QCOMPARE(run.err, QByteArray());
+    QCOMPARE(run.exitCode, 0);
+    QTEST(run.out, "out");
+    QCOMPARE(panel.lines, QByteArrayList({"FETC:CHAR?", "SYST:ERR?", "FETC:ENER?", "FETC:ONT?",
+                                          "FETC:GAP?", "SYST:ERR?"}));
+}
+
+void VornexctlTest::viaCountersReset()
+{
+    StandInPanel panel;
+    panel.answers = {
+        {"FETC:CHAR?", "0"}, {"FETC:ENER?", "0"}, {"FETC:ONT?", "0"}, {"FETC:GAP?", "0"}};
+    QVERIFY(panel.Listen());
+    ToolRun run = Run({"--via", panel.Address(), "counters", "reset"});
+    QCOMPARE(run.err, QByteArray());
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(run.out, QByteArray("charge 0 Ah\nenergy 0 Wh\nonTime 0 s\ngapTime 0 s\n"));
+    QCOMPARE(panel.lines.mid(0, 3), QByteArrayList({"SENS:ACC:RES", "SYST:ERR?", "FETC:CHAR?"}));
+
+    // A reset the panel refuses ends the run there.
+    panel.lines.clear();
+    panel.errors = {{"SENS:ACC:RES", "-200,\"Execution error;counters not kept\""}};
+    run = Run({"--via", panel.Address(), "counters", "reset"});
+    QCOMPARE(run.exitCode, 5);
+    QCOMPARE(run.out, QByteArray());
+    QCOMPARE(QString::fromUtf8(run.err),
+             QStringLiteral("vornexctl: Ошибка записи: панель не приняла команду (панель: -200, "
+                            "«Execution error;counters not kept»)\n"));
+    QCOMPARE(panel.lines, QByteArrayList({"SENS:ACC:RES", "SYST:ERR?", "SYST:ERR?"}));
+}
+
+// A panel without counters leaves FETC:CHAR? unanswered: vornexctl says so at once rather than
+// wait out the answer's time-out.
+void VornexctlTest::viaCountersFromAPanelWithout()
+{
+    StandInPanel panel;
+    QVERIFY(panel.Listen());
+    QElapsedTimer took;
+    took.start();
+    const ToolRun run = Run({"--via", panel.Address(), "counters"});
+    QCOMPARE(run.exitCode, 5);
+    QCOMPARE(run.out, QByteArray());
+    QCOMPARE(QString::fromUtf8(run.err),
+             QStringLiteral("vornexctl: Ошибка чтения: панель не ответила на FETC:CHAR?: счётчиков "
+                            "у неё нет (панель старой версии?) (панель: -113, «Undefined "
+                            "header»)\n"));
+    QVERIFY2(took.elapsed() < 2000, QByteArray::number(took.elapsed()).constData());
+
+    // One that knows the query but keeps no counters answers "not a number" and says why.
+    StandInPanel noGuard;
+    noGuard.answers = {{"FETC:CHAR?", "9.91E+37"}};
+    noGuard.errors = {{"FETC:CHAR?", "-200,\"Execution error;counters and protections not "
+                                     "available\""}};
+    QVERIFY(noGuard.Listen());
+    const ToolRun without = Run({"--via", noGuard.Address(), "counters"});
+    QCOMPARE(without.exitCode, 5);
+    QCOMPARE(QString::fromUtf8(without.err),
+             QStringLiteral("vornexctl: Ошибка чтения: неверный ответ панели на FETC:CHAR?: "
+                            "«9.91E+37» (панель: -200, «Execution error;counters and protections "
+                            "not available»)\n"));
+}
+
+// The operator's caps hold for vornexctl as for the window: refused before anything is sent.
+void VornexctlTest::setpointsAboveTheCapsSendNothing_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("err");
+    QTest::newRow("voltage")
+        << QStringList{"set", "12", "1"}
+        << "vornexctl: напряжение 12.00 В выше ограничения уставки 10.00 В (защита панели); "
+           "ничего не отправлено\n";
+    QTest::newRow("current, JSON")
+        << QStringList{"--json", "set", "10", "1.501"}
+        << "{\"error\":\"usage\",\"message\":\"ток 1.501 А выше ограничения уставки 1.500 А "
+           "(защита панели); ничего не отправлено\"}\n";
+}
+
+void VornexctlTest::setpointsAboveTheCapsSendNothing()
+{
+    QFETCH(QStringList, arguments);
+    StoreCaps(10.0, 1.5);
+    rig->emulator.clearRequests();
+
+    ToolRun run = Run(QStringList(arguments) << "--port" << port);
+    QCOMPARE(run.exitCode, 2);
+    QTEST(QString::fromUtf8(run.err), "err");
+    QCOMPARE(run.out, QByteArray());
+    QCOMPARE(rig->emulator.requests().size(), 0);
+
+    // Through the panel the same: no connection is even made.
+    StandInPanel panel;
+    QVERIFY(panel.Listen());
+    run = Run(QStringList(arguments) << "--via" << panel.Address());
+    QCOMPARE(run.exitCode, 2);
+    QTEST(QString::fromUtf8(run.err), "err");
+    QCOMPARE(panel.lines, QByteArrayList());
+
+    // At the caps the setpoints go.
+    run = Run({"--port", port, "set", "10", "1.5"});
+    QCOMPARE(run.err, QByteArray());
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(CountFor(Wire::Setpoints, Wire::Write), 1);
+}
+
+// The panel reached keeps caps of its own, which this computer's store does not know.
+void VornexctlTest::viaCapRefusedByThePanel()
+{
+    StandInPanel panel;
+    panel.errors = {{"VOLT 12.00", "-222,\"Data out of range;above the voltage cap 10.00 V\""}};
+    QVERIFY(panel.Listen());
+    const ToolRun run = Run({"--via", panel.Address(), "set", "12", "1"});
+    QCOMPARE(run.exitCode, 2);
+    QCOMPARE(run.out, QByteArray());
+    QCOMPARE(QString::fromUtf8(run.err),
+             QStringLiteral("vornexctl: Ошибка записи: панель отклонила значение: выше ограничения "
+                            "уставки в её защите или вне пределов (панель: -222, «Data out of "
+                            "range;above the voltage cap 10.00 V»)\n"));
+    QCOMPARE(panel.lines, QByteArrayList({"VOLT 12.00", "SYST:ERR?", "SYST:ERR?"}));
 }
 
 QTEST_GUILESS_MAIN(VornexctlTest)
