@@ -1,7 +1,9 @@
 #include "app/mainwindow.h"
 
 #include "app/blockpage.h"
+#include "app/dialogprotection.h"
 #include "app/dialogsettingslog.h"
+#include "app/energycountersview.h"
 #include "app/errorboxes.h"
 #include "app/journalledlog.h"
 #include "app/linkstatustext.h"
@@ -9,6 +11,8 @@
 #include "app/portcombobox.h"
 #include "app/readingdisplays.h"
 #include "app/remotecontrolmenu.h"
+#include "app/setpointcaps.h"
+#include "app/tripstatus.h"
 #include "app/windowfit.h"
 #include "guard/deviceguard.h"
 #include "link/quantities.h"
@@ -23,9 +27,11 @@
 #include <QAction>
 #include <QComboBox>
 #include <QFileDialog>
+#include <QGridLayout>
 #include <QLabel>
 #include <QMessageBox>
 #include <QSettings>
+#include <QToolButton>
 
 MainWindow::MainWindow(QSettings *store, QWidget *parent)
     : QMainWindow(parent), ui(new Ui::MainWindow), store(store)
@@ -117,8 +123,14 @@ MainWindow::MainWindow(QSettings *store, QWidget *parent)
     linkStatus->setObjectName(QStringLiteral("labelLinkStatus"));
     // A long port path is cut at the window's edge rather than widening the window.
     linkStatus->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-    auto *remoteMenu = new RemoteControlMenu(new ScpiServer(session, guard, this), store, this);
-    remoteMenu->Install(*ui->statusBar, linkStatus);
+    InstallStatusLines(new RemoteControlMenu(new ScpiServer(session, guard, this), store, this));
+
+    new EnergyCountersView(guard, *ui->gridLayout_6, this);
+    // A script may set the caps too; the boxes follow whoever set them.
+    CapSetpointBoxes(*ui->doubleSpinBoxV, *ui->doubleSpinBoxA, guard->Settings());
+    connect(guard, &DeviceGuard::settingsChanged, this, [this] {
+        CapSetpointBoxes(*ui->doubleSpinBoxV, *ui->doubleSpinBoxA, guard->Settings());
+    });
 
     // The view only ever grows by appended lines; an undo history of them would double the
     // memory of a week-long log for nothing.
@@ -184,6 +196,38 @@ void MainWindow::CreateActions()
 
     connectAction->setEnabled(true);
     disconnectAction->setEnabled(false);
+}
+
+// The status bar's lines, top down: a trip with its acknowledgement (while tripped); the link,
+// the protection settings' button and the SCPI button; the SCPI server's address (while on).
+// Stacked rather than side by side, so that each shows whole at the window's width.
+void MainWindow::InstallStatusLines(RemoteControlMenu *remoteMenu)
+{
+    auto *tripStatus = new TripStatus(guard, ui->pushButtonOnOff, this);
+    protectionDialog = new DialogProtection(guard, this);
+    auto *protectionButton = new QToolButton;
+    protectionButton->setObjectName(QStringLiteral("toolButtonProtection"));
+    protectionButton->setAutoRaise(true);
+    protectionButton->setText(tr("Защита"));
+    protectionButton->setToolTip(tr("Защита выхода (OVP, OCP, OPP) и ограничение уставок"));
+    // As tall as the status line's text, as the SCPI button beside it.
+    protectionButton->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Ignored);
+    connect(protectionButton, &QToolButton::clicked, protectionDialog, [this] {
+        protectionDialog->show();
+        protectionDialog->raise();
+        protectionDialog->activateWindow();
+    });
+
+    auto *statusLines = new QWidget;
+    auto *lines = new QGridLayout(statusLines);
+    lines->setContentsMargins(0, 0, 0, 0);
+    lines->setSpacing(0);
+    lines->addWidget(tripStatus->Lines(), 0, 0, 1, 3);
+    lines->addWidget(linkStatus, 1, 0);
+    lines->addWidget(protectionButton, 1, 1);
+    lines->setColumnStretch(0, 1);
+    ui->statusBar->addWidget(statusLines, 1);
+    remoteMenu->Install(*lines, 1, 2);
 }
 
 void MainWindow::OpenPort()

@@ -14,12 +14,14 @@ class QAction;
 class QLabel;
 class QSettings;
 class DeviceGuard;
+class DialogProtection;
 class DialogSettingsLog;
 class ErrorBoxes;
 class JournalledLog;
 class PortCatalog;
 class PortComboBox;
 class ReadingDisplays;
+class RemoteControlMenu;
 class SessionLogger;
 
 namespace Ui {
@@ -58,6 +60,7 @@ private slots:
 
 private:
     void CreateActions();
+    void InstallStatusLines(RemoteControlMenu *remoteMenu);
     void Command(SessionCommand command);
 
     void ShowSetpoints(const Setpoints &setpoints);
@@ -92,6 +95,7 @@ private:
     std::optional<BlockPage<CalibrationBlock>> calibrationPage;
     std::optional<BlockPage<UserParamBlock>> userParamPage;
     DialogSettingsLog *logDialog = nullptr;
+    DialogProtection *protectionDialog = nullptr;
     // The log view and its journal on disk.
     JournalledLog *journalledLog = nullptr;
     std::unique_ptr<ReadingDisplays> displays;

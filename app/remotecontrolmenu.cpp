@@ -9,7 +9,6 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QSettings>
-#include <QStatusBar>
 #include <QToolButton>
 
 RemoteControlMenu::RemoteControlMenu(ScpiServer *server, QSettings *store, QWidget *window)
@@ -53,19 +52,11 @@ RemoteControlMenu::RemoteControlMenu(ScpiServer *server, QSettings *store, QWidg
     connect(server, &ScpiServer::statusChanged, this, &RemoteControlMenu::ShowStatus);
 }
 
-void RemoteControlMenu::Install(QStatusBar &statusBar, QLabel *linkStatus)
+void RemoteControlMenu::Install(QGridLayout &statusLines, int row, int column)
 {
-    // The server's line goes under the link's, across the whole width, so that both show whole;
-    // the button ends the link's line.
-    auto *statusLines = new QWidget;
-    auto *lines = new QGridLayout(statusLines);
-    lines->setContentsMargins(0, 0, 0, 0);
-    lines->setSpacing(0);
-    lines->addWidget(linkStatus, 0, 0);
-    lines->addWidget(button, 0, 1);
-    lines->addWidget(statusLabel, 1, 0, 1, 2);
-    lines->setColumnStretch(0, 1);
-    statusBar.addWidget(statusLines, 1);
+    // The server's line goes under the link's, across the whole width, so that both show whole.
+    statusLines.addWidget(button, row, column);
+    statusLines.addWidget(statusLabel, row + 1, 0, 1, column + 1);
     Apply();
 }
 

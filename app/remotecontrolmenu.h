@@ -5,9 +5,9 @@
 #include <QObject>
 
 class QAction;
+class QGridLayout;
 class QLabel;
 class QSettings;
-class QStatusBar;
 class QToolButton;
 class QWidget;
 class ScpiServer;
@@ -24,9 +24,9 @@ class RemoteControlMenu : public QObject
 public:
     RemoteControlMenu(ScpiServer *server, QSettings *store, QWidget *window);
 
-    // Puts the window's link status and this menu's button and label in the status bar, then
-    // starts the server when the store says so.
-    void Install(QStatusBar &statusBar, QLabel *linkStatus);
+    // Puts this menu's button at (row, column) of the window's status lines and its label
+    // across the row below, then starts the server when the store says so.
+    void Install(QGridLayout &statusLines, int row, int column);
 
 private:
     void SwitchServer(bool on);

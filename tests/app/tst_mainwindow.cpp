@@ -69,6 +69,8 @@ void MainWindowTest::disconnectedState_data()
     QTest::newRow("log clear") << "pushButtonLogClear" << true;
     QTest::newRow("log save") << "pushButtonLogSave" << true;
     QTest::newRow("log settings") << "pushButtonLogParam" << true;
+    QTest::newRow("counter reset") << "pushButtonResetCounters" << false;
+    QTest::newRow("protection settings") << "toolButtonProtection" << true;
 }
 
 void MainWindowTest::disconnectedState()

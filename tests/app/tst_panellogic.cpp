@@ -1,3 +1,4 @@
+#include "app/countertext.h"
 #include "app/lcdtext.h"
 #include "session/portlist.h"
 #include "session/portmatch.h"
@@ -6,7 +7,8 @@
 #include <QDir>
 #include <QtTest>
 
-// The widget-free decisions of the panel: display text, write retries and the port list.
+// The widget-free decisions of the panel: display and counter text, write retries and the port
+// list.
 class PanelLogicTest : public QObject
 {
     Q_OBJECT
@@ -14,6 +16,11 @@ class PanelLogicTest : public QObject
 private slots:
     void lcdText_data();
     void lcdText();
+    void counterAmountText_data();
+    void counterAmountText();
+    void counterDurationText_data();
+    void counterDurationText();
+    void counterResetText();
     void writeAttemptsGiveUpAfterFour();
     void writeSuccessEndsAtOnce_data();
     void writeSuccessEndsAtOnce();
@@ -56,6 +63,51 @@ void PanelLogicTest::lcdText()
     QCOMPARE(shown, text);
     // Five positions: the point takes one of them on this display.
     QVERIFY(shown.size() <= 5);
+}
+
+void PanelLogicTest::counterAmountText_data()
+{
+    QTest::addColumn<double>("value");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("zero") << 0.0 << "0.00000 А·ч";
+    QTest::newRow("below one") << 0.123456 << "0.12346 А·ч";
+    QTest::newRow("tens") << 12.345678 << "12.3457 А·ч";
+    QTest::newRow("thousands") << 1234.5678 << "1234.57 А·ч";
+    QTest::newRow("six whole digits") << 123456.7 << "123457 А·ч";
+    QTest::newRow("beyond six digits") << 12345678.9 << "12345679 А·ч";
+}
+
+void PanelLogicTest::counterAmountText()
+{
+    QFETCH(double, value);
+    QFETCH(QString, text);
+    QCOMPARE(CounterAmountText(value, QStringLiteral("А·ч")), text);
+}
+
+void PanelLogicTest::counterDurationText_data()
+{
+    QTest::addColumn<double>("seconds");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("zero") << 0.0 << "0:00:00";
+    QTest::newRow("a part of a second counts as none") << 59.99 << "0:00:59";
+    QTest::newRow("hours minutes seconds") << 3723.0 << "1:02:03";
+    QTest::newRow("past a day") << 97200.0 << "27:00:00";
+    QTest::newRow("negative") << -5.0 << "0:00:00";
+}
+
+void PanelLogicTest::counterDurationText()
+{
+    QFETCH(double, seconds);
+    QFETCH(QString, text);
+    QCOMPARE(CounterDurationText(seconds), text);
+}
+
+void PanelLogicTest::counterResetText()
+{
+    QCOMPARE(CounterResetText(QDateTime()), QString("не сбрасывались"));
+    // The counters keep UTC; the panel says the local time.
+    const QDateTime local(QDate(2026, 12, 11), QTime(3, 12, 45));
+    QCOMPARE(CounterResetText(local.toUTC()), QString("с 11.12.2026 03:12"));
 }
 
 void PanelLogicTest::writeAttemptsGiveUpAfterFour()

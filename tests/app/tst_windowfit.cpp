@@ -3,6 +3,7 @@
 #include "app/windowfit.h"
 #include "settings/settingsstore.h"
 
+#include <QDialog>
 #include <QLabel>
 #include <QMainWindow>
 #include <QPushButton>
@@ -10,12 +11,14 @@
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QToolBar>
+#include <QToolButton>
 #include <QtTest>
 
 // The window at this desktop's fonts (ctest runs it at 96 and 144 font DPI and at 2x scale, and
 // under Wine at 100 %, 125 %, 150 % and 200 % display scaling):
 // on every page each caption, value and label gets the room its text needs and lies inside the
-// visible part of its page, and the toolbar shows all of its items.
+// visible part of its page, as in the protection dialog; the toolbar shows all of its items; and at
+// 96 font DPI the window keeps its designed width.
 class WindowFitTest : public QObject
 {
     Q_OBJECT
@@ -27,6 +30,8 @@ private slots:
     void fitRaisesTextsOnly();
     void everyTextFits_data();
     void everyTextFits();
+    void protectionDialogTextsFit();
+    void designedWidthAtNormalFonts();
     void toolbarShowsEverything();
 
 private:
@@ -51,6 +56,26 @@ QRect VisibleRect(const QWidget *widget, const QWidget *top)
          parent = parent->parentWidget())
         visible &= QRect(parent->mapTo(top, QPoint(0, 0)), parent->size());
     return visible;
+}
+
+// The first text in `shown` that does not get the room it needs or lies outside the visible part
+// of `top`, described; empty when every one fits.
+QString TextCutOff(const QWidget &shown, const QWidget &top)
+{
+    for (const QWidget *widget : shown.findChildren<QWidget *>()) {
+        if (!widget->isVisible() || !ShowsText(widget))
+            continue;
+        const QString name = widget->objectName();
+        const QSize own = widget->minimumSizeHint();
+        if (widget->width() < own.width())
+            return QStringLiteral("%1 %2 < %3").arg(name).arg(widget->width()).arg(own.width());
+        if (widget->height() < widget->fontMetrics().height())
+            return QStringLiteral("%1 lower than its font").arg(name);
+        const QRect whole(widget->mapTo(&top, QPoint(0, 0)), widget->size());
+        if (VisibleRect(widget, &top) != whole || !top.rect().contains(whole))
+            return QStringLiteral("%1 not all visible").arg(name);
+    }
+    return QString();
 }
 
 } // namespace
@@ -122,20 +147,28 @@ void WindowFitTest::everyTextFits()
     tabs->setCurrentIndex(page);
     QWidget *shown = tabs->widget(page);
     QTRY_VERIFY(shown->isVisible());
-    QWidget *central = window->centralWidget();
-    for (const QWidget *widget : shown->findChildren<QWidget *>()) {
-        if (!widget->isVisible() || !ShowsText(widget))
-            continue;
-        const QString name = widget->objectName();
-        const QSize own = widget->minimumSizeHint();
-        QVERIFY2(widget->width() >= own.width(),
-                 qPrintable(
-                     QStringLiteral("%1 %2 < %3").arg(name).arg(widget->width()).arg(own.width())));
-        QVERIFY2(widget->height() >= widget->fontMetrics().height(), qPrintable(name));
-        const QRect whole(widget->mapTo(central, QPoint(0, 0)), widget->size());
-        QVERIFY2(VisibleRect(widget, central) == whole, qPrintable(name));
-        QVERIFY2(central->rect().contains(whole), qPrintable(name));
-    }
+    const QString cut = TextCutOff(*shown, *window->centralWidget());
+    QVERIFY2(cut.isEmpty(), qPrintable(cut));
+}
+
+// Opened from the status bar, where it takes its fonts from the same desktop.
+void WindowFitTest::protectionDialogTextsFit()
+{
+    QTest::mouseClick(window->findChild<QToolButton *>(QStringLiteral("toolButtonProtection")),
+                      Qt::LeftButton);
+    auto *dialog = window->findChild<QDialog *>(QStringLiteral("DialogProtection"));
+    QVERIFY(QTest::qWaitForWindowExposed(dialog));
+    const QString cut = TextCutOff(*dialog, *dialog);
+    QVERIFY2(cut.isEmpty(), qPrintable(cut));
+}
+
+// At the font size it was drawn for the window keeps the width it was drawn at.
+void WindowFitTest::designedWidthAtNormalFonts()
+{
+    // Display scaling enlarges the whole window alike; only larger fonts need more room.
+    if (window->logicalDpiX() != 96)
+        QSKIP("larger fonts may widen the window");
+    QCOMPARE(window->width(), 330);
 }
 
 void WindowFitTest::toolbarShowsEverything()
