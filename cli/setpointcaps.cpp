@@ -7,6 +7,7 @@
 
 #include <QSettings>
 
+#include <cmath>
 #include <optional>
 
 namespace {
@@ -18,16 +19,17 @@ QString CapText(double cap, int decimals)
     return fixed.toDouble() == cap ? fixed : QString::number(cap, 'g', 10);
 }
 
-QString Beyond(const char *what, double value, const std::optional<double> &cap,
+// Judged in the counts that are sent, the cap rounded to them as the panel's SCPI server rounds
+// it, so that a setpoint refused here is refused there and the other way round.
+QString Beyond(const char *what, Quantity quantity, qint32 counts, const std::optional<double> &cap,
                const DecimalRange &range, const char *unit)
 {
-    // Counts are whole mV and mA, so anything above the cap is above it by far more than this.
-    constexpr double Slack = 1e-9;
-    if (!cap || value <= *cap + Slack)
+    if (!cap || counts <= std::llround(*cap * ScaleOf(quantity).countsPerUnit))
         return QString();
     return QStringLiteral("%1 %2 %3 выше ограничения уставки %4 %3 (защита панели); ничего не "
                           "отправлено")
-        .arg(QString::fromUtf8(what), QString::number(value, 'f', range.decimals),
+        .arg(QString::fromUtf8(what),
+             QString::number(ToUnits(quantity, counts), 'f', range.decimals),
              QString::fromUtf8(unit), CapText(*cap, range.decimals));
 }
 
@@ -35,13 +37,12 @@ QString Beyond(const char *what, double value, const std::optional<double> &cap,
 
 QString SetpointCapProblem(const Setpoints &setpoints, const ProtectionSettings &protection)
 {
-    const QString voltage =
-        Beyond("напряжение", ToUnits(Quantity::SetpointVoltage, setpoints.voltage),
-               protection.voltageCap, ValueLimits::SetpointVolts, "В");
+    const QString voltage = Beyond("напряжение", Quantity::SetpointVoltage, setpoints.voltage,
+                                   protection.voltageCap, ValueLimits::SetpointVolts, "В");
     if (!voltage.isEmpty())
         return voltage;
-    return Beyond("ток", ToUnits(Quantity::SetpointCurrent, setpoints.current),
-                  protection.currentCap, ValueLimits::SetpointAmps, "А");
+    return Beyond("ток", Quantity::SetpointCurrent, setpoints.current, protection.currentCap,
+                  ValueLimits::SetpointAmps, "А");
 }
 
 QString StoredSetpointCapProblem(const Setpoints &setpoints)

@@ -752,9 +752,13 @@ void CliCoreTest::setpointCaps_data()
     QTest::newRow("both above: the voltage named")
         << "12 3" << 10.0 << 2.0 << "напряжение 12.00 В выше ограничения уставки 10.00 В";
     QTest::newRow("a cap finer than a setpoint") << "1.235 1" << 0.0 << 0.0 << "";
+    // A cap finer than a count is rounded to whole mA (mV) as the panel's server rounds it.
     QTest::newRow("a fine cap, shown as set")
-        << "5 1.235" << 0.0 << 1.2345 << "ток 1.235 А выше ограничения уставки 1.2345 А";
-    QTest::newRow("just under a fine cap") << "5 1.234" << 0.0 << 1.2345 << "";
+        << "5 1.236" << 0.0 << 1.2346 << "ток 1.236 А выше ограничения уставки 1.2346 А";
+    QTest::newRow("at a fine cap rounded up") << "5 1.235" << 0.0 << 1.2346 << "";
+    QTest::newRow("a voltage cap rounded up") << "10.01 1" << 10.0096 << 0.0 << "";
+    QTest::newRow("a voltage cap rounded down")
+        << "10.01 1" << 10.0049 << 0.0 << "напряжение 10.01 В выше ограничения уставки 10.0049 В";
 }
 
 void CliCoreTest::setpointCaps()

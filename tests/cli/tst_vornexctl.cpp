@@ -143,6 +143,7 @@ private slots:
     void damagedCounterFile();
     void countersResetRefusedWhileThePanelKeepsThem();
     void countersResetWritesZeros();
+    void countersResetRefusedWhileAPanelsGuardRuns();
     void viaCounters_data();
     void viaCounters();
     void viaCountersReset();
@@ -159,6 +160,9 @@ private:
         return ::CountFor(rig->emulator, reg, operation);
     }
     QString StartPanel(bool waitForReadings);
+    // The panel's own folder and store, which its guard takes at StartPanel.
+    QString PanelGuardFolder() const { return home->filePath(QStringLiteral("panel-data")); }
+    QString PanelStorePath() const { return home->filePath(QStringLiteral("panel.conf")); }
     // The panel's data folder as vornexctl finds it in the home it is given.
     QString PanelFolder() const { return home->filePath(QStringLiteral("data/vornexcontrol")); }
     QString CounterPath() const
@@ -650,10 +654,8 @@ QString VornexctlTest::StartPanel(bool waitForReadings)
     if (!rig->Open(port))
         return QString();
     // The panel's own store and folder, apart from vornexctl's.
-    panelStore = std::make_unique<QSettings>(home->filePath(QStringLiteral("panel.conf")),
-                                             QSettings::IniFormat);
-    panelGuard = std::make_unique<DeviceGuard>(&rig->session, panelStore.get(),
-                                               home->filePath(QStringLiteral("panel-data")));
+    panelStore = std::make_unique<QSettings>(PanelStorePath(), QSettings::IniFormat);
+    panelGuard = std::make_unique<DeviceGuard>(&rig->session, panelStore.get(), PanelGuardFolder());
     panelServer = std::make_unique<ScpiServer>(&rig->session, panelGuard.get());
     if (!panelServer->Apply(RemoteSettings{true, RemoteSettings::Listen::Local, 0, {}}))
         return QString();
@@ -961,6 +963,34 @@ void VornexctlTest::countersResetWritesZeros()
     // The lock is left for the panel.
     QVERIFY(!QFileInfo::exists(QDir(PanelFolder()).filePath(DeviceGuard::CounterLockName())));
     QCOMPARE(Run({"counters"}).out, run.out);
+}
+
+// The panel's own guard, on the folder vornexctl finds: its lock is what refuses the reset.
+void VornexctlTest::countersResetRefusedWhileAPanelsGuardRuns()
+{
+    EnergyTotals counted;
+    counted.ampereSeconds = 7200;
+    QVERIFY(QDir().mkpath(PanelFolder()));
+    QCOMPARE(CounterFile::Save(CounterPath(), counted), QString());
+    QSettings store(PanelStorePath(), QSettings::IniFormat);
+    auto guard = std::make_unique<DeviceGuard>(&rig->session, &store, PanelFolder());
+    QCOMPARE(guard->CounterProblem(), QString());
+
+    ToolRun run = Run({"counters", "reset"});
+    QCOMPARE(run.exitCode, 3);
+    QVERIFY2(run.err.contains("их ведёт работающая панель"), run.err.constData());
+    run = Run({"counters"});
+    QCOMPARE(run.exitCode, 0);
+    QVERIFY2(run.out.startsWith("charge 2.00000 Ah\n"), run.out.constData());
+
+    // Once the panel has ended, the reset goes through, and the next panel starts from it.
+    guard.reset();
+    run = Run({"counters", "reset"});
+    QCOMPARE(run.err, QByteArray());
+    QCOMPARE(run.exitCode, 0);
+    DeviceGuard next(&rig->session, &store, PanelFolder());
+    QCOMPARE(next.Totals().ampereSeconds, 0.0);
+    QVERIFY(next.Totals().resetAt.isValid());
 }
 
 // Through the panel, against a stand-in for its server's counters.
