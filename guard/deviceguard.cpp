@@ -108,8 +108,11 @@ void DeviceGuard::SaveCounters()
         return;
     const QString problem =
         CounterFile::Save(QDir(folder).filePath(CounterFileName()), counter.Totals());
+    const QString was = counterProblem;
     counterProblem =
         problem.isEmpty() ? QString() : QStringLiteral("счётчики не записаны: %1").arg(problem);
+    if (counterProblem != was)
+        emit countersChanged();
 }
 
 void DeviceGuard::SetSettings(const ProtectionSettings &value)

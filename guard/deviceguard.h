@@ -64,6 +64,7 @@ public:
     QString RecordProblem() const { return recordProblem; }
 
 signals:
+    // The totals or CounterProblem() changed.
     void countersChanged();
     void tripped(const Trip &trip);
     void tripCleared();
