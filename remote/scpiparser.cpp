@@ -38,6 +38,14 @@ ScpiError DataOutOfRange()
 {
     return {-222, "Data out of range"};
 }
+ScpiError DataOutOfRange(const QByteArray &detail)
+{
+    return {-222, "Data out of range;" + detail};
+}
+ScpiError SettingsConflict(const QByteArray &detail)
+{
+    return {-221, "Settings conflict;" + detail};
+}
 ScpiError DataStale()
 {
     return {-230, "Data corrupt or stale"};
@@ -53,6 +61,10 @@ ScpiError HardwareMissing()
 ScpiError ExecutionError(const QByteArray &detail)
 {
     return {-200, "Execution error;" + detail};
+}
+ScpiError DeviceSpecificError(const QByteArray &detail)
+{
+    return {-300, "Device-specific error;" + detail};
 }
 ScpiError QueueOverflow()
 {
@@ -85,6 +97,7 @@ struct Pattern
     ScpiHeader header;
     Forms forms;
     std::initializer_list<Node> nodes;
+    TripKind protection = TripKind::Voltage; // the Protection* headers
 };
 
 constexpr Node Source{"SOURCE", 4, true};
@@ -95,6 +108,16 @@ constexpr Node Measure{"MEASURE", 4, false};
 constexpr Node Scalar{"SCALAR", 4, true};
 constexpr Node Dc{"DC", 2, true};
 constexpr Node Adc{"ADC", 3, false};
+constexpr Node VoltageNode{"VOLTAGE", 4, false};
+constexpr Node CurrentNode{"CURRENT", 4, false};
+constexpr Node PowerNode{"POWER", 3, false};
+constexpr Node Protection{"PROTECTION", 4, false};
+constexpr Node StateNode{"STATE", 4, false};
+constexpr Node DelayNode{"DELAY", 3, false};
+constexpr Node TrippedNode{"TRIPPED", 4, false};
+constexpr Node Fetch{"FETCH", 4, false};
+constexpr Node Status{"STATUS", 4, false};
+constexpr Node Condition{"CONDITION", 4, false};
 
 const Pattern TreePatterns[] = {
     {ScpiHeader::Voltage,
@@ -115,11 +138,72 @@ const Pattern TreePatterns[] = {
     {ScpiHeader::AdcReference, Forms::QueryOnly, {Measure, Adc, {"REFERENCE", 3, false}}},
     {ScpiHeader::OperationCondition,
      Forms::QueryOnly,
-     {{"STATUS", 4, false}, {"OPERATION", 4, false}, {"CONDITION", 4, false}}},
+     {Status, {"OPERATION", 4, false}, Condition}},
     {ScpiHeader::NextError,
      Forms::QueryOnly,
      {{"SYSTEM", 4, false}, {"ERROR", 3, false}, {"NEXT", 4, true}}},
     {ScpiHeader::Version, Forms::QueryOnly, {{"SYSTEM", 4, false}, {"VERSION", 4, false}}},
+    {ScpiHeader::FetchCharge, Forms::QueryOnly, {Fetch, {"CHARGE", 4, false}}},
+    {ScpiHeader::FetchEnergy, Forms::QueryOnly, {Fetch, {"ENERGY", 4, false}}},
+    {ScpiHeader::FetchOnTime, Forms::QueryOnly, {Fetch, {"ONTIME", 3, false}}},
+    {ScpiHeader::FetchGap, Forms::QueryOnly, {Fetch, {"GAP", 3, false}}},
+    {ScpiHeader::AccumulateReset,
+     Forms::SetOnly,
+     {{"SENSE", 4, true}, {"ACCUMULATE", 3, false}, {"RESET", 3, false}}},
+    {ScpiHeader::ProtectionLevel,
+     Forms::Both,
+     {Source, VoltageNode, Protection, Level},
+     TripKind::Voltage},
+    {ScpiHeader::ProtectionState,
+     Forms::Both,
+     {Source, VoltageNode, Protection, StateNode},
+     TripKind::Voltage},
+    {ScpiHeader::ProtectionDelay,
+     Forms::Both,
+     {Source, VoltageNode, Protection, DelayNode},
+     TripKind::Voltage},
+    {ScpiHeader::ProtectionTripped,
+     Forms::QueryOnly,
+     {Source, VoltageNode, Protection, TrippedNode},
+     TripKind::Voltage},
+    {ScpiHeader::ProtectionLevel,
+     Forms::Both,
+     {Source, CurrentNode, Protection, Level},
+     TripKind::Current},
+    {ScpiHeader::ProtectionState,
+     Forms::Both,
+     {Source, CurrentNode, Protection, StateNode},
+     TripKind::Current},
+    {ScpiHeader::ProtectionDelay,
+     Forms::Both,
+     {Source, CurrentNode, Protection, DelayNode},
+     TripKind::Current},
+    {ScpiHeader::ProtectionTripped,
+     Forms::QueryOnly,
+     {Source, CurrentNode, Protection, TrippedNode},
+     TripKind::Current},
+    {ScpiHeader::ProtectionLevel,
+     Forms::Both,
+     {Source, PowerNode, Protection, Level},
+     TripKind::Power},
+    {ScpiHeader::ProtectionState,
+     Forms::Both,
+     {Source, PowerNode, Protection, StateNode},
+     TripKind::Power},
+    {ScpiHeader::ProtectionDelay,
+     Forms::Both,
+     {Source, PowerNode, Protection, DelayNode},
+     TripKind::Power},
+    {ScpiHeader::ProtectionTripped,
+     Forms::QueryOnly,
+     {Source, PowerNode, Protection, TrippedNode},
+     TripKind::Power},
+    {ScpiHeader::ProtectionClear,
+     Forms::SetOnly,
+     {{"OUTPUT", 4, false}, Protection, {"CLEAR", 3, false}}},
+    {ScpiHeader::QuestionableCondition,
+     Forms::QueryOnly,
+     {Status, {"QUESTIONABLE", 4, false}, Condition}},
 };
 
 struct CommonCommand
@@ -313,18 +397,54 @@ std::optional<ScpiLimit> LimitOf(const QByteArray &characters)
     return std::nullopt;
 }
 
-struct SetpointUnit
+// A unit a value may carry, and how it turns into the base unit: times `multiplier`, divided
+// by `divisor` (a division, so that 6 mV is exactly what 6 / 1000 gives).
+struct Suffix
 {
-    DecimalRange range;
-    QByteArray unit;      // the base suffix, "V" or "A"
-    QByteArray milliUnit; // "MV" or "MA"
+    const char *name;
+    double multiplier;
+    double divisor;
 };
 
-SetpointUnit SetpointUnitOf(ScpiHeader header)
+// What a numeric parameter may be: its range and resolution in the base unit and its suffixes
+// (the base unit first; no suffix is the base unit).
+struct ValueSpec
 {
-    if (header == ScpiHeader::Voltage)
-        return {ValueLimits::SetpointVolts, "V", "MV"};
-    return {ValueLimits::SetpointAmps, "A", "MA"};
+    DecimalRange range;
+    std::initializer_list<Suffix> suffixes;
+};
+
+const ValueSpec VoltageSetpoint{ValueLimits::SetpointVolts, {{"V", 1, 1}, {"MV", 1, 1000}}};
+const ValueSpec CurrentSetpoint{ValueLimits::SetpointAmps, {{"A", 1, 1}, {"MA", 1, 1000}}};
+
+const ValueSpec &LevelSpec(TripKind kind)
+{
+    static const ValueSpec voltage{ProtectionLevelRange(TripKind::Voltage),
+                                   {{"V", 1, 1}, {"MV", 1, 1000}}};
+    static const ValueSpec current{ProtectionLevelRange(TripKind::Current),
+                                   {{"A", 1, 1}, {"MA", 1, 1000}}};
+    static const ValueSpec power{ProtectionLevelRange(TripKind::Power),
+                                 {{"W", 1, 1}, {"MW", 1, 1000}, {"KW", 1000, 1}}};
+    return kind == TripKind::Voltage ? voltage : kind == TripKind::Current ? current : power;
+}
+
+const ValueSpec DelaySpec{ProtectionDelayRange(), {{"S", 1, 1}, {"MS", 1, 1000}}};
+
+// The value a write's parameter gives, or nullptr for a header that takes none.
+const ValueSpec *SpecOf(const ScpiCommand &command)
+{
+    switch (command.header) {
+    case ScpiHeader::Voltage:
+        return &VoltageSetpoint;
+    case ScpiHeader::Current:
+        return &CurrentSetpoint;
+    case ScpiHeader::ProtectionLevel:
+        return &LevelSpec(command.protection);
+    case ScpiHeader::ProtectionDelay:
+        return &DelaySpec;
+    default:
+        return nullptr;
+    }
 }
 
 qint64 StepsPerUnit(const DecimalRange &range)
@@ -335,14 +455,14 @@ qint64 StepsPerUnit(const DecimalRange &range)
     return steps;
 }
 
-// A setpoint value, rounded to the box's resolution as the window's box would, in mV or mA.
-ScpiUnit TakeSetpoint(ScpiCommand command, const Parameter &parameter)
+// A value, rounded to the resolution as the window's box would, in thousandths of its base
+// unit (mV, mA, mW, ms).
+ScpiUnit TakeValue(ScpiCommand command, const Parameter &parameter, const ValueSpec &spec)
 {
-    const SetpointUnit unit = SetpointUnitOf(command.header);
-    const qint64 stepsPerUnit = StepsPerUnit(unit.range);
+    const qint64 stepsPerUnit = StepsPerUnit(spec.range);
     const qint64 milliPerStep = 1000 / stepsPerUnit;
-    const qint64 minimum = std::llround(unit.range.minimum * stepsPerUnit);
-    const qint64 maximum = std::llround(unit.range.maximum * stepsPerUnit);
+    const qint64 minimum = std::llround(spec.range.minimum * stepsPerUnit);
+    const qint64 maximum = std::llround(spec.range.maximum * stepsPerUnit);
     qint64 steps = 0;
     if (parameter.kind == ParameterKind::Characters) {
         const std::optional<ScpiLimit> limit = LimitOf(parameter.characters);
@@ -353,10 +473,16 @@ ScpiUnit TakeSetpoint(ScpiCommand command, const Parameter &parameter)
         return {std::nullopt, ScpiErrors::DataTypeError()};
     } else {
         double value = parameter.number;
-        if (parameter.suffix == unit.milliUnit)
-            value /= 1000;
-        else if (!parameter.suffix.isEmpty() && parameter.suffix != unit.unit)
-            return {std::nullopt, ScpiErrors::InvalidSuffix()};
+        if (!parameter.suffix.isEmpty()) {
+            const Suffix *found = nullptr;
+            for (const Suffix &suffix : spec.suffixes) {
+                if (parameter.suffix == suffix.name)
+                    found = &suffix;
+            }
+            if (found == nullptr)
+                return {std::nullopt, ScpiErrors::InvalidSuffix()};
+            value = value * found->multiplier / found->divisor;
+        }
         const double scaled = value * stepsPerUnit;
         // Checked before rounding, so that a huge value cannot overflow the step count.
         if (!std::isfinite(scaled) || scaled < minimum - 1 || scaled > maximum + 1)
@@ -408,10 +534,11 @@ ScpiUnit TakeParameters(ScpiCommand command, const QByteArray &text)
             parameters << *parameter;
         }
     }
-    const bool setpoint =
-        command.header == ScpiHeader::Voltage || command.header == ScpiHeader::Current;
-    const bool takesValue = !command.query && (setpoint || command.header == ScpiHeader::Output);
-    const bool takesLimit = command.query && setpoint;
+    const ValueSpec *spec = SpecOf(command);
+    const bool switches =
+        command.header == ScpiHeader::Output || command.header == ScpiHeader::ProtectionState;
+    const bool takesValue = !command.query && (spec != nullptr || switches);
+    const bool takesLimit = command.query && spec != nullptr;
     if (!takesValue && !takesLimit) {
         if (!parameters.isEmpty())
             return {std::nullopt, ScpiErrors::ParameterNotAllowed()};
@@ -431,8 +558,8 @@ ScpiUnit TakeParameters(ScpiCommand command, const QByteArray &text)
     }
     if (parameters.isEmpty())
         return {std::nullopt, ScpiErrors::MissingParameter()};
-    return setpoint ? TakeSetpoint(command, parameters.front())
-                    : TakeSwitch(command, parameters.front());
+    return spec != nullptr ? TakeValue(command, parameters.front(), *spec)
+                           : TakeSwitch(command, parameters.front());
 }
 
 // Parses one unit. `path` holds the keywords under which a relative header is looked up first;
@@ -500,10 +627,31 @@ ScpiUnit ParseUnit(const QByteArray &unit, Mnemonics &path)
     full.removeLast();
     path = full;
     command.header = pattern->header;
+    command.protection = pattern->protection;
     return TakeParameters(command, parameters);
 }
 
 } // namespace
+
+DecimalRange ProtectionLevelRange(TripKind kind)
+{
+    // The same products as LoadProtectionSettings takes its highest levels from, so that the
+    // maximum a script sets reads back after a restart.
+    switch (kind) {
+    case TripKind::Voltage:
+        return {0.01, 2 * ValueLimits::SetpointVolts.maximum, 2};
+    case TripKind::Current:
+        return {0.001, 2 * ValueLimits::SetpointAmps.maximum, 3};
+    case TripKind::Power:
+        break;
+    }
+    return {0.01, 4 * ValueLimits::SetpointVolts.maximum * ValueLimits::SetpointAmps.maximum, 2};
+}
+
+DecimalRange ProtectionDelayRange()
+{
+    return {0, ProtectionSettings::MaxDelaySeconds, 3};
+}
 
 QVector<ScpiUnit> ParseScpiLine(const QByteArray &line)
 {

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "guard/protectionsettings.h"
+#include "session/valuelimits.h"
+
 #include <QByteArray>
 #include <QVector>
 
@@ -26,10 +29,16 @@ ScpiError MissingParameter();
 ScpiError UndefinedHeader();
 ScpiError InvalidSuffix();
 ScpiError DataOutOfRange();
+// A value beyond a limit the operator set, which the detail names: "Data out of range;cap 12.00 V".
+ScpiError DataOutOfRange(const QByteArray &detail);
+// A command the panel's state refuses: "Settings conflict;output protection tripped".
+ScpiError SettingsConflict(const QByteArray &detail);
 ScpiError DataStale();
 ScpiError HardwareError(const QByteArray &detail);
 ScpiError HardwareMissing();
 ScpiError ExecutionError(const QByteArray &detail);
+// Something the converter's output did: "Device-specific error;OVP tripped: 12.61 V > 12.00 V".
+ScpiError DeviceSpecificError(const QByteArray &detail);
 ScpiError QueueOverflow();
 } // namespace ScpiErrors
 
@@ -54,7 +63,27 @@ enum class ScpiHeader
     AdcFineCurrent,     // MEAS:ADC:CURR:FINE?
     AdcInput,           // MEAS:ADC:INP?
     AdcReference,       // MEAS:ADC:REF?
+    FetchCharge,        // FETC:CHAR?
+    FetchEnergy,        // FETC:ENER?
+    FetchOnTime,        // FETC:ONT?
+    FetchGap,           // FETC:GAP?
+    AccumulateReset,    // [SENS:]ACC:RES
+    // The protections, of the kind in ScpiCommand::protection:
+    ProtectionLevel,      // [SOUR:]VOLT|CURR|POW:PROT[:LEV]
+    ProtectionState,      // [SOUR:]VOLT|CURR|POW:PROT:STAT
+    ProtectionDelay,      // [SOUR:]VOLT|CURR|POW:PROT:DEL
+    ProtectionTripped,    // [SOUR:]VOLT|CURR|POW:PROT:TRIP?
+    ProtectionClear,      // OUTP:PROT:CLE
+    QuestionableCondition, // STAT:QUES:COND?
 };
+
+// What a protection level may be set to over SCPI, in the level's unit, and its resolution:
+// above zero and no higher than LoadProtectionSettings keeps (twice the setpoint maximum for
+// volts and amperes, four times the largest power the setpoints allow), so a level a script set
+// is still there after a restart.
+DecimalRange ProtectionLevelRange(TripKind kind);
+// 0 to ProtectionSettings::MaxDelaySeconds, in steps of 1 ms.
+DecimalRange ProtectionDelayRange();
 
 enum class ScpiLimit
 {
@@ -63,14 +92,15 @@ enum class ScpiLimit
 };
 
 // A command that passed every check: the value of a setpoint write is in range and in the mV or
-// mA the converter takes.
+// mA the converter takes; a protection level's in mV, mA or mW, a delay's in ms.
 struct ScpiCommand
 {
     ScpiHeader header = ScpiHeader::Identify;
     bool query = false;
-    std::optional<ScpiLimit> limit; // a setpoint query asking for its MIN or MAX
-    qint32 milli = 0;               // a setpoint write
-    bool on = false;                // an output switch
+    std::optional<ScpiLimit> limit; // a setpoint, level or delay query asking for its MIN or MAX
+    qint32 milli = 0;               // a setpoint, level or delay write
+    bool on = false;                // an output switch or a protection's state
+    TripKind protection = TripKind::Voltage; // the Protection* headers
 };
 
 // One program unit of a line: its command, or the error it gives.

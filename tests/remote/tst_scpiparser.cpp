@@ -51,12 +51,47 @@ QString HeaderName(ScpiHeader header)
         return "AdcInput";
     case ScpiHeader::AdcReference:
         return "AdcReference";
+    case ScpiHeader::FetchCharge:
+        return "FetchCharge";
+    case ScpiHeader::FetchEnergy:
+        return "FetchEnergy";
+    case ScpiHeader::FetchOnTime:
+        return "FetchOnTime";
+    case ScpiHeader::FetchGap:
+        return "FetchGap";
+    case ScpiHeader::AccumulateReset:
+        return "AccumulateReset";
+    case ScpiHeader::ProtectionLevel:
+        return "Protection";
+    case ScpiHeader::ProtectionState:
+        return "ProtectionState";
+    case ScpiHeader::ProtectionDelay:
+        return "ProtectionDelay";
+    case ScpiHeader::ProtectionTripped:
+        return "ProtectionTripped";
+    case ScpiHeader::ProtectionClear:
+        return "ProtectionClear";
+    case ScpiHeader::QuestionableCondition:
+        return "QuestionableCondition";
     }
     return "?";
 }
 
+bool IsProtection(ScpiHeader header)
+{
+    return header == ScpiHeader::ProtectionLevel || header == ScpiHeader::ProtectionState ||
+           header == ScpiHeader::ProtectionDelay || header == ScpiHeader::ProtectionTripped;
+}
+
+QString KindName(TripKind kind)
+{
+    return kind == TripKind::Voltage ? "Voltage" : kind == TripKind::Current ? "Current" : "Power";
+}
+
 // One unit as a table writes it: "-113" for an error, "Voltage 12000" for a setpoint write in
-// mV or mA, "Output ON", "Voltage? MAX", "Identify?". A unit that is neither a clean command
+// mV or mA, "Output ON", "Voltage? MAX", "Identify?"; a protection's headers with their kind:
+// "VoltageProtection 12000" (mV, mA or mW), "PowerProtectionDelay 500" (ms),
+// "CurrentProtectionState ON", "VoltageProtectionTripped?". A unit that is neither a clean command
 // nor a known error with its own text reads as something no row expects.
 QString Describe(const ScpiUnit &unit)
 {
@@ -69,15 +104,20 @@ QString Describe(const ScpiUnit &unit)
         return QString("command with error %1").arg(unit.error.code);
     const ScpiCommand &command = *unit.command;
     QString text = HeaderName(command.header);
+    if (IsProtection(command.header))
+        text.prepend(KindName(command.protection));
     if (command.query)
         text += '?';
     if (command.limit)
         text += *command.limit == ScpiLimit::Minimum ? " MIN" : " MAX";
-    const bool setpoint =
-        command.header == ScpiHeader::Voltage || command.header == ScpiHeader::Current;
-    if (!command.query && setpoint)
+    const bool value =
+        command.header == ScpiHeader::Voltage || command.header == ScpiHeader::Current ||
+        command.header == ScpiHeader::ProtectionLevel || command.header == ScpiHeader::ProtectionDelay;
+    if (!command.query && value)
         text += ' ' + QString::number(command.milli);
-    if (!command.query && command.header == ScpiHeader::Output)
+    const bool switches =
+        command.header == ScpiHeader::Output || command.header == ScpiHeader::ProtectionState;
+    if (!command.query && switches)
         text += command.on ? " ON" : " OFF";
     return text;
 }
@@ -123,6 +163,12 @@ private slots:
     void outputSwitch() { CheckLine(); }
     void parameterCount_data();
     void parameterCount() { CheckLine(); }
+    void counters_data();
+    void counters() { CheckLine(); }
+    void protectionHeaders_data();
+    void protectionHeaders() { CheckLine(); }
+    void protectionValues_data();
+    void protectionValues() { CheckLine(); }
     void lines_data();
     void lines() { CheckLine(); }
     void errorQueue_data();
@@ -395,6 +441,214 @@ void TestScpiParser::parameterCount_data()
     Row("MEAS:ADC:REF? 1", "-108");
     Row("MEAS:ADC:CURR:FINE? MIN", "-108");
     Row("STAT:OPER:COND? 1", "-108");
+}
+
+void TestScpiParser::counters_data()
+{
+    Columns();
+    Row("FETC:CHAR?", "FetchCharge?");
+    Row("FETCH:CHARGE?", "FetchCharge?");
+    Row("fetc:char?", "FetchCharge?");
+    Row("FETC:ENER?", "FetchEnergy?");
+    Row("Fetch:Energy?", "FetchEnergy?");
+    Row("FETC:ONT?", "FetchOnTime?");
+    Row("FETCH:ONTIME?", "FetchOnTime?");
+    Row("FETC:GAP?", "FetchGap?");
+    Row("fetch:gap?", "FetchGap?");
+    Row("FETC:CHAR?;ENER?;ONT?;GAP?", "FetchCharge?; FetchEnergy?; FetchOnTime?; FetchGap?");
+    Row("SENS:ACC:RES", "AccumulateReset");
+    Row("SENSE:ACCUMULATE:RESET", "AccumulateReset");
+    Row("ACC:RES", "AccumulateReset");
+    Row("sens:acc:res;:FETC:CHAR?", "AccumulateReset; FetchCharge?");
+
+    // Queries only, or a command only; no parameters; not the forms in between.
+    Row("FETC:CHAR", "-113");
+    Row("FETC:GAP", "-113");
+    Row("SENS:ACC:RES?", "-113");
+    Row("FETC?", "-113");
+    Row("FETC:CHA?", "-113");
+    Row("FETC:ONTI?", "-113");
+    Row("FETC:ENERGIES?", "-113");
+    Row("SENS:ACC?", "-113");
+    Row("SENS:ACCU:RES", "-113");
+    Row("FETC:CHAR? 1", "-108");
+    Row("FETC:ENER? MAX", "-108");
+    Row("SENS:ACC:RES 1", "-108");
+    Row("SENS:ACC:RES ON", "-108");
+}
+
+void TestScpiParser::protectionHeaders_data()
+{
+    Columns();
+    // The level, with SOURce and LEVel optional, short and long, any case.
+    Row("VOLT:PROT 12", "VoltageProtection 12000");
+    Row("VOLT:PROT:LEV 12", "VoltageProtection 12000");
+    Row("SOUR:VOLT:PROT 12", "VoltageProtection 12000");
+    Row("SOURCE:VOLTAGE:PROTECTION:LEVEL 12", "VoltageProtection 12000");
+    Row("volt:prot:lev 12", "VoltageProtection 12000");
+    Row(":VOLT:PROT 12", "VoltageProtection 12000");
+    Row("VOLT:PROT?", "VoltageProtection?");
+    Row("SOUR:VOLT:PROT:LEV?", "VoltageProtection?");
+    Row("CURR:PROT 2", "CurrentProtection 2000");
+    Row("SOURCE:CURRENT:PROTECTION:LEVEL 2", "CurrentProtection 2000");
+    Row("curr:prot?", "CurrentProtection?");
+    Row("POW:PROT 50", "PowerProtection 50000");
+    Row("POWER:PROTECTION:LEVEL 50", "PowerProtection 50000");
+    Row("SOUR:POW:PROT:LEV 50", "PowerProtection 50000");
+    Row("POW:PROT?", "PowerProtection?");
+
+    // The state, the delay and the trip of each kind.
+    Row("VOLT:PROT:STAT ON", "VoltageProtectionState ON");
+    Row("SOURCE:VOLTAGE:PROTECTION:STATE OFF", "VoltageProtectionState OFF");
+    Row("VOLT:PROT:STAT?", "VoltageProtectionState?");
+    Row("CURR:PROT:STAT 1", "CurrentProtectionState ON");
+    Row("POW:PROT:STAT 0", "PowerProtectionState OFF");
+    Row("pow:prot:stat?", "PowerProtectionState?");
+    Row("VOLT:PROT:DEL 0.5", "VoltageProtectionDelay 500");
+    Row("SOURCE:CURRENT:PROTECTION:DELAY 0.5", "CurrentProtectionDelay 500");
+    Row("POW:PROT:DEL?", "PowerProtectionDelay?");
+    Row("VOLT:PROT:TRIP?", "VoltageProtectionTripped?");
+    Row("SOURCE:CURRENT:PROTECTION:TRIPPED?", "CurrentProtectionTripped?");
+    Row("pow:prot:trip?", "PowerProtectionTripped?");
+    Row("OUTP:PROT:CLE", "ProtectionClear");
+    Row("OUTPUT:PROTECTION:CLEAR", "ProtectionClear");
+    Row("outp:prot:cle", "ProtectionClear");
+    Row("STAT:QUES:COND?", "QuestionableCondition?");
+    Row("STATUS:QUESTIONABLE:CONDITION?", "QuestionableCondition?");
+
+    // After a level written with its LEVel, the path is the protection's: its other nodes follow.
+    Row("VOLT:PROT:LEV 12;STAT ON;DEL 0",
+        "VoltageProtection 12000; VoltageProtectionState ON; VoltageProtectionDelay 0");
+    Row("CURR:PROT:LEV?;STAT?;DEL?;TRIP?",
+        "CurrentProtection?; CurrentProtectionState?; CurrentProtectionDelay?; "
+        "CurrentProtectionTripped?");
+    // LEVel left out, the path ends before PROTection, as SCPI has it for an implied node.
+    Row("VOLT:PROT 12;PROT:STAT ON", "VoltageProtection 12000; VoltageProtectionState ON");
+    Row("VOLT:PROT 12;STAT ON", "VoltageProtection 12000; -113");
+    Row("VOLT:PROT 12;VOLT 5", "VoltageProtection 12000; Voltage 5000");
+    Row("OUTP:PROT:CLE;OUTP ON", "ProtectionClear; Output ON");
+    Row("OUTP:PROT:CLE;:OUTP ON", "ProtectionClear; Output ON");
+
+    // Queries only, or commands only, in their own form; nodes not served or out of order.
+    Row("VOLT:PROT:TRIP", "-113");
+    Row("VOLT:PROT:TRIP 1", "-113");
+    Row("OUTP:PROT:CLE?", "-113");
+    Row("STAT:QUES:COND", "-113");
+    Row("STAT:QUES?", "-113");
+    Row("VOLT:PROT:CLE", "-113");
+    Row("OUTP:PROT?", "-113");
+    Row("OUTP:PROT 1", "-113");
+    Row("VOLT:LEV:PROT 12", "-113");
+    Row("PROT:VOLT 12", "-113");
+    Row("VOLT:PROT:LEV:LEV 12", "-113");
+    Row("VOLT:PROT:STAT:LEV ON", "-113");
+    Row("VOLT:PROTE 12", "-113");
+    Row("VOLT:PRO 12", "-113");
+    Row("VOLT:PROT:DELA 1", "-113");
+    Row("VOLT:PROT:TRI?", "-113");
+    Row("POWE:PROT 5", "-113");
+    Row("POW 5", "-113");
+    Row("POW?", "-113");
+    Row("MEAS:POW?", "-113");
+    Row("SOUR:SOUR:POW:PROT 5", "-113");
+}
+
+void TestScpiParser::protectionValues_data()
+{
+    Columns();
+    // Levels: above zero, to 0.01 V, 0.001 A and 0.01 W, up to twice the setpoints' maximum
+    // (60 V, 19.998 A) and four times the largest power they allow (4 × 30 V × 9.999 A).
+    Row("VOLT:PROT MIN", "VoltageProtection 10");
+    Row("VOLT:PROT MAX", "VoltageProtection 60000");
+    Row("VOLT:PROT minimum", "VoltageProtection 10");
+    Row("VOLT:PROT? MIN", "VoltageProtection? MIN");
+    Row("VOLT:PROT? MAXIMUM", "VoltageProtection? MAX");
+    Row("VOLT:PROT 60", "VoltageProtection 60000");
+    Row("VOLT:PROT 60.004", "VoltageProtection 60000");
+    Row("VOLT:PROT 60.006", "-222");
+    Row("VOLT:PROT 61", "-222");
+    Row("VOLT:PROT 0.01", "VoltageProtection 10");
+    Row("VOLT:PROT 0.004", "-222");
+    Row("VOLT:PROT 0", "-222");
+    Row("VOLT:PROT -1", "-222");
+    Row("VOLT:PROT 12.345", "VoltageProtection 12350");
+    Row("VOLT:PROT 12.5V", "VoltageProtection 12500");
+    Row("VOLT:PROT 12500 mV", "VoltageProtection 12500");
+    Row("VOLT:PROT 12A", "-131");
+    Row("VOLT:PROT 12W", "-131");
+    Row("VOLT:PROT 12S", "-131");
+    Row("VOLT:PROT 1E400", "-222");
+    Row("CURR:PROT MIN", "CurrentProtection 1");
+    Row("CURR:PROT MAX", "CurrentProtection 19998");
+    Row("CURR:PROT? MAX", "CurrentProtection? MAX");
+    Row("CURR:PROT 19.998", "CurrentProtection 19998");
+    Row("CURR:PROT 19.9986", "-222");
+    Row("CURR:PROT 20", "-222");
+    Row("CURR:PROT 0.0004", "-222");
+    Row("CURR:PROT 0.0005", "CurrentProtection 1");
+    Row("CURR:PROT 1.5A", "CurrentProtection 1500");
+    Row("CURR:PROT 1500MA", "CurrentProtection 1500");
+    Row("CURR:PROT 1.5V", "-131");
+    Row("POW:PROT MIN", "PowerProtection 10");
+    Row("POW:PROT MAX", "PowerProtection 1199880");
+    Row("POW:PROT? MIN", "PowerProtection? MIN");
+    Row("POW:PROT 1199.88", "PowerProtection 1199880");
+    Row("POW:PROT 1199.89", "-222");
+    Row("POW:PROT 1200", "-222");
+    Row("POW:PROT 0.004", "-222");
+    Row("POW:PROT 12.345W", "PowerProtection 12350");
+    Row("POW:PROT 500MW", "PowerProtection 500");
+    Row("POW:PROT 1.1KW", "PowerProtection 1100000");
+    Row("POW:PROT 1.2KW", "-222");
+    Row("POW:PROT 5V", "-131");
+    Row("POW:PROT 5A", "-131");
+
+    // Delays: 0 to 3600 s in steps of 1 ms; S or MS.
+    Row("VOLT:PROT:DEL 0", "VoltageProtectionDelay 0");
+    Row("VOLT:PROT:DEL MIN", "VoltageProtectionDelay 0");
+    Row("VOLT:PROT:DEL MAX", "VoltageProtectionDelay 3600000");
+    Row("VOLT:PROT:DEL? MIN", "VoltageProtectionDelay? MIN");
+    Row("CURR:PROT:DEL? MAX", "CurrentProtectionDelay? MAX");
+    Row("VOLT:PROT:DEL 3600", "VoltageProtectionDelay 3600000");
+    Row("VOLT:PROT:DEL 3600.001", "-222");
+    Row("VOLT:PROT:DEL 3601", "-222");
+    Row("VOLT:PROT:DEL -0.001", "-222");
+    Row("VOLT:PROT:DEL -0.0004", "VoltageProtectionDelay 0");
+    Row("VOLT:PROT:DEL 0.0015", "VoltageProtectionDelay 2");
+    Row("CURR:PROT:DEL 0.25S", "CurrentProtectionDelay 250");
+    Row("CURR:PROT:DEL 250 ms", "CurrentProtectionDelay 250");
+    Row("POW:PROT:DEL 2s", "PowerProtectionDelay 2000");
+    Row("POW:PROT:DEL 2V", "-131");
+    Row("POW:PROT:DEL 2 MIN", "-131");
+    Row("VOLT:PROT:DEL 1E400", "-222");
+
+    // States follow OUTPut's boolean rule.
+    Row("VOLT:PROT:STAT on", "VoltageProtectionState ON");
+    Row("VOLT:PROT:STAT 0.4", "VoltageProtectionState OFF");
+    Row("VOLT:PROT:STAT 2", "VoltageProtectionState ON");
+    Row("VOLT:PROT:STAT MAX", "-104");
+    Row("VOLT:PROT:STAT 1V", "-131");
+    Row("VOLT:PROT:STAT \"ON\"", "-104");
+
+    // Not numbers, missing, or too many; queries that take no parameter.
+    Row("VOLT:PROT ON", "-104");
+    Row("VOLT:PROT \"12\"", "-104");
+    Row("CURR:PROT:DEL FOO", "-104");
+    Row("VOLT:PROT:DEL? 1", "-104");
+    Row("VOLT:PROT? ON", "-104");
+    Row("VOLT:PROT", "-109");
+    Row("VOLT:PROT:LEV", "-109");
+    Row("VOLT:PROT:STAT", "-109");
+    Row("POW:PROT:DEL", "-109");
+    Row("VOLT:PROT 1,2", "-108");
+    Row("VOLT:PROT:STAT ON,OFF", "-108");
+    Row("VOLT:PROT? MIN,MAX", "-108");
+    Row("VOLT:PROT:STAT? 1", "-108");
+    Row("VOLT:PROT:TRIP? 1", "-108");
+    Row("OUTP:PROT:CLE 1", "-108");
+    Row("STAT:QUES:COND? 1", "-108");
+    Row("VOLT:PROT 1.2.3", "-102");
+    Row("VOLT:PROT 12 V V", "-102");
 }
 
 void TestScpiParser::lines_data()
