@@ -24,6 +24,18 @@ ScpiClient::ScpiClient(ScpiScriptSocket *connection, ScpiInstrument *instrument,
     connect(connection, &ScpiScriptSocket::closed, this, &ScpiClient::Forget);
 }
 
+void ScpiClient::Tell(const ScpiError &error)
+{
+    errors.Push(error);
+}
+
+void ScpiClient::TakeWriteError()
+{
+    if (writeError)
+        errors.Push(*writeError);
+    writeError.reset();
+}
+
 void ScpiClient::ScheduleProcess()
 {
     if (!gone)
@@ -37,6 +49,7 @@ void ScpiClient::Process()
     processing = true;
     int budget = UnitsPerTurn;
     while (!waitingForWrite && !gone && budget > 0) {
+        TakeWriteError();
         if (connection->BytesToWrite() > MaxPendingOutput)
             break;
         if (units.empty() && !TakeLine())
@@ -106,8 +119,7 @@ void ScpiClient::Run(const ScpiCommand &command)
     instrument->Write(command, [self](std::optional<ScpiError> error) {
         if (self.isNull())
             return;
-        if (error)
-            self->errors.Push(*error);
+        self->writeError = error;
         self->waitingForWrite = false;
         self->ScheduleProcess();
     });

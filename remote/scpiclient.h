@@ -26,6 +26,9 @@ public:
     // Takes the connection over.
     ScpiClient(ScpiScriptSocket *connection, ScpiInstrument *instrument, QObject *parent = nullptr);
 
+    // Puts an error into this client's queue that no command of its own gave: a trip.
+    void Tell(const ScpiError &error);
+
 signals:
     // The connection has ended; the client may be deleted once control returns to the loop.
     void closed();
@@ -35,6 +38,7 @@ private:
     void ScheduleProcess();
     bool TakeLine();
     void Run(const ScpiCommand &command);
+    void TakeWriteError();
     void Respond(const QByteArray &answer);
     void Drop();
     void Forget();
@@ -44,6 +48,9 @@ private:
     ScpiErrorQueue errors;
     std::deque<ScpiUnit> units;
     bool waitingForWrite = false;
+    // The error the last write ended with, queued before the next unit runs. A trip cancels the
+    // writes before it says why, and the reason is told at once: so it comes first.
+    std::optional<ScpiError> writeError;
     NextTurnCall nextProcess;
     bool processing = false;
     bool gone = false;

@@ -1,5 +1,6 @@
 #include "remote/scpiserver.h"
 
+#include "guard/deviceguard.h"
 #include "remote/scpiclient.h"
 #include "remote/scpiinstrument.h"
 #include "remote/scpiscriptsocket.h"
@@ -33,6 +34,14 @@ ScpiServer::ScpiServer(DeviceSession *session, DeviceGuard *guard, QObject *pare
     : QObject(parent)
 {
     instrument = new ScpiInstrument(session, guard, this);
+    // Every script is told, whether or not it had a command under way.
+    if (guard != nullptr) {
+        connect(guard, &DeviceGuard::tripped, this, [this](const Trip &trip) {
+            const ScpiError error = ScpiInstrument::TripError(trip);
+            for (ScpiClient *client : clients)
+                client->Tell(error);
+        });
+    }
     tcpServer = new Listener([this](qintptr socket) { Accept(socket); }, this);
 }
 
