@@ -77,6 +77,7 @@ private slots:
     void scriptAndWindowShareTheConverter();
     void switchedInTheWindow();
     void aStoredPortThatIsNoPortIsSaid();
+    void countersAndProtectionsThroughAScript();
 };
 
 void RemotePanelTest::scriptAndWindowShareTheConverter()
@@ -201,6 +202,70 @@ void RemotePanelTest::aStoredPortThatIsNoPortIsSaid()
     QCOMPARE(scpiStatus->toolTip(), scpiStatus->text());
     store.sync();
     QCOMPARE(store.value(SettingsKeys::scpiPort).toInt(), port);
+}
+
+// A PyVISA script reads and resets the energy counters, trips the voltage protection and clears
+// it; the store's cap refuses its setpoint above it. What it sets is stored, and a switch-on
+// refused while tripped never reaches the converter.
+void RemotePanelTest::countersAndProtectionsThroughAScript()
+{
+    const quint16 port = FreePort();
+    StoreServerSettings(true, port);
+    {
+        QSettings store(SettingsStore::organisation, SettingsStore::application);
+        for (const QLatin1String &key :
+             {SettingsKeys::ovpEnabled, SettingsKeys::ovpLevel, SettingsKeys::ovpDelay,
+              SettingsKeys::ocpEnabled, SettingsKeys::ocpLevel, SettingsKeys::ocpDelay,
+              SettingsKeys::oppEnabled, SettingsKeys::oppLevel, SettingsKeys::oppDelay,
+              SettingsKeys::currentCap})
+            store.remove(key);
+        store.setValue(SettingsKeys::voltageCap, 15.0);
+    }
+    PanelDriver panel;
+    QVERIFY(panel.started);
+    panel.emulator.setLoadResistance(22);
+    panel.emulator.setSetpoints(Setpoints{3000, 500});
+    panel.connectPort();
+
+    QProcess script;
+    script.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    script.start(QStringLiteral(DEBIAN_PYTHON), {QStringLiteral(VISA_SCRIPT_PATH),
+                                                 QString::number(port),
+                                                 QStringLiteral("protections")});
+    QVERIFY2(script.waitForStarted(), qPrintable(script.errorString()));
+    QByteArray output;
+    const auto outputHas = [&](const char *line) {
+        output += script.readAllStandardOutput();
+        return output.contains(line) || script.state() == QProcess::NotRunning;
+    };
+
+    QTRY_VERIFY_WITH_TIMEOUT(outputHas("TRIPPED"), waitMs);
+    QVERIFY2(output.contains("TRIPPED"), "the script ended before the trip");
+    QVERIFY(!panel.emulator.outputOn());
+    QCOMPARE(panel.emulator.setpoints().voltage, 12000);
+    panel.store->sync();
+    QCOMPARE(panel.store->value(SettingsKeys::ovpEnabled).toBool(), true);
+    QCOMPARE(panel.store->value(SettingsKeys::ovpLevel).toDouble(), 10.0);
+    QCOMPARE(panel.store->value(SettingsKeys::ovpDelay).toDouble(), 0.0);
+    QTRY_COMPARE_WITH_TIMEOUT(panel.widget<QPushButton>("pushButtonOnOff")->text(),
+                              QStringLiteral("Включить"), waitMs);
+    const int switches = panel.countFor(DeviceRegister::OutputSwitch, DeviceOperation::Write);
+    script.write("go\n");
+
+    QTRY_VERIFY_WITH_TIMEOUT(outputHas("REFUSED"), waitMs);
+    QVERIFY2(output.contains("REFUSED"), "the script ended before the refusal");
+    QVERIFY(panel.WaitTicks(4));
+    QCOMPARE(panel.countFor(DeviceRegister::OutputSwitch, DeviceOperation::Write), switches);
+    QVERIFY(!panel.emulator.outputOn());
+    script.write("go\n");
+
+    QTRY_VERIFY_WITH_TIMEOUT(outputHas("DONE"), waitMs);
+    QTRY_COMPARE_WITH_TIMEOUT(script.state(), QProcess::NotRunning, waitMs);
+    QCOMPARE(script.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(script.exitCode(), 0);
+    QVERIFY(panel.emulator.outputOn());
+    panel.store->sync();
+    QCOMPARE(panel.store->value(SettingsKeys::ovpLevel).toDouble(), 13.0);
 }
 
 QTEST_MAIN(RemotePanelTest)
