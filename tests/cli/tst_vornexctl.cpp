@@ -1048,13 +1048,11 @@ void VornexctlTest::viaCountersReset()
 }
 
 // A panel without counters leaves FETC:CHAR? unanswered: vornexctl says so at once rather than
-// wait out the answer's time-out.
+// wait out the answer's time-out (which would be "no-panel", status 3).
 void VornexctlTest::viaCountersFromAPanelWithout()
 {
     StandInPanel panel;
     QVERIFY(panel.Listen());
-    QElapsedTimer took;
-    took.start();
     const ToolRun run = Run({"--via", panel.Address(), "counters"});
     QCOMPARE(run.exitCode, 5);
     QCOMPARE(run.out, QByteArray());
@@ -1062,7 +1060,6 @@ void VornexctlTest::viaCountersFromAPanelWithout()
              QStringLiteral("vornexctl: Ошибка чтения: панель не ответила на FETC:CHAR?: счётчиков "
                             "у неё нет (панель старой версии?) (панель: -113, «Undefined "
                             "header»)\n"));
-    QVERIFY2(took.elapsed() < 2000, QByteArray::number(took.elapsed()).constData());
 
     // One that knows the query but keeps no counters answers "not a number" and says why.
     StandInPanel noGuard;
