@@ -151,6 +151,9 @@ private slots:
     void setpointsAboveTheCapsSendNothing_data();
     void setpointsAboveTheCapsSendNothing();
     void viaCapRefusedByThePanel();
+    void viaThePanelsCounters();
+    void viaThePanelsCountersReset();
+    void viaThePanelsCap();
 
 private:
     ToolRun Run(const QStringList &arguments, const QProcessEnvironment &extra = {});
@@ -1131,6 +1134,80 @@ void VornexctlTest::viaCapRefusedByThePanel()
                             "уставки в её защите или вне пределов (панель: -222, «Data out of "
                             "range;above the voltage cap 10.00 V»)\n"));
     QCOMPARE(panel.lines, QByteArrayList({"VOLT 12.00", "SYST:ERR?", "SYST:ERR?"}));
+}
+
+// The panel's own server: its guard's counters, kept still by an output that is off.
+void VornexctlTest::viaThePanelsCounters()
+{
+    rig->emulator.setFixedStatus(OutputStatus{1234, 567, 0, 1, 0, 0});
+    EnergyTotals totals;
+    totals.ampereSeconds = 450;
+    totals.joules = 5400.5;
+    totals.onSeconds = 3600.25;
+    totals.gapSeconds = 0.5;
+    totals.resetAt = QDateTime(QDate(2026, 12, 1), QTime(8, 0), Qt::UTC);
+    QVERIFY(QDir().mkpath(PanelGuardFolder()));
+    QCOMPARE(CounterFile::Save(QDir(PanelGuardFolder()).filePath(DeviceGuard::CounterFileName()),
+                               totals),
+             QString());
+    const QString via = StartPanel(true);
+    QVERIFY(!via.isEmpty());
+    QVERIFY(panelGuard->Totals() == totals);
+
+    ToolRun run = Run({"--via", via, "counters"});
+    QCOMPARE(run.err, QByteArray());
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(run.out, QByteArray("charge 0.125000 Ah\nenergy 1.50014 Wh\nonTime 3600.25 s\n"
+                                 "gapTime 0.500000 s\n"));
+    run = Run({"--via", via, "--json", "counters"});
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(run.out, QByteArray("{\"charge\":0.125,\"energy\":1.500138889,\"gapTime\":0.5,"
+                                 "\"onTime\":3600.25}\n"));
+}
+
+void VornexctlTest::viaThePanelsCountersReset()
+{
+    rig->emulator.setFixedStatus(OutputStatus{1234, 567, 0, 1, 0, 0});
+    EnergyTotals totals;
+    totals.ampereSeconds = 450;
+    QVERIFY(QDir().mkpath(PanelGuardFolder()));
+    QCOMPARE(CounterFile::Save(QDir(PanelGuardFolder()).filePath(DeviceGuard::CounterFileName()),
+                               totals),
+             QString());
+    const QString via = StartPanel(true);
+    QVERIFY(!via.isEmpty());
+
+    const QDateTime before = QDateTime::currentDateTimeUtc().addMSecs(-1);
+    const ToolRun run = Run({"--via", via, "counters", "reset"});
+    QCOMPARE(run.err, QByteArray());
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(run.out, QByteArray("charge 0 Ah\nenergy 0 Wh\nonTime 0 s\ngapTime 0 s\n"));
+    QCOMPARE(panelGuard->Totals().ampereSeconds, 0.0);
+    QVERIFY(panelGuard->Totals().resetAt >= before);
+}
+
+// The panel's caps, which this computer's store does not have: the panel refuses (-222).
+void VornexctlTest::viaThePanelsCap()
+{
+    {
+        QSettings store(PanelStorePath(), QSettings::IniFormat);
+        ProtectionSettings protection;
+        protection.voltageCap = 10.0;
+        StoreProtectionSettings(store, protection);
+    }
+    const QString via = StartPanel(true);
+    QVERIFY(!via.isEmpty());
+    rig->emulator.clearRequests();
+
+    const ToolRun run = Run({"--via", via, "set", "12", "1"});
+    QCOMPARE(run.exitCode, 2);
+    QCOMPARE(run.out, QByteArray());
+    QVERIFY2(run.err.startsWith("vornexctl: Ошибка записи: панель отклонила значение: выше "
+                                "ограничения уставки в её защите или вне пределов (панель: "
+                                "-222, «Data out of range"),
+             run.err.constData());
+    QCOMPARE(CountFor(Wire::Setpoints, Wire::Write), 0);
+    QCOMPARE(int(rig->emulator.setpoints().voltage), 5000);
 }
 
 QTEST_GUILESS_MAIN(VornexctlTest)
