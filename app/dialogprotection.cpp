@@ -1,7 +1,6 @@
 #include "app/dialogprotection.h"
 
 #include "guard/deviceguard.h"
-#include "remote/scpiparser.h"
 #include "session/valuelimits.h"
 
 #include <QCheckBox>

@@ -27,15 +27,6 @@ const TripKeys &KeysOf(TripKind kind)
     return kind == TripKind::Voltage ? voltage : kind == TripKind::Current ? current : power;
 }
 
-// Well beyond anything the converter delivers, so a level above them is a damaged value.
-double HighestLevel(TripKind kind)
-{
-    return kind == TripKind::Voltage ? 2 * ValueLimits::SetpointVolts.maximum
-           : kind == TripKind::Current
-               ? 2 * ValueLimits::SetpointAmps.maximum
-               : 4 * ValueLimits::SetpointVolts.maximum * ValueLimits::SetpointAmps.maximum;
-}
-
 std::optional<double> Number(const QSettings &store, QLatin1String key)
 {
     if (!store.contains(key))
@@ -57,6 +48,24 @@ std::optional<double> Cap(const QSettings &store, QLatin1String key, const Decim
 
 } // namespace
 
+DecimalRange ProtectionLevelRange(TripKind kind)
+{
+    switch (kind) {
+    case TripKind::Voltage:
+        return {0.01, 2 * ValueLimits::SetpointVolts.maximum, 2};
+    case TripKind::Current:
+        return {0.001, 2 * ValueLimits::SetpointAmps.maximum, 3};
+    case TripKind::Power:
+        break;
+    }
+    return {0.01, 4 * ValueLimits::SetpointVolts.maximum * ValueLimits::SetpointAmps.maximum, 2};
+}
+
+DecimalRange ProtectionDelayRange()
+{
+    return {0, ProtectionSettings::MaxDelaySeconds, 3};
+}
+
 const TripLimit &ProtectionSettings::Limit(TripKind kind) const
 {
     return kind == TripKind::Voltage ? voltage : kind == TripKind::Current ? current : power;
@@ -75,7 +84,7 @@ ProtectionSettings LoadProtectionSettings(const QSettings &store)
         TripLimit &limit = settings.Limit(kind);
         const std::optional<double> level = Number(store, keys.level);
         const std::optional<double> delay = Number(store, keys.delay);
-        if (level && *level > 0 && *level <= HighestLevel(kind)) {
+        if (level && *level > 0 && *level <= ProtectionLevelRange(kind).maximum) {
             limit.level = *level;
             limit.enabled = store.value(keys.enabled).toBool();
         }

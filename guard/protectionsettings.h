@@ -1,5 +1,7 @@
 #pragma once
 
+#include "session/valuelimits.h"
+
 #include <optional>
 
 class QSettings;
@@ -47,6 +49,13 @@ struct ProtectionSettings
                voltageCap == other.voltageCap && currentCap == other.currentCap;
     }
 };
+
+// What a trip's level may be, in its unit, and its resolution: above zero and at most twice the
+// setpoint maximum for volts and amperes, four times the largest power the setpoints allow. The
+// store, the dialog and SCPI keep to the same range, so a level set anywhere reads back alike.
+DecimalRange ProtectionLevelRange(TripKind kind);
+// 0 to ProtectionSettings::MaxDelaySeconds, in steps of 1 ms.
+DecimalRange ProtectionDelayRange();
 
 // A value the store holds that is not a number, negative, or beyond what the converter can
 // reach reads as its default: the trip off, no cap.

@@ -633,26 +633,6 @@ ScpiUnit ParseUnit(const QByteArray &unit, Mnemonics &path)
 
 } // namespace
 
-DecimalRange ProtectionLevelRange(TripKind kind)
-{
-    // The same products as LoadProtectionSettings takes its highest levels from, so that the
-    // maximum a script sets reads back after a restart.
-    switch (kind) {
-    case TripKind::Voltage:
-        return {0.01, 2 * ValueLimits::SetpointVolts.maximum, 2};
-    case TripKind::Current:
-        return {0.001, 2 * ValueLimits::SetpointAmps.maximum, 3};
-    case TripKind::Power:
-        break;
-    }
-    return {0.01, 4 * ValueLimits::SetpointVolts.maximum * ValueLimits::SetpointAmps.maximum, 2};
-}
-
-DecimalRange ProtectionDelayRange()
-{
-    return {0, ProtectionSettings::MaxDelaySeconds, 3};
-}
-
 QVector<ScpiUnit> ParseScpiLine(const QByteArray &line)
 {
     QVector<ScpiUnit> units;

@@ -69,21 +69,13 @@ enum class ScpiHeader
     FetchGap,           // FETC:GAP?
     AccumulateReset,    // [SENS:]ACC:RES
     // The protections, of the kind in ScpiCommand::protection:
-    ProtectionLevel,      // [SOUR:]VOLT|CURR|POW:PROT[:LEV]
-    ProtectionState,      // [SOUR:]VOLT|CURR|POW:PROT:STAT
-    ProtectionDelay,      // [SOUR:]VOLT|CURR|POW:PROT:DEL
-    ProtectionTripped,    // [SOUR:]VOLT|CURR|POW:PROT:TRIP?
-    ProtectionClear,      // OUTP:PROT:CLE
+    ProtectionLevel,       // [SOUR:]VOLT|CURR|POW:PROT[:LEV]
+    ProtectionState,       // [SOUR:]VOLT|CURR|POW:PROT:STAT
+    ProtectionDelay,       // [SOUR:]VOLT|CURR|POW:PROT:DEL
+    ProtectionTripped,     // [SOUR:]VOLT|CURR|POW:PROT:TRIP?
+    ProtectionClear,       // OUTP:PROT:CLE
     QuestionableCondition, // STAT:QUES:COND?
 };
-
-// What a protection level may be set to over SCPI, in the level's unit, and its resolution:
-// above zero and no higher than LoadProtectionSettings keeps (twice the setpoint maximum for
-// volts and amperes, four times the largest power the setpoints allow), so a level a script set
-// is still there after a restart.
-DecimalRange ProtectionLevelRange(TripKind kind);
-// 0 to ProtectionSettings::MaxDelaySeconds, in steps of 1 ms.
-DecimalRange ProtectionDelayRange();
 
 enum class ScpiLimit
 {
