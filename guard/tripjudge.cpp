@@ -23,7 +23,8 @@ std::optional<Trip> TripJudge::Reading(qint64 atMs, double volts, double amps, b
         }
         if (!since)
             since = atMs;
-        if (atMs - *since >= qRound64(limit.delaySeconds * 1000)) {
+        const qint64 delayMs = qRound64(limit.delaySeconds * 1000);
+        if (atMs - *since >= delayMs - qMin(EarlyReadMs, delayMs / 2)) {
             tripped = true;
             return Trip{kind, value, limit.level, volts, amps};
         }

@@ -19,12 +19,17 @@ struct Trip
 Q_DECLARE_METATYPE(Trip)
 
 // Decides from fresh status reads whether a trip is due: a quantity beyond its level on
-// consecutive fresh reads for at least its delay. A failed read ends the run, so a stale
-// reading never trips and a run starts again after the link returns. Once it has tripped it
-// says nothing more until Clear(). Times are ms on a monotonic clock, passed in.
+// consecutive fresh reads for at least its delay. Reads come 500 ms apart, each a few ms early
+// or late, so one that comes up to EarlyReadMs (at most half the delay) before the delay has run
+// counts as at it: a hold of two reads must not wait for a third because of a millisecond. A failed
+// read ends the run, so a stale reading never trips and a run starts again after the link returns.
+// Once it has tripped it says nothing more until Clear(). Times are ms on a monotonic clock, passed
+// in.
 class TripJudge
 {
 public:
+    static constexpr qint64 EarlyReadMs = 50;
+
     std::optional<Trip> Reading(qint64 atMs, double volts, double amps, bool outputOn,
                                 const ProtectionSettings &settings);
     void Missed();

@@ -111,6 +111,11 @@ void DeviceSession::LockOutputOff()
 {
     outputLocked = true;
     scheduler.SubmitUrgent(SessionCommand::SwitchOutput(false));
+    if (pollTimer->isActive()) {
+        // A trip should not wait out the rest of the poll's beat.
+        pollTimer->start();
+        QTimer::singleShot(0, this, &DeviceSession::TimeOut);
+    }
     for (const CommandCompletion &done : scheduler.TakeScriptCommands()) {
         if (done)
             done(CommandOutcome::Tripped);
@@ -170,6 +175,10 @@ bool DeviceSession::TryReopen()
 
 void DeviceSession::TimeOut()
 {
+    // The poll timer is never delivered into its own tick, but a tick brought forward could be.
+    if (ticking)
+        return;
+    ticking = true;
     const bool reopened = linkState == LinkState::PortLost && TryReopen();
     if (!reopened) {
         if (const std::optional<CommandScheduler::Started> started = scheduler.ForTick())
@@ -178,6 +187,7 @@ void DeviceSession::TimeOut()
             PollRead();
     }
     emit tickDone();
+    ticking = false;
 }
 
 // Commands given during the transaction only reach the scheduler's waiting places, so ending

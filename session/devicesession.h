@@ -90,9 +90,10 @@ public:
 
     // A protection tripped: the output is switched off on the next tick, ahead of every other
     // command and between the attempts of one under way, and that switch-off is tried on every
-    // tick until the converter takes it. The scripts' commands end as Tripped, and until
-    // UnlockOutput() a switch-on ends as Tripped without being sent. The operator's waiting
-    // command runs after the switch-off.
+    // tick until the converter takes it. While polling, that tick comes as soon as the tick
+    // running now has ended, and the poll's beat starts again from it. The scripts' commands end as
+    // Tripped, and until UnlockOutput() a switch-on ends as Tripped without being sent. The
+    // operator's waiting command runs after the switch-off.
     void LockOutputOff();
     void UnlockOutput();
     bool OutputLocked() const { return outputLocked; }
@@ -154,6 +155,7 @@ private:
     LinkState linkState = LinkState::Disconnected;
     int failedPollReads = 0;
     bool outputLocked = false;
+    bool ticking = false;
     QString portName;
     QString openError;
     QSerialPort::SerialPortError openFailure = QSerialPort::NoError;

@@ -69,8 +69,13 @@ void TripJudgeTest::trips_data()
                                           << "none";
     QTest::newRow("just over: the second read trips") << ovp << "0 12.01 1, 500 12.01 1"
                                                       << "1:OVP";
-    QTest::newRow("over for less than the hold time") << ovp << "0 12.5 1, 499 12.5 1, 600 11 1"
+    QTest::newRow("over for less than the hold time") << ovp << "0 12.5 1, 449 12.5 1, 600 11 1"
                                                       << "none";
+    QTest::newRow("a read a little early still ends the hold") << ovp << "0 12.5 1, 450 12.5 1"
+                                                               << "1:OVP";
+    QTest::newRow("a short hold still wants a second read")
+        << Limits(12, 0, 0, 0.05) << "0 12.5 1, 24 12.5 1, 300 12.5 1"
+        << "2:OVP";
     QTest::newRow("a read back under restarts the hold")
         << ovp << "0 13 1, 400 11 1, 800 13 1, 1200 13 1, 1300 13 1"
         << "4:OVP";
@@ -94,7 +99,7 @@ void TripJudgeTest::trips_data()
         << Limits(12, 0, 0, 0) << "0 13 1, 500 13 1, clear, 1000 13 1"
         << "0:OVP 3:OVP";
     QTest::newRow("a long hold") << Limits(12, 0, 0, 10)
-                                 << "0 13 1, 5000 13 1, 9999 13 1, 10000 13 1"
+                                 << "0 13 1, 5000 13 1, 9949 13 1, 9950 13 1"
                                  << "3:OVP";
 }
 
