@@ -126,7 +126,7 @@ MainWindow::MainWindow(QSettings *store, QWidget *parent)
     InstallStatusLines(new RemoteControlMenu(new ScpiServer(session, guard, this), store, this));
 
     new EnergyCountersView(guard, *ui->gridLayout_6, this);
-    // A script may set the caps too; the boxes follow whoever set them.
+    // The boxes follow the caps whenever the guard's settings change.
     CapSetpointBoxes(*ui->doubleSpinBoxV, *ui->doubleSpinBoxA, guard->Settings());
     connect(guard, &DeviceGuard::settingsChanged, this, [this] {
         CapSetpointBoxes(*ui->doubleSpinBoxV, *ui->doubleSpinBoxA, guard->Settings());
