@@ -48,6 +48,9 @@ QDoubleSpinBox *ValueBox(const DecimalRange &range, const QString &suffix, const
     box->setSingleStep(range.decimals >= 3 ? 0.01 : 0.1);
     box->setSuffix(suffix);
     box->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    // A spin box sizes its edit to the value's text alone; some desktop fonts need room for
+    // their widest character besides, or the edit is squeezed below what it needs.
+    box->setMinimumWidth(box->sizeHint().width() + box->fontMetrics().maxWidth());
     return box;
 }
 
