@@ -408,30 +408,30 @@ struct Suffix
 
 // What a numeric parameter may be: its range and resolution in the base unit and its suffixes
 // (the base unit first; no suffix is the base unit).
-struct ValueSpec
+struct ValueRule
 {
     DecimalRange range;
     std::initializer_list<Suffix> suffixes;
 };
 
-const ValueSpec VoltageSetpoint{ValueLimits::SetpointVolts, {{"V", 1, 1}, {"MV", 1, 1000}}};
-const ValueSpec CurrentSetpoint{ValueLimits::SetpointAmps, {{"A", 1, 1}, {"MA", 1, 1000}}};
+const ValueRule VoltageSetpoint{ValueLimits::SetpointVolts, {{"V", 1, 1}, {"MV", 1, 1000}}};
+const ValueRule CurrentSetpoint{ValueLimits::SetpointAmps, {{"A", 1, 1}, {"MA", 1, 1000}}};
 
-const ValueSpec &LevelSpec(TripKind kind)
+const ValueRule &LevelRule(TripKind kind)
 {
-    static const ValueSpec voltage{ProtectionLevelRange(TripKind::Voltage),
+    static const ValueRule voltage{ProtectionLevelRange(TripKind::Voltage),
                                    {{"V", 1, 1}, {"MV", 1, 1000}}};
-    static const ValueSpec current{ProtectionLevelRange(TripKind::Current),
+    static const ValueRule current{ProtectionLevelRange(TripKind::Current),
                                    {{"A", 1, 1}, {"MA", 1, 1000}}};
-    static const ValueSpec power{ProtectionLevelRange(TripKind::Power),
+    static const ValueRule power{ProtectionLevelRange(TripKind::Power),
                                  {{"W", 1, 1}, {"MW", 1, 1000}, {"KW", 1000, 1}}};
     return kind == TripKind::Voltage ? voltage : kind == TripKind::Current ? current : power;
 }
 
-const ValueSpec DelaySpec{ProtectionDelayRange(), {{"S", 1, 1}, {"MS", 1, 1000}}};
+const ValueRule DelayRule{ProtectionDelayRange(), {{"S", 1, 1}, {"MS", 1, 1000}}};
 
 // The value a write's parameter gives, or nullptr for a header that takes none.
-const ValueSpec *SpecOf(const ScpiCommand &command)
+const ValueRule *RuleOf(const ScpiCommand &command)
 {
     switch (command.header) {
     case ScpiHeader::Voltage:
@@ -439,9 +439,9 @@ const ValueSpec *SpecOf(const ScpiCommand &command)
     case ScpiHeader::Current:
         return &CurrentSetpoint;
     case ScpiHeader::ProtectionLevel:
-        return &LevelSpec(command.protection);
+        return &LevelRule(command.protection);
     case ScpiHeader::ProtectionDelay:
-        return &DelaySpec;
+        return &DelayRule;
     default:
         return nullptr;
     }
@@ -457,12 +457,12 @@ qint64 StepsPerUnit(const DecimalRange &range)
 
 // A value, rounded to the resolution as the window's box would, in thousandths of its base
 // unit (mV, mA, mW, ms).
-ScpiUnit TakeValue(ScpiCommand command, const Parameter &parameter, const ValueSpec &spec)
+ScpiUnit TakeValue(ScpiCommand command, const Parameter &parameter, const ValueRule &rule)
 {
-    const qint64 stepsPerUnit = StepsPerUnit(spec.range);
+    const qint64 stepsPerUnit = StepsPerUnit(rule.range);
     const qint64 milliPerStep = 1000 / stepsPerUnit;
-    const qint64 minimum = std::llround(spec.range.minimum * stepsPerUnit);
-    const qint64 maximum = std::llround(spec.range.maximum * stepsPerUnit);
+    const qint64 minimum = std::llround(rule.range.minimum * stepsPerUnit);
+    const qint64 maximum = std::llround(rule.range.maximum * stepsPerUnit);
     qint64 steps = 0;
     if (parameter.kind == ParameterKind::Characters) {
         const std::optional<ScpiLimit> limit = LimitOf(parameter.characters);
@@ -475,7 +475,7 @@ ScpiUnit TakeValue(ScpiCommand command, const Parameter &parameter, const ValueS
         double value = parameter.number;
         if (!parameter.suffix.isEmpty()) {
             const Suffix *found = nullptr;
-            for (const Suffix &suffix : spec.suffixes) {
+            for (const Suffix &suffix : rule.suffixes) {
                 if (parameter.suffix == suffix.name)
                     found = &suffix;
             }
@@ -534,11 +534,11 @@ ScpiUnit TakeParameters(ScpiCommand command, const QByteArray &text)
             parameters << *parameter;
         }
     }
-    const ValueSpec *spec = SpecOf(command);
+    const ValueRule *rule = RuleOf(command);
     const bool switches =
         command.header == ScpiHeader::Output || command.header == ScpiHeader::ProtectionState;
-    const bool takesValue = !command.query && (spec != nullptr || switches);
-    const bool takesLimit = command.query && spec != nullptr;
+    const bool takesValue = !command.query && (rule != nullptr || switches);
+    const bool takesLimit = command.query && rule != nullptr;
     if (!takesValue && !takesLimit) {
         if (!parameters.isEmpty())
             return {std::nullopt, ScpiErrors::ParameterNotAllowed()};
@@ -558,7 +558,7 @@ ScpiUnit TakeParameters(ScpiCommand command, const QByteArray &text)
     }
     if (parameters.isEmpty())
         return {std::nullopt, ScpiErrors::MissingParameter()};
-    return spec != nullptr ? TakeValue(command, parameters.front(), *spec)
+    return rule != nullptr ? TakeValue(command, parameters.front(), *rule)
                            : TakeSwitch(command, parameters.front());
 }
 
