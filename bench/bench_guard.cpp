@@ -10,6 +10,7 @@
 
 #include "benchclock.h"
 #include "guard/deviceguard.h"
+#include "link/deviceprotocol.h"
 #include "session/devicesession.h"
 #include "sim/converteremulator.h"
 #include "simprocess.h"
@@ -35,9 +36,6 @@
 
 namespace {
 
-constexpr quint8 statusRegister = 0x01;
-constexpr quint8 switchRegister = 0x07;
-constexpr quint8 writeOperation = 0x11;
 constexpr int waitMs = 10000;
 constexpr double tripLevelVolts = 12.5;
 constexpr int overvoltageMv = 1000;
@@ -153,12 +151,12 @@ public:
                 if (!request.parsed)
                     return;
                 const std::lock_guard<std::mutex> lock(mutex);
-                if (request.registerCode == statusRegister) {
+                if (request.registerCode == DeviceRegister::Status) {
                     trace.atStatus = emulator->delivered();
                     if (trace.armed && !trace.firstOverMs)
                         trace.firstOverMs = request.timeMs;
-                } else if (request.registerCode == switchRegister &&
-                           request.operationCode == writeOperation && trace.firstOverMs &&
+                } else if (request.registerCode == DeviceRegister::OutputSwitch &&
+                           request.operationCode == DeviceOperation::Write && trace.firstOverMs &&
                            !trace.switchOffMs) {
                     trace.switchOffMs = request.timeMs;
                 }
